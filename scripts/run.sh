@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds ledgerlift (installing what is missing) and runs it with the given
+# arguments: scripts/run.sh examples/statement.qfx
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh" run
+cmake --preset default -S "$root" >/dev/null
+cmake --build --preset default --target ledgerlift >/dev/null
+exec "$root/build/default/src/ledgerlift" "$@"

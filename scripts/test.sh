@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test (installing what is missing): the
+# unit and end-to-end tests, then the whole suite again under ASan + UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh test
+
+cmake --workflow --preset default
+cmake --workflow --preset asan

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ledgerlift {
+
+// The texts the user sees, as the program has always worded them.
+inline constexpr std::string_view kMissingFileNameMessage =
+    "Input File Name is missing.";
+
+// "Failed to read 3 lines of data from QFX file."
+std::string FailedLinesMessage(std::uint64_t count);
+
+// A failure that ends a run. The numbers are stable: users and scripts may
+// look them up in the README.
+struct ConversionError {
+  enum Number {
+    kOutOfMemory = 1,
+    kOpenInput = 2,
+    kReadInput = 3,
+    kCreateOutput = 4,
+    kWriteOutput = 5,
+    kReplaceOutput = 6,
+  };
+  int number;
+  std::string description;  // names the path and the system's reason
+
+  // "Error 2: cannot open input file /data/x.qfx: No such file or directory"
+  std::string Message() const;
+};
+
+struct RunResult {
+  std::uint64_t failed_count = 0;
+  std::optional<ConversionError> error;  // set when nothing was written
+};
+
+// Converts the file at `input_path` into `output_path`. The output is written
+// to a temporary file beside it and renamed over `output_path` only when the
+// whole input has been read and converted, so a failure leaves an existing
+// output exactly as it was and nothing half-written behind. The input may be
+// the output: it is read completely before anything replaces it.
+RunResult ConvertFile(const std::string& input_path,
+                      const std::string& output_path);
+
+// Exit statuses of a conversion run.
+inline constexpr int kExitConverted = 0;        // every transaction converted
+inline constexpr int kExitSomeLinesFailed = 1;  // written, some lines failed
+inline constexpr int kExitFailed = 2;           // nothing written or replaced
+
+}  // namespace ledgerlift

@@ -1,0 +1,105 @@
+#include "conversion/posted_date.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace ledgerlift {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The number between the blanks when `text` is a plain decimal number,
+// without its "+" (which std::from_chars does not take); nothing otherwise.
+std::optional<std::string_view> PlainNumber(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  std::string_view number = text.substr(begin, end - begin);
+  size_t i = 0;
+  if (!number.empty() && number[0] == '+') {
+    number.remove_prefix(1);
+  } else if (!number.empty() && number[0] == '-') {
+    i = 1;
+  }
+  const size_t first_digit = i;
+  while (i < number.size() && IsDigit(number[i])) ++i;
+  if (i == first_digit) return std::nullopt;
+  if (i < number.size() && number[i] == '.') {
+    ++i;
+    while (i < number.size() && IsDigit(number[i])) ++i;
+  }
+  if (i != number.size()) return std::nullopt;
+  return number;
+}
+
+// Whether a plain number has no digit other than 0 before its point.
+bool IsTiny(std::string_view number) {
+  const std::string_view whole = number.substr(0, number.find('.'));
+  return whole.find_first_not_of("-0") == std::string_view::npos;
+}
+
+// A non-negative finite number with 15 significant digits, positionally.
+std::string Positional(double magnitude) {
+  if (magnitude == 0) return "0";
+  char buffer[64];
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                     std::chars_format::scientific, 14);
+  const std::string_view text(buffer, written.ptr - buffer);  // d.ddde+XX
+  const size_t e = text.find('e');
+  std::string digits(1, text[0]);
+  digits.append(text.substr(2, e - 2));
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string_view exponent_text = text.substr(e + 1);
+  if (exponent_text.front() == '+') exponent_text.remove_prefix(1);
+  int exponent = 0;
+  std::from_chars(exponent_text.data(),
+                  exponent_text.data() + exponent_text.size(), exponent);
+
+  const long whole_digits = static_cast<long>(exponent) + 1;
+  const long count = static_cast<long>(digits.size());
+  if (whole_digits <= 0) return "." + std::string(-whole_digits, '0') + digits;
+  if (whole_digits >= count) return digits + std::string(whole_digits - count, '0');
+  return digits.substr(0, whole_digits) + "." + digits.substr(whole_digits);
+}
+
+// `text` from 1-based character `first`, at most `length` characters.
+std::string_view Slice(std::string_view text, size_t first, size_t length) {
+  if (first - 1 >= text.size()) return {};
+  return text.substr(first - 1, length);
+}
+
+}  // namespace
+
+std::optional<std::string> SignedNumeral(std::string_view value) {
+  const std::optional<std::string_view> number =
+      PlainNumber(value.substr(0, value.find('[')));
+  if (!number) return std::nullopt;
+  double parsed = 0;
+  const auto result =
+      std::from_chars(number->data(), number->data() + number->size(), parsed);
+  if (result.ec == std::errc::result_out_of_range && IsTiny(*number)) {
+    return " 0";  // below the smallest double: it rounds to zero
+  }
+  if (result.ec != std::errc() || !std::isfinite(parsed)) return std::nullopt;
+  return (parsed < 0 ? "-" : " ") + Positional(std::fabs(parsed));
+}
+
+std::string FormatPostedDate(std::string_view numeral) {
+  std::string date(Slice(numeral, 6, 2));
+  date += '-';
+  date += Slice(numeral, 8, 2);
+  date += '-';
+  date += Slice(numeral, 2, 4);
+  return date;
+}
+
+std::optional<std::string> PostedDate(std::string_view value) {
+  std::optional<std::string> numeral = SignedNumeral(value);
+  if (!numeral) return std::nullopt;
+  return FormatPostedDate(*numeral);
+}
+
+}  // namespace ledgerlift

@@ -1,0 +1,177 @@
+#include "conversion/converter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace ledgerlift {
+namespace {
+
+constexpr const char* kHeader = "!Type:Bank\r\n";
+constexpr const char* kShopLine =
+    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77"
+    "<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>";
+constexpr const char* kShopRecord =
+    "D03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+
+struct StepCase {
+  const char* name;
+  std::string input;
+  std::string records;  // the output after the header
+  std::uint64_t failed;
+};
+
+std::string Transaction(const std::string& name) {
+  return "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20111231<TRNAMT>5.00<NAME>" + name;
+}
+
+const StepCase kStepCases[] = {
+    {"ExampleLine", kShopLine, kShopRecord, 0},
+    {"ClosingTagAfterEachValue",
+     "<STMTTRN><TRNTYPE>DEBIT</TRNTYPE><DTPOSTED>20110302</DTPOSTED>"
+     "<TRNAMT>-12.50</TRNAMT><NAME>CORNER SHOP</NAME></STMTTRN>",
+     kShopRecord, 0},
+    {"FieldsBeforeTheTransactionTagAreIgnored",
+     "<TRNTYPE>CREDIT<NAME>EARLY<STMTTRN><DTPOSTED>20110302<TRNAMT>-12.50",
+     "", 1},
+    {"TwoTransactionsOnALineGiveTwoRecords",
+     Transaction("FIRST") + Transaction("SECOND"),
+     "D12-31-2011\r\nPFIRST\r\nT5.00\r\nMCREDIT\r\n^\r\n"
+     "D12-31-2011\r\nPSECOND\r\nT5.00\r\nMCREDIT\r\n^\r\n",
+     0},
+    {"IncompleteFirstOfTwoCountsOnce",
+     "<STMTTRN><NAME>NO DATE" + Transaction("WHOLE"),
+     "D12-31-2011\r\nPWHOLE\r\nT5.00\r\nMCREDIT\r\n^\r\n", 1},
+    {"ValuesDoNotPassBetweenTransactions",
+     Transaction("WHOLE") + "<STMTTRN><NAME>ONLY A NAME", 
+     "D12-31-2011\r\nPWHOLE\r\nT5.00\r\nMCREDIT\r\n^\r\n", 1},
+    {"MissingName", "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>1", "", 1},
+    {"EmptyName", Transaction("") + "<MEMO>X", "", 1},
+    {"EmptyNameAtEndOfLine", Transaction(""), "", 1},
+    {"BlankAtEndOfNameKept", Transaction("SHOP ") + "<MEMO>X",
+     "D12-31-2011\r\nPSHOP \r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    {"LowerCaseTagIsNoTransactionLine",
+     "<stmttrn><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>1<NAME>X", "", 0},
+    {"LowerCaseKeysAreNotCaptured",
+     "<STMTTRN><trntype>DEBIT<DTPOSTED>20110302<TRNAMT>1<NAME>X", "", 1},
+    {"MultiLineLayoutCountsItsTransactionLines",
+     "<STMTTRN>\r\n<TRNTYPE>DEBIT\r\n<DTPOSTED>20110302\r\n<TRNAMT>-1\r\n"
+     "<NAME>X\r\n</STMTTRN>\r\n<STMTTRN>\r\n<NAME>Y\r\n</STMTTRN>\r\n",
+     "", 2},
+    {"DateThatIsNoNumberFailsOnlyItsTransaction",
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>TODAY<TRNAMT>1<NAME>X\n" +
+         std::string(kShopLine),
+     kShopRecord, 1},
+    {"DateWithTimeZone",
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302120000.000[-5:EST]<TRNAMT>-12.50"
+     "<NAME>CORNER SHOP",
+     kShopRecord, 0},
+    {"DateOutsideATransactionIsNeverRead",
+     "<DTPOSTED>TODAY<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50"
+     "<NAME>CORNER SHOP\n<DTPOSTED>NEVER\n",
+     kShopRecord, 0},
+    {"ValueCutAtGreaterThan", Transaction("A>B"),
+     "D12-31-2011\r\nPA\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    {"EntitiesAreNotDecoded", Transaction("A&amp;B"),
+     "D12-31-2011\r\nPA&amp;B\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    {"BytesPassThrough", Transaction(std::string("CAF\xC9 \x00\xFF", 7)),
+     "D12-31-2011\r\nPCAF\xC9 " + std::string(1, '\0') +
+         "\xFF\r\nT5.00\r\nMCREDIT\r\n^\r\n",
+     0},
+    {"LastValueOfAFieldWins",
+     "<STMTTRN><NAME>FIRST<TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>CORNER SHOP",
+     kShopRecord, 0},
+    {"TransactionTagWithoutAnyFieldFails", "<STMTTRN>", "", 1},
+    {"LineWithoutTransactionIsIgnored", "<BANKTRANLIST><DTSTART>20110101", "", 0},
+    {"EmptyInput", "", "", 0},
+};
+
+void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+
+class TransactionSteps : public testing::TestWithParam<StepCase> {};
+
+TEST_P(TransactionSteps, WriteRecordsOrCountFailures) {
+  const StepCase& c = GetParam();
+  std::uint64_t failed = 99;
+  EXPECT_EQ(ConvertText(c.input, &failed), kHeader + c.records);
+  EXPECT_EQ(failed, c.failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, TransactionSteps, testing::ValuesIn(kStepCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every way of ending lines gives the same records, also for the last line.
+TEST(LineEnds, CrLfLfAndLoneCrAllEndALine) {
+  const std::string line = kShopLine;
+  const std::string expected = kHeader + std::string(kShopRecord) + kShopRecord;
+  for (const char* end : {"\r\n", "\n", "\r"}) {
+    for (const char* last : {"", "\r\n", "\n", "\r"}) {
+      std::uint64_t failed = 0;
+      EXPECT_EQ(ConvertText(line + end + line + last, &failed), expected)
+          << "end " << testing::PrintToString(end) << " last "
+          << testing::PrintToString(last);
+      EXPECT_EQ(failed, 0u);
+    }
+  }
+}
+
+TEST(LineEnds, CrInsideAValueEndsTheLine) {
+  std::uint64_t failed = 0;
+  ConvertText("<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>1<NA\rME>X", &failed);
+  EXPECT_EQ(failed, 1u);
+}
+
+class CountingSink : public ByteSink {
+ public:
+  void Write(std::string_view bytes) override {
+    out.append(bytes);
+    ++writes;
+  }
+  std::string out;
+  int writes = 0;
+};
+
+std::string ConvertInBlocks(const std::string& input, size_t block, std::uint64_t* failed) {
+  CountingSink sink;
+  Converter converter(sink);
+  for (size_t i = 0; i < input.size(); i += block) {
+    converter.Feed(std::string_view(input).substr(i, block));
+  }
+  converter.Finish();
+  *failed = converter.failed_count();
+  return sink.out;
+}
+
+// Block boundaries may fall anywhere, inside a CR LF pair or a tag included:
+// the output never depends on them.
+TEST(Blocks, AnyBlockSizeGivesTheSameOutput) {
+  std::string input = "OFXHEADER:100\r\n<OFX>\r\n";
+  for (int i = 0; i < 40; ++i) {
+    input += kShopLine;
+    input += (i % 3 == 0) ? "\r\n" : (i % 3 == 1) ? "\n" : "\r";
+    input += "<STMTTRN><NAME>BROKEN\r\n\r\n";
+  }
+  input += kShopLine;  // no line end at the end
+  std::uint64_t whole_failed = 0;
+  const std::string whole = ConvertText(input, &whole_failed);
+  EXPECT_EQ(whole_failed, 40u);
+  for (size_t block : {1, 2, 3, 7, 64, 101, 4096}) {
+    std::uint64_t failed = 0;
+    EXPECT_EQ(ConvertInBlocks(input, block, &failed), whole) << "block " << block;
+    EXPECT_EQ(failed, whole_failed) << "block " << block;
+  }
+}
+
+TEST(Blocks, LargeOutputIsWrittenInBlocksEvenFromOneLine) {
+  std::string one_line;
+  while (one_line.size() < 3 * OutputBuffer::kBlock) one_line += kShopLine;
+  CountingSink sink;
+  Converter converter(sink);
+  converter.Feed(one_line);
+  converter.Finish();
+  EXPECT_GT(sink.writes, 1);
+  EXPECT_EQ(converter.failed_count(), 0u);
+}
+
+}  // namespace
+}  // namespace ledgerlift

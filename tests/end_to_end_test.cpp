@@ -1,0 +1,217 @@
+// Runs the built program in a temporary folder and checks what a user gets:
+// the output bytes, the message on standard error and the exit status.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kShopLine =
+    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77"
+    "<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>\r\n";
+constexpr const char* kShopQif =
+    "!Type:Bank\r\nD03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+std::string Read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void Write(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+class EndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/ledgerlift-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+
+  // Runs the program with `args` in the test folder, without a display.
+  Outcome Run(const std::vector<std::string>& args) {
+    const fs::path out = dir_ / ".stdout", err = dir_ / ".stderr";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(127);
+      const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(out_fd, 1);
+      dup2(err_fd, 2);
+      unsetenv("DISPLAY");
+      unsetenv("WAYLAND_DISPLAY");
+      std::vector<char*> argv{const_cast<char*>(LEDGERLIFT_PROGRAM)};
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return outcome;
+  }
+
+  // Every file the folder holds, for checking that nothing was left behind.
+  std::vector<std::string> Files() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+      names.push_back(fs::relative(entry.path(), dir_).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(EndToEnd, ConvertsTheShippedExample) {
+  fs::copy_file(fs::path(LEDGERLIFT_EXAMPLES) / "statement.qfx", dir_ / "statement.qfx");
+  const Outcome outcome = Run({(dir_ / "statement.qfx").string()});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(Read(dir_ / "statement.qif"),
+            Read(fs::path(LEDGERLIFT_EXAMPLES) / "statement.qif"));
+}
+
+TEST_F(EndToEnd, OutputLandsBesideTheInput) {
+  const struct {
+    const char* name;
+    std::vector<std::string> args;  // relative to the test folder
+    const char* input;
+    const char* output;
+  } cases[] = {
+      {"upper-case extension", {"data/STMT.QFX"}, "data/STMT.QFX", "data/STMT.qif"},
+      {"no separator", {"stmt.qfx"}, "stmt.qfx", "stmt.qif"},
+      {"dotted folder", {"my.data/stmt"}, "my.data/stmt", "my.data/stmt.qif"},
+      {"two dots", {"stmt.2011.qfx"}, "stmt.2011.qfx", "stmt.2011.qif"},
+      {"blanks joined", {"My", "Files/bank", "stmt.qfx"}, "My Files/bank stmt.qfx",
+       "My Files/bank stmt.qif"},
+      {"quotes removed", {"\"q.qfx\""}, "q.qfx", "q.qif"},
+  };
+  for (const auto& c : cases) {
+    fs::create_directories((dir_ / c.input).parent_path());
+    Write(dir_ / c.input, kShopLine);
+    const Outcome outcome = Run(c.args);
+    EXPECT_EQ(outcome.status, 0) << c.name << ": " << outcome.err;
+    EXPECT_EQ(Read(dir_ / c.output), kShopQif) << c.name;
+  }
+}
+
+TEST_F(EndToEnd, FailedLinesAreReportedAfterTheOutputIsWritten) {
+  Write(dir_ / "stmt.qfx", std::string(kShopLine) + "<STMTTRN><NAME>X\r\n<STMTTRN>\n");
+  const Outcome outcome = Run({(dir_ / "stmt.qfx").string()});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Failed to read 2 lines of data from QFX file.\n");
+  EXPECT_EQ(Read(dir_ / "stmt.qif"), kShopQif);
+}
+
+TEST_F(EndToEnd, MissingInputLeavesAnExistingOutputAlone) {
+  Write(dir_ / "stmt.qif", "precious");
+  const std::string input = (dir_ / "stmt.qfx").string();
+  const Outcome outcome = Run({input});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err,
+            "Error 2: cannot open input file " + input + ": No such file or directory\n");
+  EXPECT_EQ(Read(dir_ / "stmt.qif"), "precious");
+  EXPECT_EQ(Files(), std::vector<std::string>{"stmt.qif"});
+}
+
+TEST_F(EndToEnd, FolderInTheWayOfTheOutputFailsCleanly) {
+  Write(dir_ / "stmt.qfx", kShopLine);
+  fs::create_directory(dir_ / "stmt.qif");
+  const Outcome outcome = Run({(dir_ / "stmt.qfx").string()});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err.rfind("Error 6: cannot replace output file " +
+                                  (dir_ / "stmt.qif").string() + ": ",
+                              0),
+            0u)
+      << outcome.err;
+  EXPECT_EQ(Files(), (std::vector<std::string>{"stmt.qfx", "stmt.qif"}));
+}
+
+TEST_F(EndToEnd, InputIsAFolder) {
+  fs::create_directory(dir_ / "folder.qfx");
+  const Outcome outcome = Run({(dir_ / "folder.qfx").string()});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err, "Error 3: cannot read input file " + (dir_ / "folder.qfx").string() +
+                             ": Is a directory\n");
+  EXPECT_EQ(Files(), std::vector<std::string>{"folder.qfx"});
+}
+
+TEST_F(EndToEnd, OutputMayBeTheInput) {
+  // With no extension and no dot, "stmt" converts into "stmt.qif"; a file
+  // named "x.qif" converts into itself.
+  Write(dir_ / "x.qif", kShopLine);
+  const Outcome outcome = Run({(dir_ / "x.qif").string()});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(Read(dir_ / "x.qif"), kShopQif);
+  EXPECT_EQ(Files(), std::vector<std::string>{"x.qif"});
+}
+
+TEST_F(EndToEnd, RunningTwiceReplacesTheOutput) {
+  Write(dir_ / "stmt.qfx", kShopLine);
+  Write(dir_ / "stmt.qif", std::string(100000, 'x'));
+  EXPECT_EQ(Run({(dir_ / "stmt.qfx").string()}).status, 0);
+  EXPECT_EQ(Run({(dir_ / "stmt.qfx").string()}).status, 0);
+  EXPECT_EQ(Read(dir_ / "stmt.qif"), kShopQif);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"stmt.qfx", "stmt.qif"}));
+}
+
+TEST_F(EndToEnd, NewOutputGetsOrdinaryPermissions) {
+  Write(dir_ / "stmt.qfx", kShopLine);
+  const mode_t previous = umask(022);
+  EXPECT_EQ(Run({(dir_ / "stmt.qfx").string()}).status, 0);
+  umask(previous);
+  EXPECT_EQ(fs::status(dir_ / "stmt.qif").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::others_read);
+}
+
+TEST_F(EndToEnd, EmptyInputGivesOnlyTheHeader) {
+  Write(dir_ / "empty.qfx", "");
+  const Outcome outcome = Run({(dir_ / "empty.qfx").string()});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(Read(dir_ / "empty.qif"), "!Type:Bank\r\n");
+}
+
+TEST_F(EndToEnd, VersionHelpAndNoArgument) {
+  Outcome version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "Ledgerlift 1.0.0\n");
+  Outcome help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: ledgerlift FILE.qfx"), std::string::npos);
+  Outcome quotes = Run({"\"\""});
+  EXPECT_EQ(quotes.status, 0);
+  EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+}  // namespace

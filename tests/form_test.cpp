@@ -1,0 +1,166 @@
+#include "window/form.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "window/layout.h"
+
+namespace ledgerlift {
+namespace {
+
+// A desktop that answers from a script and remembers what it was asked.
+class FakePlatform : public Platform {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> ChooseFolder() override { return folder; }
+  std::optional<std::string> ChooseInputFile() override { return file; }
+  void OpenAddress(const std::string& address) override { opened.push_back(address); }
+
+  std::vector<std::string> messages, opened;
+  std::optional<std::string> folder, file;
+};
+
+TEST(Layout, ControlsAsDesigned) {
+  const struct {
+    const char* name;
+    ControlKind kind;
+    int left, top, width, height, tab_index;
+    bool visible_at_designed_size;
+  } cases[] = {
+      {"Label1", ControlKind::kLabel, 0, 120, 1215, 255, 3, true},
+      {"Label2", ControlKind::kLabel, 120, 480, 4695, 1335, 4, true},
+      {"Label3", ControlKind::kLabel, 120, 1920, 4815, 855, 5, true},
+      {"Label4", ControlKind::kLabel, 3120, 2760, 1935, 255, 6, true},
+      {"Label5", ControlKind::kLabel, 3120, 3000, 1935, 255, 7, true},
+      {"Text1", ControlKind::kTextBox, 480, 3960, 3375, 495, 2, false},
+      {"OutPutSelect", ControlKind::kButton, 4320, 3960, 1575, 495, 1, false},
+      {"InputSelect", ControlKind::kButton, 6000, 3960, 1575, 495, 0, false},
+  };
+  ASSERT_EQ(std::size(cases), kControls.size());
+  for (const auto& c : cases) {
+    const Control& control = FindControl(c.name);
+    EXPECT_EQ(control.kind, c.kind) << c.name;
+    EXPECT_EQ(control.left, c.left) << c.name;
+    EXPECT_EQ(control.top, c.top) << c.name;
+    EXPECT_EQ(control.width, c.width) << c.name;
+    EXPECT_EQ(control.height, c.height) << c.name;
+    EXPECT_EQ(control.tab_index, c.tab_index) << c.name;
+    EXPECT_EQ(IsInsideClientArea(control), c.visible_at_designed_size) << c.name;
+  }
+}
+
+TEST(Layout, TextsAsTheUserKnowsThem) {
+  EXPECT_EQ(kWindowCaption, "Ledgerlift Converter");
+  EXPECT_EQ(FindControl("Label1").text, "Version 1.0.0");
+  EXPECT_EQ(FindControl("Label2").text.substr(0, 46),
+            "This progam converts QFX format files to QIF. ");
+  EXPECT_NE(FindControl("Label2").text.find("this program.  The QIF"), std::string_view::npos);
+  EXPECT_EQ(FindControl("Label3").font, ControlFont::kSansSerif975);
+  EXPECT_EQ(FindControl("Label4").text, "Created by Tessarine Inc");
+  EXPECT_EQ(FindControl("Label5").text, kWebAddress);
+  EXPECT_EQ(FindControl("Text1").text, "C:\\");
+  EXPECT_EQ(FindControl("OutPutSelect").text, "Set Output Dir");
+  EXPECT_EQ(FindControl("InputSelect").text, "Convert QFX");
+}
+
+TEST(Layout, TabOrderRunsFromTheButtonsToTheLabels) {
+  std::vector<std::string_view> names;
+  for (const Control* control : TabOrder()) names.push_back(control->name);
+  EXPECT_EQ(names, (std::vector<std::string_view>{"InputSelect", "OutPutSelect", "Text1",
+                                                  "Label1", "Label2", "Label3", "Label4",
+                                                  "Label5"}));
+}
+
+TEST(Layout, TwipsToPixels) {
+  const struct {
+    int twips, dpi, pixels;
+  } cases[] = {
+      {5235, 96, 349}, {3375, 96, 225}, {15, 96, 1},    {7, 96, 0},
+      {8, 96, 1},      {5235, 144, 524}, {3375, 192, 450}, {0, 120, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << " at " << c.dpi;
+  }
+}
+
+class FormTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("ledgerlift-form-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  std::string Write(const std::string& name, const std::string& content) {
+    const std::string path = (folder_ / name).string();
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+  std::filesystem::path folder_;
+  FakePlatform platform_;
+};
+
+TEST_F(FormTest, EmptyCommandLineSelectsWindowMode) {
+  Form1 form(platform_, '/', "/home/user");
+  for (const char* line : {"", "\"\"", "\""}) {
+    EXPECT_FALSE(form.Load(line).has_value()) << line;
+  }
+  EXPECT_EQ(form.OutputDirectory(), "/home/user");
+  EXPECT_TRUE(platform_.messages.empty());
+}
+
+TEST_F(FormTest, LoadConvertsBesideTheInput) {
+  const std::string input = Write("stmt.qfx", "<STMTTRN><NAME>ONLY\r\n");
+  Form1 form(platform_, '/', "/home/user");
+  EXPECT_EQ(form.Load("\"" + input + "\""), 1);
+  EXPECT_EQ(form.OutputDirectory(), folder_.string());
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "stmt.qif"));
+  EXPECT_EQ(platform_.messages,
+            std::vector<std::string>{"Failed to read 1 lines of data from QFX file."});
+}
+
+TEST_F(FormTest, EmptyFileNameIsMissing) {
+  Form1 form(platform_, '/', folder_.string());
+  EXPECT_EQ(form.ConvertQFX(""), 2);
+  EXPECT_EQ(platform_.messages, std::vector<std::string>{"Input File Name is missing."});
+}
+
+TEST_F(FormTest, FolderChooserSetsOrKeepsTheOutputFolder) {
+  Form1 form(platform_, '\\', "C:\\");
+  form.OnOutPutSelectClick();  // cancelled
+  EXPECT_EQ(form.OutputDirectory(), "C:\\");
+  platform_.folder = "D:\\";
+  form.OnOutPutSelectClick();
+  EXPECT_EQ(form.OutputDirectory(), "D:\\");
+}
+
+TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
+  const std::string first = Write("a.qfx", "");
+  const std::string second = Write("b.qfx", "");
+  std::filesystem::create_directory(folder_ / "out");
+  Form1 form(platform_, '/', (folder_ / "out").string());
+  form.OnInputSelectClick();  // cancelled: nothing happens
+  platform_.file = first;
+  form.OnInputSelectClick();
+  form.OnFilesDropped({second, (folder_ / "missing.qfx").string()});
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "a.qif"));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "b.qif"));
+  ASSERT_EQ(platform_.messages.size(), 1u);
+  EXPECT_EQ(platform_.messages[0].rfind("Error 2: cannot open input file ", 0), 0u);
+}
+
+TEST_F(FormTest, LinkOpensTheWebAddress) {
+  Form1 form(platform_, '/', "/");
+  form.OnLabel5Click();
+  EXPECT_EQ(platform_.opened, std::vector<std::string>{std::string(kWebAddress)});
+}
+
+}  // namespace
+}  // namespace ledgerlift

@@ -1,0 +1,100 @@
+#include "conversion/posted_date.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+namespace ledgerlift {
+namespace {
+
+struct DateCase {
+  const char* value;
+  const char* numeral;  // nullptr: the value is no number
+  const char* date;
+};
+
+const DateCase kDateCases[] = {
+    {"20110302", " 20110302", "03-02-2011"},
+    {"20110302120000.000", " 20110302120000", "03-02-2011"},
+    {"0020110302", " 20110302", "03-02-2011"},
+    {"2011", " 2011", "--2011"},
+    {"20110302120000.000[-5:EST]", " 20110302120000", "03-02-2011"},
+    {"20110302[0:GMT]", " 20110302", "03-02-2011"},
+    {"  20110302\t", " 20110302", "03-02-2011"},
+    {"+20110302", " 20110302", "03-02-2011"},
+    {"-20110302", "-20110302", "03-02-2011"},
+    {"20110302.", " 20110302", "03-02-2011"},
+    {"20110302120000123", " 20110302120000100", "03-02-2011"},
+    {"123456789012345678901234567890", " 123456789012346000000000000000",
+     "56-78-1234"},
+    {"0.5", " .5", "--.5"},
+    {"-0.25", "-.25", "--.25"},
+    {"0.000123", " .000123", "12-3-.000"},
+    {"0", " 0", "--0"},
+    {"-0", " 0", "--0"},
+    {"12.50", " 12.5", "--12.5"},
+    {"1", " 1", "--1"},
+    {"", nullptr, nullptr},
+    {" ", nullptr, nullptr},
+    {"[-5:EST]", nullptr, nullptr},
+    {"MARCH 2", nullptr, nullptr},
+    {"2011-03-02", nullptr, nullptr},
+    {"1e5", nullptr, nullptr},
+    {"0x10", nullptr, nullptr},
+    {".5", nullptr, nullptr},
+    {"2011 0302", nullptr, nullptr},
+    {"20110302,5", nullptr, nullptr},
+    {"+-1", nullptr, nullptr},
+};
+
+TEST(PostedDate, ValuesAsBanksSendThem) {
+  for (const DateCase& c : kDateCases) {
+    const std::optional<std::string> numeral = SignedNumeral(c.value);
+    const std::optional<std::string> date = PostedDate(c.value);
+    if (c.numeral == nullptr) {
+      EXPECT_FALSE(numeral.has_value()) << "'" << c.value << "' -> " << *numeral;
+      EXPECT_FALSE(date.has_value()) << c.value;
+      continue;
+    }
+    ASSERT_TRUE(numeral.has_value()) << c.value;
+    EXPECT_EQ(*numeral, c.numeral) << c.value;
+    EXPECT_EQ(date.value_or("(none)"), c.date) << c.value;
+  }
+}
+
+TEST(PostedDate, TooLargeForADoubleIsNoNumber) {
+  EXPECT_FALSE(SignedNumeral(std::string(400, '9')).has_value());
+  const std::optional<std::string> largest = SignedNumeral(std::string(300, '9'));
+  ASSERT_TRUE(largest.has_value());
+  EXPECT_EQ(*largest, " 1" + std::string(300, '0'));
+}
+
+TEST(PostedDate, BelowTheSmallestDoubleIsZero) {
+  EXPECT_EQ(SignedNumeral("0." + std::string(400, '0') + "1").value_or("?"), " 0");
+}
+
+TEST(PostedDate, PointIsTheDecimalSeparatorWhateverTheLocale) {
+  // Locales that use "," for the decimal point, where the machine has one.
+  const char* previous = std::setlocale(LC_ALL, nullptr);
+  const std::string saved = previous ? previous : "C";
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
+    GTEST_SKIP() << "no locale with a decimal comma is installed";
+  }
+  EXPECT_EQ(SignedNumeral("12.5").value_or("?"), " 12.5");
+  EXPECT_FALSE(SignedNumeral("12,5").has_value());
+  std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(FormatPostedDate, SlicesRunningPastTheEndAreCutShort) {
+  const struct {
+    const char* numeral;
+    const char* date;
+  } cases[] = {
+      {" 20110302", "03-02-2011"}, {" 2011030", "03-0-2011"}, {" 201103", "03--2011"},
+      {" 20", "--20"},            {"", "--"},                {"-20110302", "03-02-2011"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatPostedDate(c.numeral), c.date) << c.numeral;
+}
+
+}  // namespace
+}  // namespace ledgerlift
