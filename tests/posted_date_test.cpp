@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 
 namespace ledgerlift {
 namespace {
@@ -73,13 +74,25 @@ TEST(PostedDate, BelowTheSmallestDoubleIsZero) {
   EXPECT_EQ(SignedNumeral("0." + std::string(400, '0') + "1").value_or("?"), " 0");
 }
 
+// Switches to a German locale, whose decimal point is ",": the installed one,
+// or one compiled into a temporary folder from the system's locale sources.
+bool UseDecimalCommaLocale() {
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return true;
+  const std::string folder = testing::TempDir() + "ledgerlift-locales";
+  const std::string command = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" +
+                              folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return false;
+  setenv("LOCPATH", folder.c_str(), 1);
+  const bool found = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  unsetenv("LOCPATH");
+  return found;
+}
+
 TEST(PostedDate, PointIsTheDecimalSeparatorWhateverTheLocale) {
-  // Locales that use "," for the decimal point, where the machine has one.
   const char* previous = std::setlocale(LC_ALL, nullptr);
   const std::string saved = previous ? previous : "C";
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
-    GTEST_SKIP() << "no locale with a decimal comma is installed";
-  }
+  if (!UseDecimalCommaLocale()) GTEST_SKIP() << "no locale with a decimal comma";
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
   EXPECT_EQ(SignedNumeral("12.5").value_or("?"), " 12.5");
   EXPECT_FALSE(SignedNumeral("12,5").has_value());
   std::setlocale(LC_ALL, saved.c_str());
