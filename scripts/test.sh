@@ -7,3 +7,4 @@ scripts/install-deps.sh test
 
 cmake --workflow --preset default
 cmake --workflow --preset asan
+scripts/test-fuzz.sh
