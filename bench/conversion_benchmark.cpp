@@ -1,0 +1,62 @@
+// The conversion core's throughput on generated statements of each layout,
+// fed in the input blocks the program reads, with the output going nowhere.
+// Run: build/default/bench/conversion_benchmark
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "conversion/converter.h"
+#include "statement_generator.h"
+
+namespace {
+
+using ledgerlift::bench::Layout;
+
+class DiscardingSink : public ledgerlift::ByteSink {
+ public:
+  void Write(std::string_view bytes) override {
+    benchmark::DoNotOptimize(bytes.data());
+    written += bytes.size();
+  }
+  std::uint64_t written = 0;
+};
+
+const std::string& Statement(Layout layout) {
+  static std::string statements[std::size(ledgerlift::bench::kAllLayouts)];
+  std::string& text = statements[static_cast<int>(layout)];
+  if (text.empty()) {
+    text = ledgerlift::bench::GenerateStatement({.count = 40000, .seed = 7, .layout = layout});
+  }
+  return text;
+}
+
+// Arguments: the layout, and the size of the blocks the input arrives in.
+void Convert(benchmark::State& state) {
+  const Layout layout = static_cast<Layout>(state.range(0));
+  const size_t block = static_cast<size_t>(state.range(1));
+  const std::string_view input = Statement(layout);
+  state.SetLabel(std::string(ledgerlift::bench::LayoutName(layout)));
+  for (auto _ : state) {
+    DiscardingSink sink;
+    ledgerlift::Converter converter(sink);
+    converter.ExpectInputSize(input.size());
+    for (size_t at = 0; at < input.size(); at += block) {
+      converter.Feed(input.substr(at, block));
+    }
+    converter.Finish();
+    benchmark::DoNotOptimize(sink.written);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
+BENCHMARK(Convert)
+    ->ArgNames({"layout", "block"})
+    ->ArgsProduct({{static_cast<int>(Layout::kOnePerLine), static_cast<int>(Layout::kOneLine),
+                    static_cast<int>(Layout::kMultiLine)},
+                   {1 << 20, 4096}})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,239 @@
+#include "statement_generator.h"
+
+#include <array>
+#include <cstdio>
+
+namespace ledgerlift::bench {
+namespace {
+
+constexpr size_t kPiece = 1 << 20;
+
+// SplitMix64: tiny, fast, and the same sequence everywhere, unlike the
+// standard library's distributions.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // A number in [0, bound).
+  std::uint64_t Below(std::uint64_t bound) { return Next() % bound; }
+
+ private:
+  std::uint64_t state_;
+};
+
+struct Kind {
+  const char* type;
+  bool credit;
+};
+constexpr std::array<Kind, 10> kKinds = {{{"DEBIT", false},
+                                          {"DEBIT", false},
+                                          {"POS", false},
+                                          {"CREDIT", true},
+                                          {"CHECK", false},
+                                          {"ATM", false},
+                                          {"DIRECTDEBIT", false},
+                                          {"XFER", false},
+                                          {"SRVCHG", false},
+                                          {"DEP", true}}};
+
+constexpr std::array<const char*, 16> kPayees = {
+    "CORNER SHOP",          "GREEN VALLEY GROCERY", "CITY POWER &amp; LIGHT",
+    "PAYROLL ACME TOOLS",   "ATM WITHDRAWAL 5TH &amp; MAIN", "TRANSFER TO SAVINGS",
+    "NORTHSIDE PHARMACY",   "RIVERBEND FUEL #221",  "MAPLE RIDGE CU FEE",
+    "HILLTOP HARDWARE",     "ONLINE BOOKS MARKETPLACE", "COUNTY WATER DEPT",
+    "SUNRISE CAFE",         "METRO TRANSIT PASS",   "HOME INSURANCE CO",
+    "CAF\xC9 DU PARC"};  // a Windows-1252 byte, as the header declares
+
+constexpr std::array<const char*, 6> kMemos = {
+    "CARD 55", "POS PURCHASE", "AUTOPAY", "DIRECT DEP", "ONLINE", "REF 20394"};
+
+// The calendar date `days` after 2011-01-01 (proleptic Gregorian).
+struct Date {
+  int year, month, day;
+};
+Date DateAfter(std::uint64_t days) {
+  // Days since 0000-03-01, then the civil date of that day.
+  const long z = static_cast<long>(days) + 719468 + 14975;  // 2011-01-01
+  const long era = z / 146097;
+  const long doe = z - era * 146097;
+  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const long mp = (5 * doy + 2) / 153;
+  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  return {year, month, day};
+}
+
+// Collects the statement's text and hands it on in pieces. A tag ends a line
+// in the multi-line layout, a group in the one-per-line layout.
+class StatementWriter {
+ public:
+  StatementWriter(const StatementOptions& options,
+                  const std::function<void(std::string_view)>& write)
+      : options_(options), write_(write) {
+    text_.reserve(kPiece + 4096);
+  }
+
+  void Line(std::string_view text) {
+    text_ += text;
+    text_ += options_.line_end;
+  }
+  void Tag(std::string_view text) {
+    text_ += text;
+    if (options_.layout == Layout::kMultiLine) text_ += options_.line_end;
+  }
+  void EndGroup() {
+    if (options_.layout == Layout::kOnePerLine) text_ += options_.line_end;
+    if (text_.size() >= kPiece) Flush();
+  }
+  void EndBody() {
+    if (options_.layout == Layout::kOneLine) text_ += options_.line_end;
+    Flush();
+  }
+
+ private:
+  void Flush() {
+    if (!text_.empty()) write_(text_);
+    text_.clear();
+  }
+
+  const StatementOptions& options_;
+  const std::function<void(std::string_view)>& write_;
+  std::string text_;
+};
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char buffer[128];
+  const int length = std::snprintf(buffer, sizeof buffer, format, args...);
+  return std::string(buffer, static_cast<size_t>(length));
+}
+
+void WriteHeader(StatementWriter& out) {
+  for (const char* line :
+       {"OFXHEADER:100", "DATA:OFXSGML", "VERSION:102", "SECURITY:NONE",
+        "ENCODING:USASCII", "CHARSET:1252", "COMPRESSION:NONE",
+        "OLDFILEUID:NONE", "NEWFILEUID:NONE", ""}) {
+    out.Line(line);
+  }
+}
+
+void WriteTags(StatementWriter& out, std::initializer_list<std::string_view> tags) {
+  for (std::string_view tag : tags) out.Tag(tag);
+  out.EndGroup();
+}
+
+void WriteOpening(StatementWriter& out, const Date& first, const Date& last) {
+  out.Tag("<OFX>");
+  out.EndGroup();
+  WriteTags(out, {"<SIGNONMSGSRSV1>", "<SONRS>", "<STATUS>", "<CODE>0",
+                  "<SEVERITY>INFO", "</STATUS>", "<DTSERVER>20240331120000.000[-5:EST]",
+                  "<LANGUAGE>ENG", "<FI>", "<ORG>MAPLE RIDGE CU", "<FID>4417", "</FI>",
+                  "<INTU.BID>4417", "</SONRS>", "</SIGNONMSGSRSV1>"});
+  WriteTags(out, {"<BANKMSGSRSV1>", "<STMTTRNRS>", "<TRNUID>1", "<STATUS>",
+                  "<CODE>0", "<SEVERITY>INFO", "</STATUS>"});
+  WriteTags(out, {"<STMTRS>", "<CURDEF>USD", "<BANKACCTFROM>", "<BANKID>211274450",
+                  "<ACCTID>0045127739", "<ACCTTYPE>CHECKING", "</BANKACCTFROM>"});
+  const std::string start =
+      Format("<DTSTART>%04d%02d%02d", first.year, first.month, first.day);
+  const std::string end = Format("<DTEND>%04d%02d%02d", last.year, last.month, last.day);
+  WriteTags(out, {"<BANKTRANLIST>", start, end});
+}
+
+void WriteClosing(StatementWriter& out, const Date& last, long balance_cents) {
+  const std::string amount =
+      Format("<BALAMT>%s%ld.%02ld", balance_cents < 0 ? "-" : "",
+             std::labs(balance_cents) / 100, std::labs(balance_cents) % 100);
+  const std::string as_of =
+      Format("<DTASOF>%04d%02d%02d", last.year, last.month, last.day);
+  WriteTags(out, {"</BANKTRANLIST>", "<LEDGERBAL>", amount, as_of, "</LEDGERBAL>",
+                  "</STMTRS>", "</STMTTRNRS>", "</BANKMSGSRSV1>", "</OFX>"});
+}
+
+// The posting date in one of the forms banks use: the day alone, with the
+// time of day, or with the time and its zone.
+std::string PostedDate(const Date& date, Random& random) {
+  std::string text = Format("%04d%02d%02d", date.year, date.month, date.day);
+  const std::uint64_t form = random.Below(10);
+  if (form >= 5) {
+    text += Format("%02d%02d%02d.000", static_cast<int>(random.Below(24)),
+                   static_cast<int>(random.Below(60)), static_cast<int>(random.Below(60)));
+  }
+  if (form >= 8) text += "[-5:EST]";
+  return text;
+}
+
+// One transaction; returns its amount in cents.
+long WriteTransaction(StatementWriter& out, std::uint64_t number, const Date& date,
+                      Random& random) {
+  const Kind& kind = kKinds[random.Below(kKinds.size())];
+  const long cents = static_cast<long>(
+      kind.credit ? 10000 + random.Below(400000) : 1 + random.Below(random.Below(8) ? 20000 : 200000));
+  const std::string posted = PostedDate(date, random);
+  const long signed_cents = kind.credit ? cents : -cents;
+  out.Tag("<STMTTRN>");
+  out.Tag(std::string("<TRNTYPE>") + kind.type);
+  out.Tag("<DTPOSTED>" + posted);
+  out.Tag(Format("<TRNAMT>%s%ld.%02ld", kind.credit ? "" : "-", cents / 100, cents % 100));
+  out.Tag(Format("<FITID>%04d%02d%02d%07llu", date.year, date.month, date.day,
+                 static_cast<unsigned long long>(number % 10000000)));
+  if (std::string_view(kind.type) == "CHECK") {
+    const unsigned check = 1000 + static_cast<unsigned>(number % 9000);
+    out.Tag(Format("<CHECKNUM>%u", check));
+    out.Tag(Format("<NAME>CHECK %u", check));
+  } else {
+    out.Tag(std::string("<NAME>") + kPayees[random.Below(kPayees.size())]);
+  }
+  if (random.Below(2)) out.Tag(std::string("<MEMO>") + kMemos[random.Below(kMemos.size())]);
+  out.Tag("</STMTTRN>");
+  out.EndGroup();
+  return signed_cents;
+}
+
+}  // namespace
+
+std::optional<Layout> ParseLayout(std::string_view name) {
+  for (Layout layout : kAllLayouts) {
+    if (LayoutName(layout) == name) return layout;
+  }
+  return std::nullopt;
+}
+
+std::string_view LayoutName(Layout layout) {
+  switch (layout) {
+    case Layout::kOnePerLine: return "lines";
+    case Layout::kOneLine: return "one-line";
+    case Layout::kMultiLine: return "multi-line";
+  }
+  return "";
+}
+
+void WriteStatement(const StatementOptions& options,
+                    const std::function<void(std::string_view)>& write) {
+  // Three transactions a day, so dates advance steadily with the count.
+  const std::uint64_t days = options.count > 0 ? (options.count - 1) / 3 : 0;
+  StatementWriter out(options, write);
+  WriteHeader(out);
+  WriteOpening(out, DateAfter(0), DateAfter(days));
+  Random random(options.seed);
+  long balance = 0;
+  for (std::uint64_t i = 0; i < options.count; ++i) {
+    balance += WriteTransaction(out, i + 1, DateAfter(i / 3), random);
+  }
+  WriteClosing(out, DateAfter(days), balance);
+  out.EndBody();
+}
+
+std::string GenerateStatement(const StatementOptions& options) {
+  std::string text;
+  WriteStatement(options, [&text](std::string_view piece) { text += piece; });
+  return text;
+}
+
+}  // namespace ledgerlift::bench

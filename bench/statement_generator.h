@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ledgerlift::bench {
+
+// How the transactions of a generated statement are laid out in lines.
+enum class Layout {
+  kOnePerLine,  // each <STMTTRN>...</STMTTRN> on a line of its own
+  kOneLine,     // the whole body after the header on one line
+  kMultiLine,   // every tag on its own line, as SGML exporters write it
+};
+
+// "lines", "one-line", "multi-line", and back.
+std::optional<Layout> ParseLayout(std::string_view name);
+std::string_view LayoutName(Layout layout);
+inline constexpr Layout kAllLayouts[] = {Layout::kOnePerLine, Layout::kOneLine,
+                                         Layout::kMultiLine};
+
+struct StatementOptions {
+  std::uint64_t count = 1000;  // transactions
+  std::uint64_t seed = 1;
+  Layout layout = Layout::kOnePerLine;
+  std::string_view line_end = "\r\n";
+};
+
+// Writes a realistic QFX bank statement: the OFX header lines, the sign-on
+// and account blocks, `count` transactions with varied types, amounts, dates
+// (with and without time and time zone), payees and memos, and the closing
+// balance. The same options always give the same bytes, on every platform.
+// The text arrives in pieces of about 1 MiB, so a statement of any size can
+// be written without being held in memory.
+void WriteStatement(const StatementOptions& options,
+                    const std::function<void(std::string_view)>& write);
+
+// The whole statement as one text.
+std::string GenerateStatement(const StatementOptions& options);
+
+}  // namespace ledgerlift::bench
