@@ -1,0 +1,256 @@
+#include "window/form-win32.h"
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "window/resource-win32.h"
+
+namespace ledgerlift {
+namespace {
+
+constexpr char kWindowClass[] = "LedgerliftForm1";
+constexpr int kFirstControlId = 100;  // control i has the id 100 + i
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
+constexpr int kTwoLinesTwips = 2 * 195;  // two lines of an 8 pt font
+
+size_t IndexOf(const Control& control) {
+  return static_cast<size_t>(&control - kControls.data());
+}
+
+// The window's dots per inch: GetDpiForWindow where Windows has it (10 and
+// later, per monitor), the screen's otherwise.
+UINT WindowDpi(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto get_dpi_for_window = reinterpret_cast<GetDpiForWindowFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"),
+                                             "GetDpiForWindow")));
+  if (get_dpi_for_window) {
+    if (const UINT dpi = get_dpi_for_window(window)) return dpi;
+  }
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The desktop's dialog font (DEFAULT_GUI_FONT) at `dpi`.
+HFONT CreateDefaultFont(UINT dpi) {
+  LOGFONTA font{};
+  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+  const HDC screen = GetDC(nullptr);
+  const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), screen_dpi > 0 ? screen_dpi : 96);
+  return CreateFontIndirectA(&font);
+}
+
+// "MS Sans Serif", 9.75 pt, regular, at `dpi`.
+HFONT CreateSansSerif975(UINT dpi) {
+  LOGFONTA font{};
+  font.lfHeight = -MulDiv(975, static_cast<int>(dpi), 72 * 100);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(font.lfFaceName, "MS Sans Serif", LF_FACESIZE);
+  return CreateFontIndirectA(&font);
+}
+
+struct Win32Control {
+  const char* window_class;
+  DWORD style;
+  DWORD extended_style;
+};
+
+Win32Control Win32ControlFor(const Control& control) {
+  switch (control.kind) {
+    case ControlKind::kTextBox:
+      return {"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::kButton:
+      return {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
+    case ControlKind::kLabel:
+      break;
+  }
+  // A label designed one line high does not wrap: what does not fit is cut
+  // at its right edge instead of moving to a second line below the label's
+  // bottom, where it could not be seen at all. SS_NOTIFY: a click on a label
+  // reaches the window (Label5's link).
+  const DWORD wrap = control.height < kTwoLinesTwips ? SS_LEFTNOWORDWRAP : SS_LEFT;
+  return {"STATIC", wrap | SS_NOTIFY | SS_NOPREFIX, 0};
+}
+
+}  // namespace
+
+Form1Window::Form1Window(Form1& form, Win32Platform& platform)
+    : form_(form), platform_(platform) {}
+
+Form1Window::~Form1Window() {
+  if (window_) DestroyWindow(window_);
+  if (default_font_) DeleteObject(default_font_);
+  if (sans_serif_font_) DeleteObject(sans_serif_font_);
+}
+
+bool Form1Window::Create(HINSTANCE instance) {
+  WNDCLASSEXA window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = Procedure;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kWindowClass;
+  window_class.hIcon = static_cast<HICON>(LoadImageA(
+      instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+      GetSystemMetrics(SM_CYICON), 0));
+  window_class.hIconSm = static_cast<HICON>(LoadImageA(
+      instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON, 16, 16, 0));
+  if (!RegisterClassExA(&window_class)) return false;
+  // Resizable, so that the controls designed outside the visible area can be
+  // brought into view; the window opens at its designed size.
+  CreateWindowExA(0, kWindowClass, std::string(kWindowCaption).c_str(),
+                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr,
+                  nullptr, instance, this);
+  if (!window_) return false;
+  CreateControls(instance);
+  LayOut(WindowDpi(window_));
+  DragAcceptFiles(window_, TRUE);
+  return true;
+}
+
+int Form1Window::Run(int show_command) {
+  platform_.SetOwner(window_);
+  ShowWindow(window_, show_command);
+  UpdateWindow(window_);
+  SetFocus(ControlWindow(TabOrder().front()->name));
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageA(window_, &message)) continue;  // Tab between controls
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  platform_.SetOwner(nullptr);
+  return 0;
+}
+
+LRESULT CALLBACK Form1Window::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTA*>(l)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(window, message, w, l);
+  return self->HandleMessage(message, w, l);
+}
+
+LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(w), HIWORD(w));
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(w));
+      return 0;
+    case kDpiChanged: {
+      const RECT* suggested = reinterpret_cast<const RECT*>(l);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+      LayOut(HIWORD(w));
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      break;
+  }
+  return DefWindowProcA(window_, message, w, l);
+}
+
+void Form1Window::CreateControls(HINSTANCE instance) {
+  // Created in tab order: that order is the one Tab walks through.
+  for (const Control* control : TabOrder()) {
+    const Win32Control kind = Win32ControlFor(*control);
+    const std::string text =
+        control->name == "Text1" ? form_.OutputDirectory() : std::string(control->text);
+    const size_t index = IndexOf(*control);
+    controls_[index] = CreateWindowExA(
+        kind.extended_style, kind.window_class, text.c_str(),
+        WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance,
+        nullptr);
+  }
+}
+
+void Form1Window::LayOut(UINT dpi) {
+  const int scale = static_cast<int>(dpi);
+  RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, scale),
+             TwipsToPixels(kClientHeightTwips, scale)};
+  RECT window_rect, client_rect;
+  GetWindowRect(window_, &window_rect);
+  GetClientRect(window_, &client_rect);
+  // The frame the window has now, whatever the desktop draws around it.
+  const int extra_width = (window_rect.right - window_rect.left) - client_rect.right;
+  const int extra_height = (window_rect.bottom - window_rect.top) - client_rect.bottom;
+  SetWindowPos(window_, nullptr, 0, 0, frame.right + extra_width, frame.bottom + extra_height,
+               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+
+  const HFONT old_default = default_font_, old_sans_serif = sans_serif_font_;
+  default_font_ = CreateDefaultFont(dpi);
+  sans_serif_font_ = CreateSansSerif975(dpi);
+  for (const Control& control : kControls) {
+    const HWND child = controls_[IndexOf(control)];
+    MoveWindow(child, TwipsToPixels(control.left, scale), TwipsToPixels(control.top, scale),
+               TwipsToPixels(control.width, scale), TwipsToPixels(control.height, scale),
+               TRUE);
+    const HFONT font =
+        control.font == ControlFont::kSansSerif975 ? sans_serif_font_ : default_font_;
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
+  if (old_default) DeleteObject(old_default);
+  if (old_sans_serif) DeleteObject(old_sans_serif);
+}
+
+void Form1Window::OnCommand(int id, int code) {
+  const int index = id - kFirstControlId;
+  if (index < 0 || index >= static_cast<int>(kControls.size())) return;
+  const std::string_view name = kControls[static_cast<size_t>(index)].name;
+  if (name == "Label5" && code == STN_CLICKED) {
+    form_.OnLabel5Click();
+  } else if (name == "OutPutSelect" && code == BN_CLICKED) {
+    form_.OnOutPutSelectClick();
+    ShowOutputDirectory();
+  } else if (name == "InputSelect" && code == BN_CLICKED) {
+    form_.OnInputSelectClick();
+  } else if (name == "Text1" && code == EN_CHANGE) {
+    // What the user types is the output folder, as with a chosen one.
+    const HWND edit = ControlWindow("Text1");
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
+    form_.SetOutputDirectory(std::move(text));
+  }
+}
+
+void Form1Window::OnDropFiles(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::string path(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+    path.resize(DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(std::move(path));
+  }
+  DragFinish(drop);
+  form_.OnFilesDropped(paths);
+}
+
+void Form1Window::ShowOutputDirectory() {
+  SetWindowTextA(ControlWindow("Text1"), form_.OutputDirectory().c_str());
+}
+
+HWND Form1Window::ControlWindow(std::string_view name) const {
+  return controls_[IndexOf(FindControl(name))];
+}
+
+}  // namespace ledgerlift

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "window/form.h"
+#include "window/layout.h"
+#include "window/platform-win32.h"
+
+namespace ledgerlift {
+
+// Form1 on the Windows desktop: a top-level window holding a real STATIC,
+// EDIT or BUTTON for every control of the model, at the model's positions
+// scaled to the window's dots per inch. It only draws the model and forwards
+// the controls' events to the Form1 it shows.
+class Form1Window {
+ public:
+  Form1Window(Form1& form, Win32Platform& platform);
+  ~Form1Window();
+  Form1Window(const Form1Window&) = delete;
+  Form1Window& operator=(const Form1Window&) = delete;
+
+  // Creates the window and its controls, hidden. False when Windows refused;
+  // GetLastError tells why.
+  bool Create(HINSTANCE instance);
+
+  // Shows the window and runs its messages until it is closed; returns the
+  // exit status.
+  int Run(int show_command);
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT HandleMessage(UINT message, WPARAM w, LPARAM l);
+
+  void CreateControls(HINSTANCE instance);
+  // Sizes the window, places the controls and makes the fonts for `dpi`.
+  void LayOut(UINT dpi);
+  void OnCommand(int id, int code);
+  void OnDropFiles(HDROP drop);
+  void ShowOutputDirectory();
+  HWND ControlWindow(std::string_view name) const;
+
+  Form1& form_;
+  Win32Platform& platform_;
+  HWND window_ = nullptr;
+  std::array<HWND, kControls.size()> controls_{};  // in kControls' order
+  HFONT default_font_ = nullptr;
+  HFONT sans_serif_font_ = nullptr;
+};
+
+}  // namespace ledgerlift

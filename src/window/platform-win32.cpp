@@ -1,0 +1,95 @@
+#include "window/platform-win32.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+#include "window/layout.h"
+
+namespace ledgerlift {
+namespace {
+
+constexpr char kFolderPrompt[] = "Choose the folder the QIF files are written to.";
+
+// QFX first: that is what banks hand out; some send the same as .ofx.
+constexpr char kInputFilter[] =
+    "QFX statements (*.qfx)\0*.qfx\0"
+    "OFX statements (*.ofx)\0*.ofx\0"
+    "All files (*.*)\0*.*\0";
+
+// Standard error when the caller redirected it to a file or a pipe: a GUI
+// program started from Explorer has none, one started from a console has
+// the console, where a line would go unseen once the program ends.
+HANDLE RedirectedStandardError() {
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) return nullptr;
+  const DWORD type = GetFileType(error);
+  return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ? error : nullptr;
+}
+
+bool WriteLine(HANDLE file, std::string line) {
+  line += "\r\n";
+  DWORD written = 0;
+  return WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written,
+                   nullptr) &&
+         written == line.size();
+}
+
+}  // namespace
+
+void Win32Platform::ShowMessage(const std::string& text) {
+  if (const HANDLE error = RedirectedStandardError()) {
+    if (WriteLine(error, text)) return;
+  }
+  MessageBoxA(owner_, text.c_str(), std::string(kMessageCaption).c_str(), MB_OK);
+}
+
+std::optional<std::string> Win32Platform::ChooseFolder() {
+  BROWSEINFOA request{};
+  request.hwndOwner = owner_;
+  request.pidlRoot = nullptr;
+  request.pszDisplayName = nullptr;
+  request.lpszTitle = kFolderPrompt;
+  request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;  // 3
+  request.lpfn = nullptr;
+  request.lParam = 0;
+  request.iImage = 0;
+  PIDLIST_ABSOLUTE items = SHBrowseForFolderA(&request);
+  if (items == nullptr) return std::nullopt;  // cancelled
+  char path[MAX_PATH];
+  std::fill(std::begin(path), std::end(path), ' ');
+  const BOOL found = SHGetPathFromIDListA(items, path);
+  CoTaskMemFree(items);
+  // A place that is not a folder on disk gives no path: the buffer's blanks
+  // are no folder, so the output folder stays as it was.
+  if (!found) return std::nullopt;
+  return std::string(path, strnlen(path, MAX_PATH));  // before the first NUL
+}
+
+std::optional<std::string> Win32Platform::ChooseInputFile() {
+  std::vector<char> file(32768, '\0');
+  OPENFILENAMEA request{};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = owner_;
+  request.lpstrFilter = kInputFilter;
+  request.nFilterIndex = 1;
+  request.lpstrFile = file.data();
+  request.nMaxFile = static_cast<DWORD>(file.size());
+  request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                  OFN_EXPLORER;
+  if (!GetOpenFileNameA(&request)) return std::nullopt;
+  return std::string(file.data());
+}
+
+void Win32Platform::OpenAddress(const std::string& address) {
+  // Show command 0 as the program has always passed it; the browser shows
+  // itself anyway. A failure has no visible effect.
+  ShellExecuteA(owner_, "open", address.c_str(), "", "", 0);
+}
+
+}  // namespace ledgerlift

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "window/platform.h"
+
+namespace ledgerlift {
+
+// The Windows desktop: message boxes, the shell's folder browser, the
+// open-file dialog and the shell's "open" verb, all in the system code page.
+class Win32Platform : public Platform {
+ public:
+  // The window that owns the dialogs and message boxes; none (the desktop)
+  // until the window is shown, so that a message of a conversion run gets a
+  // taskbar button of its own.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  // A message box captioned "Ledgerlift", OK only, no icon; or, when the
+  // caller redirected standard error to a file or pipe, one line there.
+  void ShowMessage(const std::string& text) override;
+  std::optional<std::string> ChooseFolder() override;
+  std::optional<std::string> ChooseInputFile() override;
+  void OpenAddress(const std::string& address) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+}  // namespace ledgerlift
