@@ -1,0 +1,62 @@
+#pragma once
+
+#include <gtkmm.h>
+
+#include <string_view>
+#include <vector>
+
+#include "window/gtk-module.h"
+#include "window/layout.h"
+
+namespace ledgerlift {
+
+// The client area: a Gtk::Fixed that asks only for the designed client size,
+// so that the controls placed beyond it stay outside the visible area until
+// the user enlarges the window.
+class ClientArea : public Gtk::Fixed {
+ public:
+  ClientArea(int width, int height) : width_(width), height_(height) {}
+
+ protected:
+  void get_preferred_width_vfunc(int& minimum, int& natural) const override;
+  void get_preferred_height_vfunc(int& minimum, int& natural) const override;
+
+ private:
+  int width_, height_;
+};
+
+// Form1 drawn with GTK: every control of the layout table at its designed
+// place, size, text and font. Events go to the window object; Tab moves
+// through the controls in the table's tab order.
+class MainWindow : public Gtk::Window {
+ public:
+  explicit MainWindow(WindowEvents& events);
+  // Lets go of the focus before the controls go: GTK would otherwise hand the
+  // destroyed focus control to the window's focus handler.
+  ~MainWindow() override { unset_focus(); }
+
+  // The text of Text1 as the user sees it.
+  std::string Text1() const { return text1_.get_text(); }
+
+ protected:
+  bool on_key_press_event(GdkEventKey* event) override;
+  void on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context, int x,
+                             int y, const Gtk::SelectionData& selection_data,
+                             guint info, guint time) override;
+
+ private:
+  Gtk::Widget& WidgetFor(std::string_view name);
+  void Place(const Control& control, int dots_per_inch);
+  void MoveFocus(bool forward);
+  void on_output_select_clicked();
+  void on_input_select_clicked();
+  bool on_label5_activate_link(const Glib::ustring& uri);
+
+  WindowEvents& events_;
+  ClientArea client_;
+  Gtk::Label label1_, label2_, label3_, label4_, label5_;
+  Gtk::Entry text1_;
+  Gtk::Button output_select_, input_select_;
+};
+
+}  // namespace ledgerlift

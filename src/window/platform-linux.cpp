@@ -1,0 +1,136 @@
+#include "window/platform-linux.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "window/layout.h"
+
+#ifndef LEDGERLIFT_MODULE_DIR
+#define LEDGERLIFT_MODULE_DIR "lib/ledgerlift"
+#endif
+
+namespace ledgerlift {
+namespace {
+
+bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
+
+// The window's events, passed on to the window object.
+class FormEvents : public WindowEvents {
+ public:
+  explicit FormEvents(Form1& form) : form_(form) {}
+  std::string OutputDirectory() const override { return form_.OutputDirectory(); }
+  void SetOutputDirectory(std::string folder) override {
+    form_.SetOutputDirectory(std::move(folder));
+  }
+  void OnLabel5Click() override { form_.OnLabel5Click(); }
+  void OnOutPutSelectClick() override { form_.OnOutPutSelectClick(); }
+  void OnInputSelectClick() override { form_.OnInputSelectClick(); }
+  void OnFilesDropped(const std::vector<std::string>& paths) override {
+    form_.OnFilesDropped(paths);
+  }
+
+ private:
+  Form1& form_;
+};
+
+// Loads the module and starts GTK; null when the module is missing or GTK
+// cannot open the display. The module stays loaded until the process ends:
+// GTK cannot be unloaded.
+GtkDesktop* LoadGtkDesktop() {
+  std::error_code error;
+  const std::filesystem::path executable =
+      std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return nullptr;
+  for (const std::string& candidate : GtkModuleCandidates(executable.string())) {
+    void* module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) continue;
+    auto start = reinterpret_cast<GtkStartFunction>(dlsym(module, kGtkStartSymbol));
+    return start != nullptr ? start() : nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string CommandLine(int argc, char** argv) {
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line += ' ';
+    line += argv[i];
+  }
+  return line;
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  return IsSet(home) ? home : "/";
+}
+
+bool IsDesktopStart(const char* display, const char* wayland_display,
+                    bool any_terminal) {
+  return (IsSet(display) || IsSet(wayland_display)) && !any_terminal;
+}
+
+bool IsDesktopStart() {
+  const bool any_terminal = isatty(0) || isatty(1) || isatty(2);
+  return IsDesktopStart(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
+                        any_terminal);
+}
+
+std::vector<std::string> GtkModuleCandidates(const std::string& executable) {
+  const std::filesystem::path folder = std::filesystem::path(executable).parent_path();
+  return {(folder / kGtkModuleName).string(),
+          (folder.parent_path() / LEDGERLIFT_MODULE_DIR / kGtkModuleName).string()};
+}
+
+void LinuxPlatform::ShowMessage(const std::string& text) {
+  if (desktop_start_ || window_shown_) {
+    if (GtkDesktop* desktop = Desktop()) return desktop->ShowMessage(text);
+  }
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+std::optional<std::string> LinuxPlatform::ChooseFolder() {
+  GtkDesktop* desktop = Desktop();
+  return desktop ? desktop->ChooseFolder() : std::nullopt;
+}
+
+std::optional<std::string> LinuxPlatform::ChooseInputFile() {
+  GtkDesktop* desktop = Desktop();
+  return desktop ? desktop->ChooseInputFile() : std::nullopt;
+}
+
+void LinuxPlatform::OpenAddress(const std::string& address) {
+  if (GtkDesktop* desktop = Desktop()) desktop->OpenAddress(address);
+}
+
+int LinuxPlatform::RunWindow(Form1& form) {
+  GtkDesktop* desktop = Desktop();
+  if (desktop == nullptr) {
+    std::fputs(TerminalHelp().data(), stdout);
+    return 0;
+  }
+  window_shown_ = true;
+  FormEvents events(form);
+  desktop->RunWindow(events);
+  return 0;
+}
+
+GtkDesktop* LinuxPlatform::Desktop() {
+  if (!desktop_tried_) {
+    desktop_tried_ = true;
+    // Without a display GTK cannot start; do not pay for loading it.
+    if (IsSet(std::getenv("DISPLAY")) || IsSet(std::getenv("WAYLAND_DISPLAY"))) {
+      desktop_ = LoadGtkDesktop();
+    }
+  }
+  return desktop_;
+}
+
+}  // namespace ledgerlift

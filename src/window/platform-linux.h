@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "window/form.h"
+#include "window/gtk-module.h"
+#include "window/platform.h"
+
+namespace ledgerlift {
+
+// The command line as one text: the arguments joined with single blanks, so
+// an unquoted path with blanks arrives whole, as the shell would pass it.
+std::string CommandLine(int argc, char** argv);
+
+// The user's home folder, the initial output folder of the window.
+std::string HomeFolder();
+
+// A start from the desktop, the way a file manager starts the program: a
+// display is named and none of standard input, output or error is a
+// terminal. Messages are then dialogs; otherwise lines on standard error.
+bool IsDesktopStart(const char* display, const char* wayland_display,
+                    bool any_terminal);
+bool IsDesktopStart();  // from this process's environment and descriptors
+
+// Where the GTK module may lie for the program at `executable`: beside it
+// (the build tree), then in lib/ledgerlift under the install prefix.
+std::vector<std::string> GtkModuleCandidates(const std::string& executable);
+
+// The platform on Linux: messages on standard error, or GTK dialogs when the
+// program was started from the desktop or shows its window. GTK is loaded
+// only when the first dialog or the window is needed.
+class LinuxPlatform : public Platform {
+ public:
+  explicit LinuxPlatform(bool desktop_start) : desktop_start_(desktop_start) {}
+
+  void ShowMessage(const std::string& text) override;
+  std::optional<std::string> ChooseFolder() override;
+  std::optional<std::string> ChooseInputFile() override;
+  void OpenAddress(const std::string& address) override;
+
+  // Window mode: shows the window of `form` until it is closed. Where no
+  // window can be shown, prints the window's explanation to standard output
+  // instead. Returns the exit status, 0.
+  int RunWindow(Form1& form);
+
+ private:
+  // The GTK desktop, loaded on first use; null when it cannot start.
+  GtkDesktop* Desktop();
+
+  bool desktop_start_;
+  bool window_shown_ = false;
+  bool desktop_tried_ = false;
+  GtkDesktop* desktop_ = nullptr;
+};
+
+}  // namespace ledgerlift
