@@ -1,6 +1,8 @@
 #pragma once
 
-#include <string>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
 #include <string_view>
 
 namespace ledgerlift {
@@ -14,27 +16,51 @@ class ByteSink {
 
 // Collects output and hands it to a sink in large blocks, so a file is
 // written with few calls and memory stays small whatever the input's size.
+// Appending is a copy into a fixed buffer: records are short and many.
 class OutputBuffer {
  public:
   static constexpr size_t kBlock = 1 << 20;
 
-  explicit OutputBuffer(ByteSink& sink) : sink_(sink) { data_.reserve(kBlock + 4096); }
+  explicit OutputBuffer(ByteSink& sink)
+      : sink_(sink), data_(new char[kBlock]) {}
 
-  void Append(std::string_view bytes) { data_.append(bytes); }
+  void Append(std::string_view bytes) {
+    if (bytes.size() > kBlock - size_) {
+      Flush();
+      if (bytes.size() > kBlock) {
+        sink_.Write(bytes);  // a value longer than a block goes as it is
+        return;
+      }
+    }
+    std::memcpy(data_.get() + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+  }
 
-  // Called between records: writes once a block is full.
-  void FlushIfFull() {
-    if (data_.size() >= kBlock) Flush();
+  // Several pieces at once, as one record: one check for room instead of
+  // one per piece.
+  void Append(std::initializer_list<std::string_view> pieces) {
+    size_t total = 0;
+    for (std::string_view piece : pieces) total += piece.size();
+    if (total > kBlock - size_) {
+      for (std::string_view piece : pieces) Append(piece);
+      return;
+    }
+    for (std::string_view piece : pieces) {
+      std::memcpy(data_.get() + size_, piece.data(), piece.size());
+      size_ += piece.size();
+    }
   }
 
   void Flush() {
-    sink_.Write(data_);
-    data_.clear();
+    if (size_ == 0) return;
+    sink_.Write(std::string_view(data_.get(), size_));
+    size_ = 0;
   }
 
  private:
   ByteSink& sink_;
-  std::string data_;
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
 };
 
 }  // namespace ledgerlift

@@ -71,6 +71,25 @@ std::string_view Slice(std::string_view text, size_t first, size_t length) {
   return text.substr(first - 1, length);
 }
 
+// The date of the form nearly every bank sends: a whole number of 8 to 15
+// digits without leading zero, perhaps with a fraction of zeros and a time
+// zone ("20110302120000.000[-5:EST]"). Its numeral is exactly its digits, so
+// the date is sliced from them without reading the number; any other value
+// gives nothing here and takes the general road.
+std::optional<std::string> DateOfPlainDigits(std::string_view value) {
+  size_t digits = 0;
+  while (digits < value.size() && IsDigit(value[digits])) ++digits;
+  if (digits < 8 || digits > 15 || value[0] == '0') return std::nullopt;
+  size_t i = digits;
+  if (i < value.size() && value[i] == '.') {
+    do ++i;
+    while (i < value.size() && value[i] == '0');
+  }
+  if (i < value.size() && value[i] != '[') return std::nullopt;
+  const char* d = value.data();
+  return std::string{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]};
+}
+
 }  // namespace
 
 std::optional<std::string> SignedNumeral(std::string_view value) {
@@ -97,6 +116,7 @@ std::string FormatPostedDate(std::string_view numeral) {
 }
 
 std::optional<std::string> PostedDate(std::string_view value) {
+  if (std::optional<std::string> date = DateOfPlainDigits(value)) return date;
   std::optional<std::string> numeral = SignedNumeral(value);
   if (!numeral) return std::nullopt;
   return FormatPostedDate(*numeral);
