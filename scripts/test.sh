@@ -8,3 +8,4 @@ scripts/install-deps.sh test
 cmake --workflow --preset default
 cmake --workflow --preset asan
 scripts/test-fuzz.sh
+scripts/test-linux-gui.sh build/default

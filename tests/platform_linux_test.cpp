@@ -1,0 +1,100 @@
+#include "window/platform-linux.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "window/layout.h"
+
+namespace ledgerlift {
+namespace {
+
+TEST(DesktopStart, DialogsOnlyWithADisplayAndNoTerminal) {
+  const struct {
+    const char* name;
+    const char* display;
+    const char* wayland_display;
+    bool any_terminal;
+    bool desktop;
+  } cases[] = {
+      {"file manager on X11", ":0", nullptr, false, true},
+      {"file manager on Wayland", nullptr, "wayland-0", false, true},
+      {"both displays named", ":0", "wayland-0", false, true},
+      {"terminal on a desktop", ":0", nullptr, true, false},
+      {"script or service without a display", nullptr, nullptr, false, false},
+      {"empty DISPLAY names no display", "", nullptr, false, false},
+      {"empty WAYLAND_DISPLAY names no display", nullptr, "", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsDesktopStart(c.display, c.wayland_display, c.any_terminal), c.desktop)
+        << c.name;
+  }
+}
+
+TEST(GtkModule, FoundBesideTheProgramThenUnderTheInstallPrefix) {
+  const struct {
+    const char* executable;
+    std::vector<std::string> candidates;
+  } cases[] = {
+      {"/usr/bin/ledgerlift",
+       {"/usr/bin/ledgerlift-gtk.so", "/usr/lib/ledgerlift/ledgerlift-gtk.so"}},
+      {"/home/ann/ledgerlift/build/default/src/ledgerlift",
+       {"/home/ann/ledgerlift/build/default/src/ledgerlift-gtk.so",
+        "/home/ann/ledgerlift/build/default/lib/ledgerlift/ledgerlift-gtk.so"}},
+      {"/opt/my tools/bin/ledgerlift",
+       {"/opt/my tools/bin/ledgerlift-gtk.so",
+        "/opt/my tools/lib/ledgerlift/ledgerlift-gtk.so"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GtkModuleCandidates(c.executable), c.candidates) << c.executable;
+  }
+}
+
+TEST(CommandLine, ArgumentsJoinedWithSingleBlanks) {
+  char program[] = "ledgerlift", my[] = "/tmp/my", file[] = "stmt.qfx", empty[] = "";
+  const struct {
+    std::vector<char*> argv;
+    std::string line;
+  } cases[] = {
+      {{program}, ""},
+      {{program, empty}, ""},
+      {{program, my, file}, "/tmp/my stmt.qfx"},
+  };
+  for (const auto& c : cases) {
+    std::vector<char*> argv = c.argv;
+    EXPECT_EQ(CommandLine(static_cast<int>(argv.size()), argv.data()), c.line);
+  }
+}
+
+// Without a display GTK is never loaded: messages stay on standard error even
+// for a start that looks like the desktop's, and the window becomes the help.
+class NoDisplay : public testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+  }
+};
+
+TEST_F(NoDisplay, MessagesGoToStandardError) {
+  for (bool desktop_start : {false, true}) {
+    LinuxPlatform platform(desktop_start);
+    testing::internal::CaptureStderr();
+    platform.ShowMessage("Failed to read 2 lines of data from QFX file.");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Failed to read 2 lines of data from QFX file.\n");
+    EXPECT_EQ(platform.ChooseFolder(), std::nullopt);
+  }
+}
+
+TEST_F(NoDisplay, WindowModePrintsTheHelpAndSucceeds) {
+  LinuxPlatform platform(false);
+  Form1 form(platform, '/', "/home/ann");
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(platform.RunWindow(form), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), TerminalHelp());
+}
+
+}  // namespace
+}  // namespace ledgerlift
