@@ -181,6 +181,12 @@ check "desktop start: OK ends the program with status 1" is "$status" 1
 check "desktop start: the QIF file is written" test -f "$work/in/stmt.qif"
 check "desktop start: nothing on standard error" is_empty_file "$work/err"
 
+cp "$root/examples/statement.qfx" "$work/in/clean.qfx"
+start env LD_DEBUG=files "$program" "$work/in/clean.qfx"
+finish
+check "desktop start of a clean file: status 0, GTK never loaded" \
+  bash -c "[ $status = 0 ] && ! grep -q 'ledgerlift-gtk\|libgtk' '$work/err'"
+
 timeout 10 script -qec "'$program' '$work/in/stmt.qfx'" /dev/null >"$work/tty" 2>&1
 check "terminal start with a display: message on the terminal, no dialog" \
   grep -q "Failed to read 2 lines of data from QFX file." "$work/tty"
