@@ -109,15 +109,24 @@ RunResult Convert(const std::string& input_path, const std::string& output_path)
   const auto size = std::filesystem::file_size(input_path, unknown_size);
   if (!unknown_size) converter.ExpectInputSize(size);
   std::vector<char> block(kInputBlock);
+  std::uint64_t read = 0;
   for (;;) {
     errno = 0;
     const size_t got = std::fread(block.data(), 1, block.size(), input.get());
     converter.Feed(std::string_view(block.data(), got));
+    read += got;
     if (got < block.size()) break;
   }
   if (std::ferror(input.get())) {
     throw Failure(ConversionError::kReadInput, "cannot read input file",
                   input_path, Reason(errno ? errno : EIO));
+  }
+  // A file cut short while it was read (rewritten by another program) ends
+  // early without a read error; its register would look whole but lack the
+  // rest, so nothing is written.
+  if (!unknown_size && read < size) {
+    throw Failure(ConversionError::kReadInput, "cannot read input file",
+                  input_path, "the file shrank while it was read");
   }
   converter.Finish();
   input.reset();  // closed before the output may replace it
