@@ -1,0 +1,205 @@
+// The streaming conversion gives the same bytes as converting the whole input
+// at once, wherever the input's blocks happen to end, and the file run gives
+// the same bytes as the in-memory one.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "conversion/conversion_run.h"
+#include "conversion/converter.h"
+#include "statement_generator.h"
+
+namespace ledgerlift {
+namespace {
+
+namespace fs = std::filesystem;
+using bench::Layout;
+
+class StringSink : public ByteSink {
+ public:
+  void Write(std::string_view bytes) override { out.append(bytes); }
+  std::string out;
+};
+
+struct Converted {
+  std::string out;
+  std::uint64_t failed = 0;
+  bool operator==(const Converted&) const = default;
+};
+
+Converted Whole(std::string_view input) {
+  Converted result;
+  result.out = ConvertText(input, &result.failed);
+  return result;
+}
+
+// Feeds the input in blocks whose sizes cycle through `sizes`.
+Converted InBlocks(std::string_view input, const std::vector<size_t>& sizes,
+                   bool size_known) {
+  StringSink sink;
+  Converter converter(sink);
+  if (size_known) converter.ExpectInputSize(input.size());
+  for (size_t at = 0, next = 0; at < input.size(); ++next) {
+    const size_t size = sizes[next % sizes.size()];
+    converter.Feed(input.substr(at, size));
+    at += size;
+  }
+  converter.Finish();
+  return {sink.out, converter.failed_count()};
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+struct Input {
+  std::string name;
+  std::string text;
+};
+
+// Generated statements of every layout and line end, and the inputs the
+// other tests and the fuzzer start from.
+std::vector<Input> Inputs() {
+  std::vector<Input> inputs;
+  const std::pair<const char*, std::string_view> line_ends[] = {
+      {"crlf", "\r\n"}, {"lf", "\n"}, {"cr", "\r"}};
+  for (Layout layout : bench::kAllLayouts) {
+    for (const auto& [end_name, end] : line_ends) {
+      inputs.push_back({std::string(bench::LayoutName(layout)) + "-" + end_name,
+                        bench::GenerateStatement(
+                            {.count = 120, .seed = 3, .layout = layout, .line_end = end})});
+    }
+  }
+  for (const char* folder : {LEDGERLIFT_EXAMPLES, LEDGERLIFT_CONVERTER_CORPUS}) {
+    if (!fs::is_directory(folder)) continue;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      if (entry.path().extension() == ".qfx") {
+        inputs.push_back({entry.path().filename().string(), Read(entry.path())});
+      }
+    }
+  }
+  return inputs;
+}
+
+// Block sizes that end blocks inside CR LF pairs, tags, words of eight bytes
+// and long lines, regular and irregular.
+const std::vector<std::vector<size_t>> kBlockSizes = {
+    {1}, {2}, {3}, {7}, {8}, {9}, {64}, {4096}, {1, 8, 2, 63, 5, 300, 13}};
+
+TEST(Streaming, AnyBlockSizeGivesTheWholeInputsBytes) {
+  const std::vector<Input> inputs = Inputs();
+  ASSERT_GE(inputs.size(), 10u);
+  for (const Input& input : inputs) {
+    const Converted whole = Whole(input.text);
+    for (const std::vector<size_t>& sizes : kBlockSizes) {
+      for (bool size_known : {false, true}) {
+        EXPECT_TRUE(InBlocks(input.text, sizes, size_known) == whole)
+            << input.name << ", blocks from " << sizes[0] << ", size known "
+            << size_known;
+      }
+    }
+  }
+}
+
+// What each layout must give: one record per transaction when a transaction
+// stands on one line, one failure per transaction in the multi-line layout.
+struct LayoutCase {
+  Layout layout;
+  bool records;
+};
+
+TEST(Streaming, GeneratedLayoutsConvertAsTheyShould) {
+  for (const LayoutCase& c : {LayoutCase{Layout::kOnePerLine, true},
+                              LayoutCase{Layout::kOneLine, true},
+                              LayoutCase{Layout::kMultiLine, false}}) {
+    const Converted result =
+        Whole(bench::GenerateStatement({.count = 500, .seed = 9, .layout = c.layout}));
+    size_t records = 0;
+    for (size_t at = 0; (at = result.out.find("\r\n^\r\n", at)) != std::string::npos; ++at) {
+      ++records;
+    }
+    EXPECT_EQ(records, c.records ? 500u : 0u) << bench::LayoutName(c.layout);
+    EXPECT_EQ(result.failed, c.records ? 0u : 500u) << bench::LayoutName(c.layout);
+  }
+}
+
+TEST(Streaming, GeneratorIsDeterministic) {
+  const bench::StatementOptions options{.count = 50, .seed = 4};
+  EXPECT_EQ(bench::GenerateStatement(options), bench::GenerateStatement(options));
+  EXPECT_NE(bench::GenerateStatement(options),
+            bench::GenerateStatement({.count = 50, .seed = 5}));
+}
+
+// Tags are found a word of eight bytes at a time: a tag, a value or a line
+// end at every position within a word must still be seen.
+TEST(FastScan, TagsAtEveryOffsetOfAWord) {
+  for (size_t pad = 0; pad < 17; ++pad) {
+    for (size_t name_length = 1; name_length < 18; ++name_length) {
+      const std::string name(name_length, 'N');
+      const std::string line = std::string(pad, ' ') +
+                               "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302"
+                               "<TRNAMT>-1<NAME>" + name;
+      for (const std::string& input : {line, line + "<", line + ">X", line + "\r\n"}) {
+        std::uint64_t failed = 9;
+        EXPECT_EQ(ConvertText(input, &failed),
+                  "!Type:Bank\r\nD03-02-2011\r\nP" + name + "\r\nT-1\r\nMDEBIT\r\n^\r\n")
+            << testing::PrintToString(input);
+        EXPECT_EQ(failed, 0u);
+      }
+    }
+  }
+}
+
+// A value longer than the output block passes whole, in order.
+TEST(FastScan, ValueLongerThanTheOutputBlock) {
+  const std::string name(OutputBuffer::kBlock * 2 + 5, 'x');
+  const std::string line = "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20111231<TRNAMT>5<NAME>";
+  std::uint64_t failed = 9;
+  EXPECT_EQ(ConvertText(line + name + "\n" + line + "B", &failed),
+            "!Type:Bank\r\nD12-31-2011\r\nP" + name + "\r\nT5\r\nMCREDIT\r\n^\r\n" +
+                "D12-31-2011\r\nPB\r\nT5\r\nMCREDIT\r\n^\r\n");
+  EXPECT_EQ(failed, 0u);
+}
+
+class FileRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    do {
+      folder_ = fs::temp_directory_path() /
+                ("ledgerlift-streaming-" + std::to_string(random()));
+    } while (!fs::create_directory(folder_));
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+  fs::path folder_;
+};
+
+// Statements larger than the file run's read block, so lines (and in the
+// one-line layout the one long line) span reads.
+TEST_F(FileRun, FileGivesTheSameBytesAsText) {
+  for (Layout layout : bench::kAllLayouts) {
+    const std::string text =
+        bench::GenerateStatement({.count = 12000, .seed = 11, .layout = layout});
+    ASSERT_GT(text.size(), size_t{1} << 20);
+    const fs::path input = folder_ / "statement.qfx";
+    const fs::path output = folder_ / "statement.qif";
+    std::ofstream(input, std::ios::binary) << text;
+    const RunResult run = ConvertFile(input.string(), output.string());
+    ASSERT_FALSE(run.error.has_value()) << run.error->Message();
+    const Converted whole = Whole(text);
+    EXPECT_TRUE(Read(output) == whole.out) << bench::LayoutName(layout);
+    EXPECT_EQ(run.failed_count, whole.failed) << bench::LayoutName(layout);
+  }
+}
+
+}  // namespace
+}  // namespace ledgerlift
