@@ -9,3 +9,4 @@ cmake --workflow --preset default
 cmake --workflow --preset asan
 scripts/test-fuzz.sh
 scripts/test-linux-gui.sh build/default
+scripts/test-windows.sh

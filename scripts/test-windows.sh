@@ -1,0 +1,232 @@
+#!/usr/bin/env bash
+# Cross-builds ledgerlift.exe with mingw-w64 and tests it under Wine, with a
+# private Wine prefix in build/windows: conversions with Windows paths
+# (output bytes, the message on standard error, the exit status), then,
+# under a private Xvfb, the window, its link label, and the message box a
+# conversion shows when standard error is not redirected. Keeps a
+# screenshot of the window in docs/screenshot-windows.png.
+# Prints PASS or FAIL per check and "N passed, M failed"; exits 1 on any
+# failure. Called by scripts/test.sh; the packages come from
+# scripts/install-deps.sh test.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+build="$root/build/windows"
+exe="$build/src/ledgerlift.exe"
+
+passed=0 failed=0
+check() {  # check NAME COMMAND...: PASS when the command succeeds
+  local name="$1"
+  shift
+  if "$@"; then
+    echo "PASS: $name"
+    passed=$((passed + 1))
+  else
+    echo "FAIL: $name"
+    failed=$((failed + 1))
+  fi
+}
+finish() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+echo "== Cross-building ledgerlift.exe"
+mkdir -p "$build"
+if ! { cmake --preset windows && cmake --build --preset windows -j2; } >"$build/build.log" 2>&1; then
+  tail -20 "$build/build.log"
+  check "cross-build with the windows preset" false
+  finish
+fi
+check "cross-build with the windows preset" test -f "$exe"
+
+# --- Wine --------------------------------------------------------------------
+wine_started=$(date +%s)
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# File names pass between Linux and Wine as UTF-8; Wine's code page is 1252.
+export LC_ALL=C.UTF-8
+unset DISPLAY WAYLAND_DISPLAY
+work="$(mktemp -d /tmp/ledgerlift-wine-XXXXXX)"
+xvfb_pid=""
+cleanup() {
+  wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A private X display for the whole Wine part: Wine's desktop process,
+# started with the first program, draws on the display it was started with.
+exec 3>"$work/.display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 50); do [ -s "$work/.display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/.display")"
+
+if [ ! -f "$WINEPREFIX/.ledgerlift-ready" ]; then
+  echo "== Creating the Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  # Without a window manager, Wine stalls 2 s on every hide or destroy of a
+  # window unless it draws the window frames itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  wineserver -w
+  touch "$WINEPREFIX/.ledgerlift-ready"
+fi
+# A server that stays, started before any output is piped: otherwise the
+# first program's helper services keep the pipes open.
+wineserver -p
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+
+# The Windows path of a file here: Wine's Z: drive is the root folder.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# run [-C FOLDER] ARGUMENT...: runs the program in FOLDER (the test folder)
+# with standard error in the file $err; sets $status.
+err="$work/.err"
+run() {
+  local folder="$work"
+  if [ "$1" = -C ]; then folder="$2"; shift 2; fi
+  (cd "$folder" && timeout 60 wine "$exe" "$@" >/dev/null 2>"$err")
+  status=$?
+}
+same_bytes() { cmp -s "$1" "$2" || { echo "  $1 differs from $2"; false; }; }
+# holds FILE TEXT: the file's bytes are exactly TEXT.
+holds() {
+  printf '%s' "$2" >"$work/.expected"
+  cmp -s "$1" "$work/.expected" || {
+    echo "  $1 holds:"; cat -A "$1" 2>&1 | head -5 | sed 's/^/    /'
+    echo "  expected:"; cat -A "$work/.expected" | head -5 | sed 's/^/    /'
+    false
+  }
+}
+crlf=$'\r\n'  # a message is one line, ended as Windows ends lines
+equals() { [ "$1" = "$2" ] || { echo "  got $1, expected $2"; false; }; }
+files_in() { (cd "$1" && find . -mindepth 1 | sort | tr '\n' ' '); }
+
+shop_line=$'<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>\r\n'
+shop_qif=$'!Type:Bank\r\nD03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n'
+
+echo "== Conversions under Wine (standard error redirected)"
+case_dir() { local d="$work/$1"; mkdir -p "$d"; printf '%s' "$d"; }
+
+d=$(case_dir example)
+cp examples/statement.qfx "$d/statement.qfx"
+run "$(windows_path "$d/statement.qfx")"
+check "shipped example: exit status 0" equals "$status" 0
+check "shipped example: no message" holds "$err" ""
+check "shipped example: output equals examples/statement.qif" \
+  same_bytes "$d/statement.qif" examples/statement.qif
+
+d=$(case_dir blanks)
+mkdir -p "$d/My Files"
+cp examples/statement.qfx "$d/My Files/bank stmt.qfx"
+# Wine puts an argument with blanks in double quotes, as Explorer does.
+run "$(windows_path "$d/My Files/bank stmt.qfx")"
+check "quoted path with blanks: exit status 0" equals "$status" 0
+check "quoted path with blanks: output beside the input" \
+  same_bytes "$d/My Files/bank stmt.qif" examples/statement.qif
+
+d=$(case_dir upper)
+printf '%s' "$shop_line" >"$d/STMT.QFX"
+run "$(windows_path "$d/STMT.QFX")"
+check "upper-case .QFX: exit status 0" equals "$status" 0
+check "upper-case .QFX: STMT.qif beside the input" holds "$d/STMT.qif" "$shop_qif"
+
+d=$(case_dir relative)
+printf '%s' "$shop_line" >"$d/stmt.qfx"
+run -C "$d" stmt.qfx
+check "name without a folder: written to the current folder" holds "$d/stmt.qif" "$shop_qif"
+
+d=$(case_dir codepage)
+printf '%s' "$shop_line" >"$d/€uro café.qfx"
+# Wine hands the name over in the system code page (1252), as Windows does.
+run "$(windows_path "$d/€uro café.qfx")"
+check "name outside ASCII (code page 1252): exit status 0" equals "$status" 0
+check "name outside ASCII (code page 1252): output written" \
+  holds "$d/€uro café.qif" "$shop_qif"
+
+d=$(case_dir failed-lines)
+printf '%s<STMTTRN><NAME>X\r\n<STMTTRN>\n' "$shop_line" >"$d/stmt.qfx"
+run "$(windows_path "$d/stmt.qfx")"
+check "failed lines: exit status 1" equals "$status" 1
+check "failed lines: message on standard error" \
+  holds "$err" "Failed to read 2 lines of data from QFX file.$crlf"
+check "failed lines: output holds the good record" holds "$d/stmt.qif" "$shop_qif"
+
+d=$(case_dir missing)
+printf 'precious' >"$d/stmt.qif"
+run "$(windows_path "$d/stmt.qfx")"
+check "missing input: exit status 2" equals "$status" 2
+check "missing input: message names the path and the reason" holds "$err" \
+  "Error 2: cannot open input file $(windows_path "$d/stmt.qfx"): No such file or directory$crlf"
+check "missing input: existing output untouched" holds "$d/stmt.qif" precious
+check "missing input: nothing left behind" equals "$(files_in "$d")" "./stmt.qif "
+
+d=$(case_dir folder-in-the-way)
+printf '%s' "$shop_line" >"$d/stmt.qfx"
+mkdir "$d/stmt.qif"
+run "$(windows_path "$d/stmt.qfx")"
+check "folder in the way of the output: exit status 2" equals "$status" 2
+check "folder in the way of the output: one line naming the output" holds "$err" \
+  "Error 6: cannot replace output file $(windows_path "$d/stmt.qif"): Is a directory$crlf"
+check "folder in the way of the output: no temporary file left" \
+  equals "$(files_in "$d")" "./stmt.qfx ./stmt.qif "
+
+# --- The window, under Xvfb -----------------------------------------------------
+echo "== The window under Xvfb"
+
+# A stand-in browser: Wine hands web addresses to xdg-open.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nprintf "%%s" "$*" >"%s/.opened"\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+
+PATH="$work/bin:$PATH" timeout 120 wine "$exe" >/dev/null 2>&1 &
+window_pid=$!
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Ledgerlift Converter$' | head -1)
+check "window mode: the window appears with its caption" test -n "$window"
+if [ -n "$window" ]; then
+  sleep 0.5
+  mkdir -p docs
+  import -window "$window" -strip -define png:exclude-chunks=date,time \
+    docs/screenshot-windows.png
+  check "window mode: screenshot kept in docs/screenshot-windows.png" \
+    test -s docs/screenshot-windows.png
+  # The client area is 349 x 225 pixels at 96 DPI inside Wine's own frame,
+  # as wide on the left, right and bottom; Label5 is at (208, 200).
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  border=$(((WIDTH - 349) / 2))
+  top=$((HEIGHT - 225 - border))
+  xdotool mousemove --window "$window" $((border + 218)) $((top + 208)) click 1
+  for _ in $(seq 100); do [ -s "$work/.opened" ] && break; sleep 0.1; done
+  check "window mode: a click on the address opens it in the browser" \
+    equals "$(cat "$work/.opened" 2>/dev/null)" "https://www.tessarine.com/"
+  xdotool mousemove --window "$window" 5 5 key alt+F4
+else
+  kill "$window_pid" 2>/dev/null
+fi
+wait "$window_pid"
+check "window mode: closing the window ends the program with status 0" equals "$?" 0
+
+d=$(case_dir message-box)
+printf '%s<STMTTRN><NAME>X\r\n' "$shop_line" >"$d/stmt.qfx"
+# Standard error not redirected to a file or pipe: the message box shows.
+timeout 120 wine "$exe" "$(windows_path "$d/stmt.qfx")" >/dev/null 2>&1 </dev/null &
+box_pid=$!
+# (stdout and stderr above are /dev/null: a character device, not a file)
+box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Ledgerlift$' | head -1)
+check "message box: shown with the caption Ledgerlift" test -n "$box"
+if [ -n "$box" ]; then
+  sleep 0.3
+  import -window root -strip "$work/message-box.png"
+  xdotool mousemove --window "$box" 5 5 key Return
+fi
+wait "$box_pid"
+check "message box: dismissed, the program ends with status 1" equals "$?" 1
+check "message box: output written before the message" holds "$d/stmt.qif" "$shop_qif"
+
+echo "Wine part: $(($(date +%s) - wine_started)) s"
+finish
