@@ -99,6 +99,17 @@ check "closing the window ends the program with status 0" is "$status" 0
 check "window prints nothing on a clean run" is_empty_file "$work/err"
 check "Text1 starts as the home folder" logged "window closed, Text1: $HOME"
 
+# A scaled desktop scales the designed size: a whole-number scale factor,
+# and text scaled by half again (144 dots per inch).
+for scaled in "GDK_SCALE=2 698x450" "GDK_DPI_SCALE=1.5 524x338"; do
+  start env "${scaled% *}" "$program"
+  w=$(window "Ledgerlift Converter")
+  check "scaled desktop (${scaled% *}): window opens at ${scaled#* }" \
+    is "$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: //p')" "${scaled#* }"
+  close "$w"
+  finish
+done
+
 # Tab order: InputSelect has the focus, Tab reaches OutPutSelect.
 start "$program"
 w=$(window "Ledgerlift Converter")

@@ -1,11 +1,10 @@
-#include "window/platform-linux.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "window/layout.h"
+#include "window/platform-linux.h"
 
 namespace ledgerlift {
 namespace {

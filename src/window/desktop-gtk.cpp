@@ -77,9 +77,8 @@ void Desktop::ShowMessage(const std::string& text) {
   Gtk::MessageDialog dialog(text, false, Gtk::MESSAGE_OTHER, Gtk::BUTTONS_OK, true);
   dialog.set_title(std::string(kMessageCaption));
   Attach(dialog);
-  dialog.signal_map().connect([&dialog] {
-    Log("message \"" + dialog.get_title() + "\": " + ShownText(dialog));
-  });
+  dialog.signal_map().connect(
+      [&dialog] { Log("message \"" + dialog.get_title() + "\": " + ShownText(dialog)); });
   dialog.run();
 }
 

@@ -139,9 +139,8 @@ bool MainWindow::on_key_press_event(GdkEventKey* event) {
   return Gtk::Window::on_key_press_event(event);
 }
 
-void MainWindow::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context,
-                                       int, int,
-                                       const Gtk::SelectionData& selection_data,
+void MainWindow::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context, int,
+                                       int, const Gtk::SelectionData& selection_data,
                                        guint, guint time) {
   std::vector<std::string> paths;
   for (const Glib::ustring& uri : selection_data.get_uris()) {

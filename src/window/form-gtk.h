@@ -40,9 +40,9 @@ class MainWindow : public Gtk::Window {
 
  protected:
   bool on_key_press_event(GdkEventKey* event) override;
-  void on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context, int x,
-                             int y, const Gtk::SelectionData& selection_data,
-                             guint info, guint time) override;
+  void on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context, int x, int y,
+                             const Gtk::SelectionData& selection_data, guint info,
+                             guint time) override;
 
  private:
   Gtk::Widget& WidgetFor(std::string_view name);

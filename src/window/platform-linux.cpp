@@ -71,8 +71,7 @@ std::string HomeFolder() {
   return IsSet(home) ? home : "/";
 }
 
-bool IsDesktopStart(const char* display, const char* wayland_display,
-                    bool any_terminal) {
+bool IsDesktopStart(const char* display, const char* wayland_display, bool any_terminal) {
   return (IsSet(display) || IsSet(wayland_display)) && !any_terminal;
 }
 

@@ -20,8 +20,7 @@ std::string HomeFolder();
 // A start from the desktop, the way a file manager starts the program: a
 // display is named and none of standard input, output or error is a
 // terminal. Messages are then dialogs; otherwise lines on standard error.
-bool IsDesktopStart(const char* display, const char* wayland_display,
-                    bool any_terminal);
+bool IsDesktopStart(const char* display, const char* wayland_display, bool any_terminal);
 bool IsDesktopStart();  // from this process's environment and descriptors
 
 // Where the GTK module may lie for the program at `executable`: beside it
