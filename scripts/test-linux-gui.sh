@@ -44,7 +44,9 @@ export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 export LEDGERLIFT_GTK_LOG="$work/gtk.log"  # the module logs what its windows show
 export HOME="$work/home"
 mkdir -p "$HOME"
-g++ -o "$work/close-window" "$root/tests/gui/close-window.c" -lX11 || exit 1
+for helper in close-window drop-files; do
+  g++ -o "$work/$helper" "$root/tests/gui/$helper.c" -lX11 || exit 1
+done
 
 # --- helpers ------------------------------------------------------------
 # The id of the visible window captioned exactly $1, waiting up to 10 s.
@@ -152,6 +154,25 @@ check "converted into Text1's folder, the home folder" test -f "$HOME/two bad.qi
 close "$w"
 finish
 check "window ends with status 0 after a failed file" is "$status" 0
+
+# Files dropped on the window: each converted into Text1's folder.
+cp "$root/examples/statement.qfx" "$work/in/good one.qfx"
+failed_lines_file "$work/in/bad.qfx"
+start "$program"
+w=$(window "Ledgerlift Converter")
+check "the window takes a drop of two files" \
+  "$work/drop-files" "$w" "file://$work/in/good%20one.qfx" "file://$work/in/bad.qfx"
+check "dropped file with failed lines: the message in a dialog" \
+  logged 'message "Ledgerlift": Failed to read 2 lines of data from QFX file.'
+press "$(window Ledgerlift)" Return
+sleep 0.3
+check "both dropped files converted into Text1's folder" \
+  test -f "$HOME/good one.qif" -a -f "$HOME/bad.qif"
+check "the converted drop equals the shipped example's QIF" \
+  cmp -s "$HOME/good one.qif" "$root/examples/statement.qif"
+close "$w"
+finish
+check "window ends with status 0 after the drop" is "$status" 0
 
 # The link opens the web address with the desktop's handler for it.
 mkdir -p "$work/data/applications" "$work/config"
