@@ -1,0 +1,117 @@
+#include "program_run.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+namespace ledgerlift::testing_support {
+
+std::string Repeat(const std::string& text, size_t count) {
+  std::string result;
+  result.reserve(text.size() * count);
+  for (size_t i = 0; i < count; ++i) result += text;
+  return result;
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void Write(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+void ProgramRun::SetUp() {
+  char pattern[] = "/tmp/ledgerlift-run-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  dir_ = pattern;
+  // Reachable by the unprivileged user the permission cases run as.
+  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+}
+
+void ProgramRun::TearDown() {
+  for (const fs::path& mount : mounts_) umount2(mount.c_str(), MNT_DETACH);
+  Clear();
+  fs::remove(dir_);
+}
+
+void ProgramRun::Clear() {
+  for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+    if (entry.is_directory() && !entry.is_symlink()) {
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
+    }
+  }
+  for (const auto& entry : fs::directory_iterator(dir_)) fs::remove_all(entry.path());
+}
+
+pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
+  const fs::path err = dir_ / ".stderr";
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int null_fd = open("/dev/null", O_WRONLY);
+  dup2(null_fd, 1);
+  dup2(err_fd, 2);
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  if (start.unprivileged && geteuid() == 0 &&
+      (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+    _exit(kCannotStart);
+  }
+  if (access(LEDGERLIFT_PROGRAM, X_OK) != 0) _exit(kCannotStart);
+  if (start.file_size_limit != RLIM_INFINITY) {
+    // A write past the limit then fails with EFBIG instead of a signal.
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{start.file_size_limit, start.file_size_limit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  const std::string argument = input.string();
+  execl(LEDGERLIFT_PROGRAM, LEDGERLIFT_PROGRAM, argument.c_str(), nullptr);
+  _exit(127);
+}
+
+Outcome ProgramRun::Wait(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir_ / ".stderr")};
+  fs::remove(dir_ / ".stderr");
+  return outcome;
+}
+
+std::vector<std::string> ProgramRun::Snapshot() {
+  std::vector<std::string> entries;
+  for (const auto& entry :
+       fs::recursive_directory_iterator(dir_, fs::directory_options::skip_permission_denied)) {
+    std::string line = fs::relative(entry.path(), dir_).string() + " = ";
+    if (entry.is_symlink()) {
+      line += "-> " + fs::read_symlink(entry.path()).string();
+    } else if (entry.is_directory()) {
+      line += "/";
+    } else {
+      line += std::to_string(entry.file_size()) + ":" + Read(entry.path()).substr(0, 64);
+    }
+    entries.push_back(line);
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+bool ProgramRun::MountSmallDisk(const fs::path& folder) {
+  fs::create_directory(folder);
+  if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) return false;
+  mounts_.push_back(folder);
+  return true;
+}
+
+}  // namespace ledgerlift::testing_support
