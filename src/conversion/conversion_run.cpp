@@ -8,7 +8,6 @@
 #include <new>
 #include <random>
 #include <system_error>
-#include <vector>
 
 #include "conversion/converter.h"
 
@@ -108,14 +107,15 @@ RunResult Convert(const std::string& input_path, const std::string& output_path)
   std::error_code unknown_size;
   const auto size = std::filesystem::file_size(input_path, unknown_size);
   if (!unknown_size) converter.ExpectInputSize(size);
-  std::vector<char> block(kInputBlock);
+  // Not zeroed: a small statement touches only the pages it fills.
+  const std::unique_ptr<char[]> block(new char[kInputBlock]);
   std::uint64_t read = 0;
   for (;;) {
     errno = 0;
-    const size_t got = std::fread(block.data(), 1, block.size(), input.get());
-    converter.Feed(std::string_view(block.data(), got));
+    const size_t got = std::fread(block.get(), 1, kInputBlock, input.get());
+    converter.Feed(std::string_view(block.get(), got));
     read += got;
-    if (got < block.size()) break;
+    if (got < kInputBlock) break;
   }
   if (std::ferror(input.get())) {
     throw Failure(ConversionError::kReadInput, "cannot read input file",

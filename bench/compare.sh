@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Times the whole ledgerlift process against the floor of reading the file
+# (cat FILE > /dev/null), copying it (cp) and libofx's ofx2qif, on the same
+# generated statements in one run, and prints the ratios and peak memory.
+#
+# Usage: bench/compare.sh [--large] [BUILD_DIR]
+#   BUILD_DIR  a build holding src/ledgerlift and bench/generate_statement
+#              (default: build/default, as `cmake --workflow --preset default`
+#              leaves it)
+#   --large    also convert a statement of about 500 MB, one transaction per
+#              line, to show that peak memory does not grow with the file
+#
+# Every time is the best of several runs, with the files in the page cache
+# and the output of the run before removed and synced first, so that neither
+# the disk nor another run's writing is measured.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+large=0
+build=build/default
+for argument in "$@"; do
+  case "$argument" in
+    --large) large=1 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) build=$argument ;;
+  esac
+done
+program=$build/src/ledgerlift
+generator=$build/bench/generate_statement
+for tool in "$program" "$generator"; do
+  [ -x "$tool" ] || { echo "compare.sh: $tool is missing; build first" >&2; exit 2; }
+done
+[ -x /usr/bin/time ] || { echo "compare.sh: /usr/bin/time is missing (Debian package time)" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/ledgerlift-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+runs=5
+
+# The contenders; each takes the statement's path.
+ledgerlift() { "$program" "$1" || [ $? -eq 1 ]; }  # 1: some lines failed
+read_file() { cat "$1" > /dev/null; }
+copy_file() { cp "$1" "$work/copy"; }
+ofx_to_qif() { ofx2qif "$1" > "$work/ofx2qif.qif"; }
+many() {  # one start of a small file is too short to time: start 200
+  for ((i = 0; i < 200; i++)); do "$@"; done
+}
+
+# Removes what a run wrote and lets the system write back dirty pages.
+settle() {
+  rm -f "$work"/*.qif "$work/copy"
+  sync -f "$work"
+}
+
+# The children's user + system time recorded by `times` in FILE, in seconds.
+children_cpu() {
+  awk 'NR == 2 {
+    split($1, u, /[ms]/); split($2, s, /[ms]/)
+    printf "%.4f", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' "$1"
+}
+
+# Best wall time and best processor time (user + system) of $runs runs of a
+# command, in seconds, as "WALL CPU". On a busy machine the processor time
+# shows the work done; the wall time also holds the waits for a core.
+best_time() {
+  local best_wall="" best_cpu="" start end wall cpu
+  for ((run = 0; run < runs; run++)); do
+    settle
+    times > "$work/times-before"  # nothing else may start a process in
+    start=$EPOCHREALTIME          # between, or its time would count
+    "$@" > /dev/null 2>&1
+    end=$EPOCHREALTIME
+    times > "$work/times-after"
+    wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
+    cpu=$(awk -v a="$(children_cpu "$work/times-before")" \
+              -v b="$(children_cpu "$work/times-after")" 'BEGIN { printf "%.4f", b - a }')
+    best_wall=$(awk -v a="$wall" -v b="${best_wall:-$wall}" 'BEGIN { print (a < b ? a : b) }')
+    best_cpu=$(awk -v a="$cpu" -v b="${best_cpu:-$cpu}" 'BEGIN { print (a < b ? a : b) }')
+  done
+  echo "$best_wall $best_cpu"
+}
+
+# Peak resident memory of one run in MiB, as /usr/bin/time -v reports it.
+peak_mib() {
+  settle
+  { /usr/bin/time -v "$@" 2>&1 > /dev/null || true; } |
+    awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }'
+}
+
+size_mib() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1048576 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
+mb_per_s() { awk -v b="$(stat -c %s "$1")" -v s="$2" 'BEGIN { printf "%.0f", b / 1e6 / s }'; }
+row() { printf '| %-28s | %9s | %10s | %10s | %8s | %8s | %6s | %13s |\n' "$@"; }
+
+generate() {  # NAME COUNT LAYOUT
+  "$generator" "$2" "$3" 42 > "$work/$1.qfx"
+}
+
+wall() { echo "${1% *}"; }
+cpu() { echo "${1#* }"; }
+
+# A row of the throughput table: ledgerlift against cat on one file.
+throughput_row() {  # LABEL FILE
+  local ours floor
+  ours=$(best_time ledgerlift "$2")
+  floor=$(best_time read_file "$2")
+  row "$1" "$(size_mib "$2") MiB" "$(wall "$ours") s" "$(wall "$floor") s" \
+    "$(ratio "$(wall "$ours")" "$(wall "$floor")")x" \
+    "$(ratio "$(cpu "$ours")" "$(cpu "$floor")")x" \
+    "$(mb_per_s "$2" "$(wall "$ours")")" "$(peak_mib "$program" "$2") MiB"
+}
+
+echo "Machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
+echo "Generating statements in $work ..."
+generate lines 400000 lines
+generate one-line 400000 one-line
+generate multi-line 400000 multi-line
+generate small 80 lines
+generate ofx 20000 lines
+cat "$work"/*.qfx > /dev/null  # into the page cache for every contender
+
+echo
+row "400,000 transactions" "size" "ledgerlift" "cat" "vs cat" "cpu time" "MB/s" "peak memory"
+row "---" "---:" "---:" "---:" "---:" "---:" "---:" "---:"
+for layout in lines one-line multi-line; do
+  throughput_row "$layout" "$work/$layout.qfx"
+done
+if [ "$large" -eq 1 ]; then
+  rm -f "$work"/{lines,one-line,multi-line}.qfx
+  generate large 3900000 lines
+  runs=2
+  throughput_row "lines, 3,900,000 transactions" "$work/large.qfx"
+  runs=5
+  rm -f "$work/large.qfx"
+fi
+
+echo
+file=$work/small.qfx
+ours=$(best_time many ledgerlift "$file")
+copy=$(best_time many copy_file "$file")
+row "200 starts, start to exit" "size" "ledgerlift" "cp" "vs cp" "cpu time" "" "peak memory"
+row "---" "---:" "---:" "---:" "---:" "---:" "" "---:"
+row "80 transactions, lines" "$(($(stat -c %s "$file") / 1024)) KiB" "$(wall "$ours") s" \
+  "$(wall "$copy") s" "$(ratio "$(wall "$ours")" "$(wall "$copy")")x" \
+  "$(ratio "$(cpu "$ours")" "$(cpu "$copy")")x" "" "$(peak_mib "$program" "$file") MiB"
+
+echo
+file=$work/ofx.qfx
+if command -v ofx2qif > /dev/null; then
+  runs=1
+  ours=$(best_time ledgerlift "$file")
+  theirs=$(best_time ofx_to_qif "$file")
+  row "20,000 transactions" "size" "ledgerlift" "ofx2qif" "speed-up" "cpu time" "" "peak memory"
+  row "---" "---:" "---:" "---:" "---:" "---:" "" "---:"
+  row "lines, ledgerlift" "$(size_mib "$file") MiB" "$(wall "$ours") s" "" "" "" "" \
+    "$(peak_mib "$program" "$file") MiB"
+  row "lines, ofx2qif" "$(size_mib "$file") MiB" "" "$(wall "$theirs") s" \
+    "$(ratio "$(wall "$theirs")" "$(wall "$ours")")x" \
+    "$(ratio "$(cpu "$theirs")" "$(cpu "$ours")")x" "" "$(peak_mib ofx2qif "$file") MiB"
+else
+  echo "ofx2qif is not installed (Debian package ofx): the comparison with libofx is skipped."
+fi
