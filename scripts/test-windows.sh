@@ -24,6 +24,11 @@ check() {  # check NAME COMMAND...: PASS when the command succeeds
   else
     echo "FAIL: $name"
     failed=$((failed + 1))
+    # What the screen showed, for finding out why.
+    if [ -n "${DISPLAY:-}" ]; then
+      import -window root "$build/failure-$failed.png" 2>/dev/null &&
+        echo "  screen: $build/failure-$failed.png"
+    fi
   fi
 }
 finish() {
@@ -65,16 +70,22 @@ exec 3>&-
 for _ in $(seq 50); do [ -s "$work/.display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/.display")"
 
-if [ ! -f "$WINEPREFIX/.ledgerlift-ready" ]; then
+# Wine links the Windows Desktop and Documents to the home folder: a home of
+# its own keeps what the folder chooser picks inside the build folder.
+export HOME="$build/wine-home"
+prefix_version=2  # raise when the prefix's set-up below changes
+if [ "$(cat "$WINEPREFIX/.ledgerlift-ready" 2>/dev/null)" != "$prefix_version" ]; then
   echo "== Creating the Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
+  wineserver -k 2>/dev/null
+  rm -rf "$WINEPREFIX" "$HOME"
+  mkdir -p "$HOME"
   wineboot -i >/dev/null 2>&1
   # Without a window manager, Wine stalls 2 s on every hide or destroy of a
   # window unless it draws the window frames itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   wineserver -w
-  touch "$WINEPREFIX/.ledgerlift-ready"
+  echo "$prefix_version" >"$WINEPREFIX/.ledgerlift-ready"
 fi
 # A server that stays, started before any output is piped: otherwise the
 # first program's helper services keep the pipes open.
@@ -184,9 +195,36 @@ mkdir -p "$work/bin"
 printf '#!/bin/sh\nprintf "%%s" "$*" >"%s/.opened"\n' "$work" >"$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 
-PATH="$work/bin:$PATH" timeout 120 wine "$exe" >/dev/null 2>&1 &
+# find_window TITLE: the id of the visible window of that exact title.
+find_window() {
+  timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1
+}
+# gone TITLE: waits until no visible window has that title (a dialog closed).
+gone() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  false
+}
+# press WINDOW KEY...: keys for a Wine window; without a window manager they
+# go to the window under the pointer.
+press() {
+  local target="$1"
+  shift
+  sleep 0.3
+  xdotool mousemove --window "$target" 5 5 key "$@"
+}
+
+d=$(case_dir window)
+printf '%s' "$shop_line" >"$d/into-c.qfx"
+printf '%s<STMTTRN><NAME>X\r\n' "$shop_line" >"$d/into-desktop.qfx"
+drive_c="$WINEPREFIX/drive_c"
+rm -f "$drive_c/into-c.qif" "$HOME/into-desktop.qif"
+
+PATH="$work/bin:$PATH" timeout 120 wine "$exe" >/dev/null 2>&1 </dev/null &
 window_pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Ledgerlift Converter$' | head -1)
+window=$(find_window "Ledgerlift Converter")
 check "window mode: the window appears with its caption" test -n "$window"
 if [ -n "$window" ]; then
   sleep 0.5
@@ -195,16 +233,58 @@ if [ -n "$window" ]; then
     docs/screenshot-windows.png
   check "window mode: screenshot kept in docs/screenshot-windows.png" \
     test -s docs/screenshot-windows.png
+
   # The client area is 349 x 225 pixels at 96 DPI inside Wine's own frame,
   # as wide on the left, right and bottom; Label5 is at (208, 200).
   eval "$(xdotool getwindowgeometry --shell "$window")"
+  check "window mode: client area of the designed size" equals "$((WIDTH - 2 * ((WIDTH - 349) / 2)))" 349
   border=$(((WIDTH - 349) / 2))
   top=$((HEIGHT - 225 - border))
   xdotool mousemove --window "$window" $((border + 218)) $((top + 208)) click 1
   for _ in $(seq 100); do [ -s "$work/.opened" ] && break; sleep 0.1; done
-  check "window mode: a click on the address opens it in the browser" \
+  check "Label5: a click opens the address in the browser" \
     equals "$(cat "$work/.opened" 2>/dev/null)" "https://www.tessarine.com/"
-  xdotool mousemove --window "$window" 5 5 key alt+F4
+
+  # The buttons lie outside the visible area; the keyboard reaches them.
+  # Focus starts on InputSelect (tab index 0); Tab moves to OutPutSelect.
+  press "$window" Tab space
+  browser=$(find_window "Browse for Folder")
+  check "OutPutSelect: the folder browser opens" test -n "$browser"
+  [ -n "$browser" ] && press "$browser" Escape && gone "Browse for Folder"
+  press "$window" shift+Tab space
+  chooser=$(find_window "Open")
+  check "InputSelect: the open-file dialog opens" test -n "$chooser"
+  if [ -n "$chooser" ]; then
+    press "$chooser" ctrl+a
+    xdotool type --delay 20 "$(windows_path "$d/into-c.qfx")"
+    xdotool key Return
+    gone "Open"
+  fi
+  for _ in $(seq 50); do [ -s "$drive_c/into-c.qif" ] && break; sleep 0.1; done
+  check "InputSelect after a cancelled browser: written into C:\\" \
+    holds "$drive_c/into-c.qif" "$shop_qif"
+
+  # The browser opens on the Desktop; Return chooses it.
+  press "$window" Tab space
+  browser=$(find_window "Browse for Folder")
+  [ -n "$browser" ] && press "$browser" Return && gone "Browse for Folder"
+  press "$window" shift+Tab space
+  chooser=$(find_window "Open")
+  if [ -n "$chooser" ]; then
+    press "$chooser" ctrl+a
+    xdotool type --delay 20 "$(windows_path "$d/into-desktop.qfx")"
+    xdotool key Return
+    gone "Open"
+  fi
+  box=$(find_window "Ledgerlift")
+  check "InputSelect: a failed line shows the message box" test -n "$box"
+  [ -n "$box" ] && press "$box" Return && gone "Ledgerlift"
+  check "OutPutSelect: the chosen folder (Desktop) receives the output" \
+    holds "$HOME/into-desktop.qif" "$shop_qif"
+  sleep 0.3
+  check "window mode: the window stays open after a message" \
+    test -n "$(xdotool search --onlyvisible --name '^Ledgerlift Converter$')"
+  press "$window" alt+F4
 else
   kill "$window_pid" 2>/dev/null
 fi

@@ -120,7 +120,8 @@ int Form1Window::Run(int show_command) {
   platform_.SetOwner(window_);
   ShowWindow(window_, show_command);
   UpdateWindow(window_);
-  SetFocus(ControlWindow(TabOrder().front()->name));
+  focused_control_ = ControlWindow(TabOrder().front()->name);
+  SetFocus(focused_control_);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (IsDialogMessageA(window_, &message)) continue;  // Tab between controls
@@ -147,6 +148,16 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_COMMAND:
       OnCommand(LOWORD(w), HIWORD(w));
+      return 0;
+    case WM_ACTIVATE:
+      // Keep the keyboard on the control that had it, as a dialog does,
+      // also after a chooser or message box owned by the window closes.
+      if (LOWORD(w) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(window_, focus)) focused_control_ = focus;
+      } else if (focused_control_) {
+        SetFocus(focused_control_);
+      }
       return 0;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(w));

@@ -45,6 +45,7 @@ class Form1Window {
   Win32Platform& platform_;
   HWND window_ = nullptr;
   std::array<HWND, kControls.size()> controls_{};  // in kControls' order
+  HWND focused_control_ = nullptr;  // has the keyboard when the window is active
   HFONT default_font_ = nullptr;
   HFONT sans_serif_font_ = nullptr;
 };
