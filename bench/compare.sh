@@ -117,6 +117,10 @@ generate multi-line 400000 multi-line
 generate small 80 lines
 generate ofx 20000 lines
 cat "$work"/*.qfx > /dev/null  # into the page cache for every contender
+for file in "$work"/*.qfx; do  # a run that fails would be timed as if it converted
+  ledgerlift "$file" 2> /dev/null && [ -s "${file%.qfx}.qif" ] ||
+    { echo "compare.sh: $program cannot convert $file" >&2; exit 1; }
+done
 
 echo
 row "400,000 transactions" "size" "ledgerlift" "cat" "vs cat" "cpu time" "MB/s" "peak memory"
