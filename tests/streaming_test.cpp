@@ -170,6 +170,23 @@ TEST(FastScan, ValueLongerThanTheOutputBlock) {
   EXPECT_EQ(failed, 0u);
 }
 
+// Records that do not divide the output block evenly: the one that does not
+// fit goes whole into the next block.
+TEST(FastScan, RecordsAcrossOutputBlocks) {
+  const std::string line =
+      "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>CORNER SHOP\n";
+  const std::string record = "D03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+  const size_t count = 3 * OutputBuffer::kBlock / record.size();
+  std::string input, expected = "!Type:Bank\r\n";
+  for (size_t i = 0; i < count; ++i) {
+    input += line;
+    expected += record;
+  }
+  std::uint64_t failed = 9;
+  EXPECT_TRUE(ConvertText(input, &failed) == expected);
+  EXPECT_EQ(failed, 0u);
+}
+
 class FileRun : public testing::Test {
  protected:
   void SetUp() override {

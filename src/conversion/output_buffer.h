@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstring>
-#include <initializer_list>
 #include <memory>
 #include <string_view>
 
@@ -36,19 +35,17 @@ class OutputBuffer {
     size_ += bytes.size();
   }
 
-  // Several pieces at once, as one record: one check for room instead of
-  // one per piece.
-  void Append(std::initializer_list<std::string_view> pieces) {
-    size_t total = 0;
-    for (std::string_view piece : pieces) total += piece.size();
-    if (total > kBlock - size_) {
-      for (std::string_view piece : pieces) Append(piece);
-      return;
+  // Room for `size` more bytes, after handing on the block when it lacks
+  // them; nullptr for more than a block. The caller fills all of it, so a
+  // record is written with one check for room instead of one per piece.
+  char* Claim(size_t size) {
+    if (size > kBlock - size_) {
+      Flush();
+      if (size > kBlock) return nullptr;
     }
-    for (std::string_view piece : pieces) {
-      std::memcpy(data_.get() + size_, piece.data(), piece.size());
-      size_ += piece.size();
-    }
+    char* room = data_.get() + size_;
+    size_ += size;
+    return room;
   }
 
   void Flush() {

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <optional>
 
 #include "conversion/posted_date.h"
@@ -59,6 +60,19 @@ class MarkScanner {
   std::uint64_t marks_ = 0;
 };
 
+// Copies a value to `out`; returns the end of the copy.
+char* Put(char* out, std::string_view value) {
+  std::memcpy(out, value.data(), value.size());
+  return out + value.size();
+}
+
+// Copies a fixed text, whose size the compiler knows, to `out`.
+template <size_t N>
+char* Put(char* out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
+}
+
 }  // namespace
 
 void TransactionStep::ProcessLine(std::string_view line) {
@@ -73,11 +87,11 @@ void TransactionStep::ProcessLine(std::string_view line) {
   for (;;) {
     size_t mark = marks.Next();
     if (mark < line.size() && line[mark] == '>') {
-      const std::string_view key = line.substr(segment, mark - segment);
+      const std::string_view key(line.data() + segment, mark - segment);
       const size_t value = mark + 1;
       mark = marks.Next();
       if (in_transaction && mark != value) {
-        Capture(key, line.substr(value, mark - value), fields);
+        Capture(key, std::string_view(line.data() + value, mark - value), fields);
       }
       if (key == "STMTTRN") {
         if (in_transaction) Finish(fields);
@@ -118,8 +132,28 @@ void TransactionStep::Finish(const Fields& fields) {
     ++failed_count_;
     return;
   }
-  records_.Append({"D", fields.date, "\r\nP", fields.name, "\r\nT", fields.amount,
-                   "\r\nM", fields.type, "\r\n^\r\n"});
+  const size_t size = std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + fields.date.size() +
+                      fields.name.size() + fields.amount.size() + fields.type.size();
+  char* out = records_.Claim(size);
+  if (out == nullptr) {  // a record longer than the output block
+    for (std::string_view piece : {std::string_view("D"), std::string_view(fields.date),
+                                   std::string_view("\r\nP"), fields.name,
+                                   std::string_view("\r\nT"), fields.amount,
+                                   std::string_view("\r\nM"), fields.type,
+                                   std::string_view("\r\n^\r\n")}) {
+      records_.Append(piece);
+    }
+    return;
+  }
+  out = Put(out, "D");
+  out = Put(out, fields.date);
+  out = Put(out, "\r\nP");
+  out = Put(out, fields.name);
+  out = Put(out, "\r\nT");
+  out = Put(out, fields.amount);
+  out = Put(out, "\r\nM");
+  out = Put(out, fields.type);
+  Put(out, "\r\n^\r\n");
 }
 
 }  // namespace ledgerlift
