@@ -26,7 +26,8 @@ const std::string& Statement(Layout layout) {
   static std::string statements[std::size(ledgerlift::bench::kAllLayouts)];
   std::string& text = statements[static_cast<int>(layout)];
   if (text.empty()) {
-    text = ledgerlift::bench::GenerateStatement({.count = 40000, .seed = 7, .layout = layout});
+    text = ledgerlift::bench::GenerateStatement(
+        {.count = 40000, .seed = 7, .layout = layout});
   }
   return text;
 }
@@ -52,7 +53,8 @@ void Convert(benchmark::State& state) {
 
 BENCHMARK(Convert)
     ->ArgNames({"layout", "block"})
-    ->ArgsProduct({{static_cast<int>(Layout::kOnePerLine), static_cast<int>(Layout::kOneLine),
+    ->ArgsProduct({{static_cast<int>(Layout::kOnePerLine),
+                    static_cast<int>(Layout::kOneLine),
                     static_cast<int>(Layout::kMultiLine)},
                    {1 << 20, 4096}})
     ->Unit(benchmark::kMillisecond);

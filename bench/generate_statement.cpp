@@ -19,7 +19,8 @@ bool ParseNumber(std::string_view text, std::uint64_t& number) {
 }
 
 int Usage() {
-  std::fputs("usage: generate_statement COUNT lines|one-line|multi-line [SEED]\n", stderr);
+  std::fputs("usage: generate_statement COUNT lines|one-line|multi-line [SEED]\n",
+             stderr);
   return 2;
 }
 

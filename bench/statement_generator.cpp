@@ -42,15 +42,25 @@ constexpr std::array<Kind, 10> kKinds = {{{"DEBIT", false},
                                           {"DEP", true}}};
 
 constexpr std::array<const char*, 16> kPayees = {
-    "CORNER SHOP",          "GREEN VALLEY GROCERY", "CITY POWER &amp; LIGHT",
-    "PAYROLL ACME TOOLS",   "ATM WITHDRAWAL 5TH &amp; MAIN", "TRANSFER TO SAVINGS",
-    "NORTHSIDE PHARMACY",   "RIVERBEND FUEL #221",  "MAPLE RIDGE CU FEE",
-    "HILLTOP HARDWARE",     "ONLINE BOOKS MARKETPLACE", "COUNTY WATER DEPT",
-    "SUNRISE CAFE",         "METRO TRANSIT PASS",   "HOME INSURANCE CO",
+    "CORNER SHOP",
+    "GREEN VALLEY GROCERY",
+    "CITY POWER &amp; LIGHT",
+    "PAYROLL ACME TOOLS",
+    "ATM WITHDRAWAL 5TH &amp; MAIN",
+    "TRANSFER TO SAVINGS",
+    "NORTHSIDE PHARMACY",
+    "RIVERBEND FUEL #221",
+    "MAPLE RIDGE CU FEE",
+    "HILLTOP HARDWARE",
+    "ONLINE BOOKS MARKETPLACE",
+    "COUNTY WATER DEPT",
+    "SUNRISE CAFE",
+    "METRO TRANSIT PASS",
+    "HOME INSURANCE CO",
     "CAF\xC9 DU PARC"};  // a Windows-1252 byte, as the header declares
 
-constexpr std::array<const char*, 6> kMemos = {
-    "CARD 55", "POS PURCHASE", "AUTOPAY", "DIRECT DEP", "ONLINE", "REF 20394"};
+constexpr std::array<const char*, 6> kMemos = {"CARD 55",    "POS PURCHASE", "AUTOPAY",
+                                               "DIRECT DEP", "ONLINE",       "REF 20394"};
 
 // The calendar date `days` after 2011-01-01 (proleptic Gregorian).
 struct Date {
@@ -118,8 +128,8 @@ std::string Format(const char* format, Args... args) {
 void WriteHeader(StatementWriter& out) {
   for (const char* line :
        {"OFXHEADER:100", "DATA:OFXSGML", "VERSION:102", "SECURITY:NONE",
-        "ENCODING:USASCII", "CHARSET:1252", "COMPRESSION:NONE",
-        "OLDFILEUID:NONE", "NEWFILEUID:NONE", ""}) {
+        "ENCODING:USASCII", "CHARSET:1252", "COMPRESSION:NONE", "OLDFILEUID:NONE",
+        "NEWFILEUID:NONE", ""}) {
     out.Line(line);
   }
 }
@@ -132,12 +142,12 @@ void WriteTags(StatementWriter& out, std::initializer_list<std::string_view> tag
 void WriteOpening(StatementWriter& out, const Date& first, const Date& last) {
   out.Tag("<OFX>");
   out.EndGroup();
-  WriteTags(out, {"<SIGNONMSGSRSV1>", "<SONRS>", "<STATUS>", "<CODE>0",
-                  "<SEVERITY>INFO", "</STATUS>", "<DTSERVER>20240331120000.000[-5:EST]",
-                  "<LANGUAGE>ENG", "<FI>", "<ORG>MAPLE RIDGE CU", "<FID>4417", "</FI>",
-                  "<INTU.BID>4417", "</SONRS>", "</SIGNONMSGSRSV1>"});
-  WriteTags(out, {"<BANKMSGSRSV1>", "<STMTTRNRS>", "<TRNUID>1", "<STATUS>",
-                  "<CODE>0", "<SEVERITY>INFO", "</STATUS>"});
+  WriteTags(out, {"<SIGNONMSGSRSV1>", "<SONRS>", "<STATUS>", "<CODE>0", "<SEVERITY>INFO",
+                  "</STATUS>", "<DTSERVER>20240331120000.000[-5:EST]", "<LANGUAGE>ENG",
+                  "<FI>", "<ORG>MAPLE RIDGE CU", "<FID>4417", "</FI>", "<INTU.BID>4417",
+                  "</SONRS>", "</SIGNONMSGSRSV1>"});
+  WriteTags(out, {"<BANKMSGSRSV1>", "<STMTTRNRS>", "<TRNUID>1", "<STATUS>", "<CODE>0",
+                  "<SEVERITY>INFO", "</STATUS>"});
   WriteTags(out, {"<STMTRS>", "<CURDEF>USD", "<BANKACCTFROM>", "<BANKID>211274450",
                   "<ACCTID>0045127739", "<ACCTTYPE>CHECKING", "</BANKACCTFROM>"});
   const std::string start =
@@ -162,8 +172,9 @@ std::string PostedDate(const Date& date, Random& random) {
   std::string text = Format("%04d%02d%02d", date.year, date.month, date.day);
   const std::uint64_t form = random.Below(10);
   if (form >= 5) {
-    text += Format("%02d%02d%02d.000", static_cast<int>(random.Below(24)),
-                   static_cast<int>(random.Below(60)), static_cast<int>(random.Below(60)));
+    text +=
+        Format("%02d%02d%02d.000", static_cast<int>(random.Below(24)),
+               static_cast<int>(random.Below(60)), static_cast<int>(random.Below(60)));
   }
   if (form >= 8) text += "[-5:EST]";
   return text;
@@ -173,14 +184,16 @@ std::string PostedDate(const Date& date, Random& random) {
 long WriteTransaction(StatementWriter& out, std::uint64_t number, const Date& date,
                       Random& random) {
   const Kind& kind = kKinds[random.Below(kKinds.size())];
-  const long cents = static_cast<long>(
-      kind.credit ? 10000 + random.Below(400000) : 1 + random.Below(random.Below(8) ? 20000 : 200000));
+  const long cents =
+      static_cast<long>(kind.credit ? 10000 + random.Below(400000)
+                                    : 1 + random.Below(random.Below(8) ? 20000 : 200000));
   const std::string posted = PostedDate(date, random);
   const long signed_cents = kind.credit ? cents : -cents;
   out.Tag("<STMTTRN>");
   out.Tag(std::string("<TRNTYPE>") + kind.type);
   out.Tag("<DTPOSTED>" + posted);
-  out.Tag(Format("<TRNAMT>%s%ld.%02ld", kind.credit ? "" : "-", cents / 100, cents % 100));
+  out.Tag(
+      Format("<TRNAMT>%s%ld.%02ld", kind.credit ? "" : "-", cents / 100, cents % 100));
   out.Tag(Format("<FITID>%04d%02d%02d%07llu", date.year, date.month, date.day,
                  static_cast<unsigned long long>(number % 10000000)));
   if (std::string_view(kind.type) == "CHECK") {
@@ -190,7 +203,8 @@ long WriteTransaction(StatementWriter& out, std::uint64_t number, const Date& da
   } else {
     out.Tag(std::string("<NAME>") + kPayees[random.Below(kPayees.size())]);
   }
-  if (random.Below(2)) out.Tag(std::string("<MEMO>") + kMemos[random.Below(kMemos.size())]);
+  if (random.Below(2))
+    out.Tag(std::string("<MEMO>") + kMemos[random.Below(kMemos.size())]);
   out.Tag("</STMTTRN>");
   out.EndGroup();
   return signed_cents;
@@ -207,9 +221,12 @@ std::optional<Layout> ParseLayout(std::string_view name) {
 
 std::string_view LayoutName(Layout layout) {
   switch (layout) {
-    case Layout::kOnePerLine: return "lines";
-    case Layout::kOneLine: return "one-line";
-    case Layout::kMultiLine: return "multi-line";
+    case Layout::kOnePerLine:
+      return "lines";
+    case Layout::kOneLine:
+      return "one-line";
+    case Layout::kMultiLine:
+      return "multi-line";
   }
   return "";
 }

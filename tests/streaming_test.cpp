@@ -74,9 +74,10 @@ std::vector<Input> Inputs() {
       {"crlf", "\r\n"}, {"lf", "\n"}, {"cr", "\r"}};
   for (Layout layout : bench::kAllLayouts) {
     for (const auto& [end_name, end] : line_ends) {
-      inputs.push_back({std::string(bench::LayoutName(layout)) + "-" + end_name,
-                        bench::GenerateStatement(
-                            {.count = 120, .seed = 3, .layout = layout, .line_end = end})});
+      inputs.push_back(
+          {std::string(bench::LayoutName(layout)) + "-" + end_name,
+           bench::GenerateStatement(
+               {.count = 120, .seed = 3, .layout = layout, .line_end = end})});
     }
   }
   for (const char* folder : {LEDGERLIFT_EXAMPLES, LEDGERLIFT_CONVERTER_CORPUS}) {
@@ -118,13 +119,14 @@ struct LayoutCase {
 };
 
 TEST(Streaming, GeneratedLayoutsConvertAsTheyShould) {
-  for (const LayoutCase& c : {LayoutCase{Layout::kOnePerLine, true},
-                              LayoutCase{Layout::kOneLine, true},
-                              LayoutCase{Layout::kMultiLine, false}}) {
+  for (const LayoutCase& c :
+       {LayoutCase{Layout::kOnePerLine, true}, LayoutCase{Layout::kOneLine, true},
+        LayoutCase{Layout::kMultiLine, false}}) {
     const Converted result =
         Whole(bench::GenerateStatement({.count = 500, .seed = 9, .layout = c.layout}));
     size_t records = 0;
-    for (size_t at = 0; (at = result.out.find("\r\n^\r\n", at)) != std::string::npos; ++at) {
+    for (size_t at = 0; (at = result.out.find("\r\n^\r\n", at)) != std::string::npos;
+         ++at) {
       ++records;
     }
     EXPECT_EQ(records, c.records ? 500u : 0u) << bench::LayoutName(c.layout);
@@ -147,7 +149,8 @@ TEST(FastScan, TagsAtEveryOffsetOfAWord) {
       const std::string name(name_length, 'N');
       const std::string line = std::string(pad, ' ') +
                                "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302"
-                               "<TRNAMT>-1<NAME>" + name;
+                               "<TRNAMT>-1<NAME>" +
+                               name;
       for (const std::string& input : {line, line + "<", line + ">X", line + "\r\n"}) {
         std::uint64_t failed = 9;
         EXPECT_EQ(ConvertText(input, &failed),

@@ -20,8 +20,7 @@ class OutputBuffer {
  public:
   static constexpr size_t kBlock = 1 << 20;
 
-  explicit OutputBuffer(ByteSink& sink)
-      : sink_(sink), data_(new char[kBlock]) {}
+  explicit OutputBuffer(ByteSink& sink) : sink_(sink), data_(new char[kBlock]) {}
 
   void Append(std::string_view bytes) {
     if (bytes.size() > kBlock - size_) {

@@ -28,9 +28,8 @@ class MarkScanner {
       if (word_start_ >= line_.size()) return line_.size();
       Load();
     }
-    const int bit = std::endian::native == std::endian::little
-                        ? std::countr_zero(marks_)
-                        : std::countl_zero(marks_);
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(marks_)
+                                                               : std::countl_zero(marks_);
     marks_ &= std::endian::native == std::endian::little
                   ? marks_ - 1
                   : ~(std::uint64_t{1} << (63 - bit));
@@ -136,11 +135,10 @@ void TransactionStep::Finish(const Fields& fields) {
                       fields.name.size() + fields.amount.size() + fields.type.size();
   char* out = records_.Claim(size);
   if (out == nullptr) {  // a record longer than the output block
-    for (std::string_view piece : {std::string_view("D"), std::string_view(fields.date),
-                                   std::string_view("\r\nP"), fields.name,
-                                   std::string_view("\r\nT"), fields.amount,
-                                   std::string_view("\r\nM"), fields.type,
-                                   std::string_view("\r\n^\r\n")}) {
+    for (std::string_view piece :
+         {std::string_view("D"), std::string_view(fields.date), std::string_view("\r\nP"),
+          fields.name, std::string_view("\r\nT"), fields.amount,
+          std::string_view("\r\nM"), fields.type, std::string_view("\r\n^\r\n")}) {
       records_.Append(piece);
     }
     return;
