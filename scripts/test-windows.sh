@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds ledgerlift.exe with mingw-w64 and tests it under Wine, with a
-# private Wine prefix in build/windows: conversions with Windows paths
+# private Wine prefix in build/windows: the unit tests, conversions with Windows paths
 # (output bytes, the message on standard error, the exit status), then,
 # under a private Xvfb, the window, its link label, and the message box a
 # conversion shows when standard error is not redirected. Keeps a
@@ -120,6 +120,12 @@ files_in() { (cd "$1" && find . -mindepth 1 | sort | tr '\n' ' '); }
 
 shop_line=$'<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>\r\n'
 shop_qif=$'!Type:Bank\r\nD03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n'
+
+echo "== Unit tests, cross-built, under Wine"
+ctest --preset windows >"$build/unit-tests.log" 2>&1
+unit_status=$?
+grep -E 'tests passed|FAILED' "$build/unit-tests.log" | sed 's/^/  /'
+check "unit tests under Wine (log: build/windows/unit-tests.log)" equals "$unit_status" 0
 
 echo "== Conversions under Wine (standard error redirected)"
 case_dir() { local d="$work/$1"; mkdir -p "$d"; printf '%s' "$d"; }

@@ -103,6 +103,11 @@ class FormTest : public testing::Test {
     return path;
   }
 
+  // The separator of the temporary folder's path: '/' on Linux, '\' on
+  // Windows, where these tests run too.
+  static constexpr char kSeparator =
+      static_cast<char>(std::filesystem::path::preferred_separator);
+
   std::filesystem::path folder_;
   FakePlatform platform_;
 };
@@ -118,7 +123,7 @@ TEST_F(FormTest, EmptyCommandLineSelectsWindowMode) {
 
 TEST_F(FormTest, LoadConvertsBesideTheInput) {
   const std::string input = Write("stmt.qfx", "<STMTTRN><NAME>ONLY\r\n");
-  Form1 form(platform_, '/', "/home/user");
+  Form1 form(platform_, kSeparator, "/home/user");
   EXPECT_EQ(form.Load("\"" + input + "\""), 1);
   EXPECT_EQ(form.OutputDirectory(), folder_.string());
   EXPECT_TRUE(std::filesystem::exists(folder_ / "stmt.qif"));
@@ -145,7 +150,7 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   const std::string first = Write("a.qfx", "");
   const std::string second = Write("b.qfx", "");
   std::filesystem::create_directory(folder_ / "out");
-  Form1 form(platform_, '/', (folder_ / "out").string());
+  Form1 form(platform_, kSeparator, (folder_ / "out").string());
   form.OnInputSelectClick();  // cancelled: nothing happens
   platform_.file = first;
   form.OnInputSelectClick();
