@@ -89,7 +89,7 @@ peak_mib() {
 size_mib() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1048576 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 mb_per_s() { awk -v b="$(stat -c %s "$1")" -v s="$2" 'BEGIN { printf "%.0f", b / 1e6 / s }'; }
-row() { printf '| %-28s | %9s | %10s | %10s | %8s | %8s | %6s | %13s |\n' "$@"; }
+row() { printf '| %-30s | %9s | %10s | %10s | %8s | %8s | %6s | %13s |\n' "$@"; }
 
 generate() {  # NAME COUNT LAYOUT
   "$generator" "$2" "$3" 42 > "$work/$1.qfx"
