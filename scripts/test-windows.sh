@@ -46,6 +46,19 @@ if ! { cmake --preset windows && cmake --build --preset windows -j2; } >"$build/
 fi
 check "cross-build with the windows preset" test -f "$exe"
 
+# One self-contained file: only system DLLs, no mingw runtime beside it.
+headers="$(x86_64-w64-mingw32-objdump -p "$exe")"
+texts="$(strings "$exe")"
+wide_texts="$(strings -el "$exe")"
+has() { grep -qE "$2" <<<"$1"; }
+check "ledgerlift.exe needs no mingw DLLs (static runtime)" \
+  eval '! has "$headers" "DLL Name: (libstdc|libgcc|libwinpthread)"'
+check "ledgerlift.exe is a GUI program" has "$headers" "Subsystem.*Windows GUI"
+check "version resource: product Ledgerlift, version 1.0.0" \
+  eval 'has "$wide_texts" "^Ledgerlift$" && has "$wide_texts" "^1\.0\.0$"'
+check "manifest: common controls 6 and per-monitor DPI awareness" \
+  eval 'has "$texts" "Microsoft\.Windows\.Common-Controls" && has "$texts" PerMonitorV2'
+
 # --- Wine --------------------------------------------------------------------
 wine_started=$(date +%s)
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -243,7 +256,8 @@ if [ -n "$window" ]; then
   # The client area is 349 x 225 pixels at 96 DPI inside Wine's own frame,
   # as wide on the left, right and bottom; Label5 is at (208, 200).
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  check "window mode: client area of the designed size" equals "$((WIDTH - 2 * ((WIDTH - 349) / 2)))" 349
+  check "window mode: 349 x 225 client area at 96 DPI (357 x 252 with Wine's frame)" \
+    equals "${WIDTH}x$HEIGHT" 357x252
   border=$(((WIDTH - 349) / 2))
   top=$((HEIGHT - 225 - border))
   xdotool mousemove --window "$window" $((border + 218)) $((top + 208)) click 1
@@ -296,6 +310,31 @@ else
 fi
 wait "$window_pid"
 check "window mode: closing the window ends the program with status 0" equals "$?" 0
+
+# The same window at 144 DPI: every size scaled by 1.5 (Wine reads the
+# setting when its server starts).
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -k
+  wineserver -w
+  wineserver -p
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
+}
+set_dpi 144
+timeout 60 wine "$exe" >/dev/null 2>&1 </dev/null &
+window_pid=$!
+window=$(find_window "Ledgerlift Converter")
+if [ -n "$window" ]; then
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  press "$window" alt+F4
+else
+  WIDTH=0 HEIGHT=0
+  kill "$window_pid" 2>/dev/null
+fi
+wait "$window_pid"
+check "144 DPI: 524 x 338 client area (534 x 376 with Wine's frame)" equals "${WIDTH}x$HEIGHT" 534x376
+set_dpi 96
 
 d=$(case_dir message-box)
 printf '%s<STMTTRN><NAME>X\r\n' "$shop_line" >"$d/stmt.qfx"

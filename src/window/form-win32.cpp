@@ -35,14 +35,12 @@ UINT WindowDpi(HWND window) {
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-// The desktop's dialog font (DEFAULT_GUI_FONT) at `dpi`.
+// The desktop's dialog font (the face of DEFAULT_GUI_FONT), 8 pt at `dpi`.
 HFONT CreateDefaultFont(UINT dpi) {
   LOGFONTA font{};
   GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-  const HDC screen = GetDC(nullptr);
-  const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), screen_dpi > 0 ? screen_dpi : 96);
+  font.lfHeight = -MulDiv(8, static_cast<int>(dpi), 72);
+  font.lfWidth = 0;
   return CreateFontIndirectA(&font);
 }
 
