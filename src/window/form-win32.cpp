@@ -11,8 +11,8 @@ namespace ledgerlift {
 namespace {
 
 constexpr char kWindowClass[] = "LedgerliftForm1";
-constexpr int kFirstControlId = 100;  // control i has the id 100 + i
-constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
+constexpr int kFirstControlId = 100;     // control i has the id 100 + i
+constexpr UINT kDpiChanged = 0x02E0;     // WM_DPICHANGED, Windows 8.1 and later
 constexpr int kTwoLinesTwips = 2 * 195;  // two lines of an 8 pt font
 
 size_t IndexOf(const Control& control) {
@@ -23,9 +23,9 @@ size_t IndexOf(const Control& control) {
 // later, per monitor), the screen's otherwise.
 UINT WindowDpi(HWND window) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto get_dpi_for_window = reinterpret_cast<GetDpiForWindowFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"),
-                                             "GetDpiForWindow")));
+  static const auto get_dpi_for_window =
+      reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
   if (get_dpi_for_window) {
     if (const UINT dpi = get_dpi_for_window(window)) return dpi;
   }
@@ -96,11 +96,11 @@ bool Form1Window::Create(HINSTANCE instance) {
   window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kWindowClass;
-  window_class.hIcon = static_cast<HICON>(LoadImageA(
-      instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-      GetSystemMetrics(SM_CYICON), 0));
-  window_class.hIconSm = static_cast<HICON>(LoadImageA(
-      instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON, 16, 16, 0));
+  window_class.hIcon = static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  window_class.hIconSm = static_cast<HICON>(
+      LoadImageA(instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON, 16, 16, 0));
   if (!RegisterClassExA(&window_class)) return false;
   // Resizable, so that the controls designed outside the visible area can be
   // brought into view; the window opens at its designed size.
@@ -203,17 +203,17 @@ void Form1Window::LayOut(UINT dpi) {
   // The frame the window has now, whatever the desktop draws around it.
   const int extra_width = (window_rect.right - window_rect.left) - client_rect.right;
   const int extra_height = (window_rect.bottom - window_rect.top) - client_rect.bottom;
-  SetWindowPos(window_, nullptr, 0, 0, frame.right + extra_width, frame.bottom + extra_height,
-               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right + extra_width,
+               frame.bottom + extra_height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 
   const HFONT old_default = default_font_, old_sans_serif = sans_serif_font_;
   default_font_ = CreateDefaultFont(dpi);
   sans_serif_font_ = CreateSansSerif975(dpi);
   for (const Control& control : kControls) {
     const HWND child = controls_[IndexOf(control)];
-    MoveWindow(child, TwipsToPixels(control.left, scale), TwipsToPixels(control.top, scale),
-               TwipsToPixels(control.width, scale), TwipsToPixels(control.height, scale),
-               TRUE);
+    MoveWindow(child, TwipsToPixels(control.left, scale),
+               TwipsToPixels(control.top, scale), TwipsToPixels(control.width, scale),
+               TwipsToPixels(control.height, scale), TRUE);
     const HFONT font =
         control.font == ControlFont::kSansSerif975 ? sans_serif_font_ : default_font_;
     SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -237,7 +237,8 @@ void Form1Window::OnCommand(int id, int code) {
     // What the user types is the output folder, as with a chosen one.
     const HWND edit = ControlWindow("Text1");
     std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
+    text.resize(static_cast<size_t>(
+        GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
     form_.SetOutputDirectory(std::move(text));
   }
 }

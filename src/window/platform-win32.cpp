@@ -42,6 +42,22 @@ bool WriteLine(HANDLE file, std::string line) {
 
 }  // namespace
 
+std::string SystemErrorText(DWORD error) {
+  char* text = nullptr;
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string reason =
+      length ? std::string(text, length) : "error " + std::to_string(error);
+  LocalFree(text);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                             reason.back() == ' ' || reason.back() == '.')) {
+    reason.pop_back();
+  }
+  return reason;
+}
+
 void Win32Platform::ShowMessage(const std::string& text) {
   if (const HANDLE error = RedirectedStandardError()) {
     if (WriteLine(error, text)) return;
@@ -80,8 +96,7 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
   request.nFilterIndex = 1;
   request.lpstrFile = file.data();
   request.nMaxFile = static_cast<DWORD>(file.size());
-  request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                  OFN_EXPLORER;
+  request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
   if (!GetOpenFileNameA(&request)) return std::nullopt;
   return std::string(file.data());
 }

@@ -29,4 +29,8 @@ class Win32Platform : public Platform {
   HWND owner_ = nullptr;
 };
 
+// The system's text for a Win32 error number (GetLastError), on one line
+// and without the closing full stop, so that it can end a message.
+std::string SystemErrorText(DWORD error);
+
 }  // namespace ledgerlift
