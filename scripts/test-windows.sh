@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Cross-builds ledgerlift.exe with mingw-w64 and tests it under Wine, with a
-# private Wine prefix in build/windows: the unit tests, conversions with Windows paths
-# (output bytes, the message on standard error, the exit status), then,
-# under a private Xvfb, the window, its link label, and the message box a
-# conversion shows when standard error is not redirected. Keeps a
-# screenshot of the window in docs/screenshot-windows.png.
+# private Wine prefix in build/windows: the unit tests, conversions with
+# Windows paths (output bytes, the message on standard error, the exit
+# status), then, under a private Xvfb, the window, its link label, buttons
+# and dialogs, its size at 96 and 144 DPI, and the message box a conversion
+# shows when standard error is not redirected. Keeps a screenshot of the
+# window in docs/screenshot-windows.png.
 # Prints PASS or FAIL per check and "N passed, M failed"; exits 1 on any
 # failure. Called by scripts/test.sh; the packages come from
 # scripts/install-deps.sh test.
@@ -100,6 +101,17 @@ if [ "$(cat "$WINEPREFIX/.ledgerlift-ready" 2>/dev/null)" != "$prefix_version" ]
   wineserver -w
   echo "$prefix_version" >"$WINEPREFIX/.ledgerlift-ready"
 fi
+# A DPI setting left behind by an interrupted run goes first.
+dpi_left_behind() {
+  awk '/^\[/ { section = $0 }
+       /^"LogPixels"/ && section ~ /^\[Control Panel\\\\Desktop\]/ { found = 1 }
+       END { exit !found }' "$WINEPREFIX/user.reg" 2>/dev/null
+}
+if dpi_left_behind; then
+  wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+  wineserver -k
+  wineserver -w
+fi
 # A server that stays, started before any output is piped: otherwise the
 # first program's helper services keep the pipes open.
 wineserver -p
@@ -186,6 +198,21 @@ check "failed lines: exit status 1" equals "$status" 1
 check "failed lines: message on standard error" \
   holds "$err" "Failed to read 2 lines of data from QFX file.$crlf"
 check "failed lines: output holds the good record" holds "$d/stmt.qif" "$shop_qif"
+
+# Through a pipe, as a script reading the messages gets them.
+piped="$( (cd "$work" && timeout 60 wine "$exe" "$(windows_path "$d/stmt.qfx")" 2>&1 >/dev/null) | od -c)"
+check "failed lines: the message also reaches a pipe" \
+  equals "$piped" "$(printf 'Failed to read 2 lines of data from QFX file.\r\n' | od -c)"
+
+d=$(case_dir several)
+printf '%s' "$shop_line" >"$d/a b.qfx"
+printf '%s' "$shop_line" >"$d/c.qfx"
+# Several files dropped at once arrive as one command line; with its quotes
+# removed it names no file.
+run "$(windows_path "$d/a b.qfx")" "$(windows_path "$d/c.qfx")"
+check "several files on one command line: exit status 2" equals "$status" 2
+check "several files on one command line: not found, as one path" holds "$err" \
+  "Error 2: cannot open input file $(windows_path "$d/a b.qfx") $(windows_path "$d/c.qfx"): No such file or directory$crlf"
 
 d=$(case_dir missing)
 printf 'precious' >"$d/stmt.qif"
@@ -313,8 +340,14 @@ check "window mode: closing the window ends the program with status 0" equals "$
 
 # The same window at 144 DPI: every size scaled by 1.5 (Wine reads the
 # setting when its server starts).
+# set_dpi N|default
 set_dpi() {
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  if [ "$1" = default ]; then
+    wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+  else
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+      >/dev/null 2>&1
+  fi
   wineserver -k
   wineserver -w
   wineserver -p
@@ -334,7 +367,7 @@ else
 fi
 wait "$window_pid"
 check "144 DPI: 524 x 338 client area (534 x 376 with Wine's frame)" equals "${WIDTH}x$HEIGHT" 534x376
-set_dpi 96
+set_dpi default  # 96
 
 d=$(case_dir message-box)
 printf '%s<STMTTRN><NAME>X\r\n' "$shop_line" >"$d/stmt.qfx"
