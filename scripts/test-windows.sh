@@ -331,6 +331,25 @@ if [ -n "$window" ]; then
   sleep 0.3
   check "window mode: the window stays open after a message" \
     test -n "$(xdotool search --onlyvisible --name '^Ledgerlift Converter$')"
+
+  # Files dropped on the window (XDND, as a Linux file manager drops them
+  # on a Wine window) are converted one by one into the output folder.
+  if g++ -o "$work/drop-files" tests/gui/drop-files.c -lX11 2>"$work/.cc"; then
+    printf '%s' "$shop_line" >"$d/dropped one.qfx"
+    printf '%s<STMTTRN>\r\n' "$shop_line" >"$d/dropped-bad.qfx"
+    rm -f "$HOME/dropped one.qif" "$HOME/dropped-bad.qif"
+    "$work/drop-files" "$window" "file://${d// /%20}/dropped%20one.qfx" \
+      "file://$d/dropped-bad.qfx"
+    box=$(find_window "Ledgerlift")
+    check "drop: the failed line of the second file shows the message box" test -n "$box"
+    [ -n "$box" ] && press "$box" Return && gone "Ledgerlift"
+    check "drop: the first file is converted into the output folder" \
+      holds "$HOME/dropped one.qif" "$shop_qif"
+    check "drop: the second file is converted too" holds "$HOME/dropped-bad.qif" "$shop_qif"
+  else
+    cat "$work/.cc"
+    check "drop: the XDND helper builds (libx11-dev)" false
+  fi
   press "$window" alt+F4
 else
   kill "$window_pid" 2>/dev/null
