@@ -96,7 +96,10 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
   request.nFilterIndex = 1;
   request.lpstrFile = file.data();
   request.nMaxFile = static_cast<DWORD>(file.size());
-  request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  // OFN_NOCHANGEDIR: a relative output folder typed into Text1 keeps meaning
+  // the folder the program was started in.
+  request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                  OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameA(&request)) return std::nullopt;
   return std::string(file.data());
 }
