@@ -195,7 +195,7 @@ w=$(window "Ledgerlift Converter")
 press "$w" Tab Tab Tab Return  # InputSelect, OutPutSelect, Text1, then the link
 for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.1; done
 check "Tab reaches the link; it opens the web address with the desktop's handler" \
-  is "$(cat "$work/opened" 2>/dev/null)" "https://www.tessarine.com/"
+  is "$(cat "$work/opened" 2>/dev/null)" "https://tessarine.com/"
 close "$w"
 finish
 

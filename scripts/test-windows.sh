@@ -290,7 +290,7 @@ if [ -n "$window" ]; then
   xdotool mousemove --window "$window" $((border + 218)) $((top + 208)) click 1
   for _ in $(seq 100); do [ -s "$work/.opened" ] && break; sleep 0.1; done
   check "Label5: a click opens the address in the browser" \
-    equals "$(cat "$work/.opened" 2>/dev/null)" "https://www.tessarine.com/"
+    equals "$(cat "$work/.opened" 2>/dev/null)" "https://tessarine.com/"
 
   # The buttons lie outside the visible area; the keyboard reaches them.
   # Focus starts on InputSelect (tab index 0); Tab moves to OutPutSelect.

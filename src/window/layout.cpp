@@ -48,7 +48,7 @@ std::string_view TerminalHelp() {
          "Exit status: 0 converted, 1 converted but some transactions could\n"
          "not be read, 2 failed (no output written).\n"
          "\n"
-         "Created by Tessarine Inc - https://www.tessarine.com/\n";
+         "Created by Tessarine Inc - https://tessarine.com/\n";
 }
 
 }  // namespace ledgerlift

@@ -11,7 +11,7 @@ namespace ledgerlift {
 inline constexpr std::string_view kVersion = "1.0.0";
 inline constexpr std::string_view kWindowCaption = "Ledgerlift Converter";
 inline constexpr std::string_view kMessageCaption = "Ledgerlift";
-inline constexpr std::string_view kWebAddress = "https://www.tessarine.com/";
+inline constexpr std::string_view kWebAddress = "https://tessarine.com/";
 
 inline constexpr int kClientWidthTwips = 5235;
 inline constexpr int kClientHeightTwips = 3375;
