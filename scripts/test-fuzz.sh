@@ -4,8 +4,9 @@
 # each harness from its seed corpus in fuzz/corpus/.
 #
 #   scripts/test-fuzz.sh                 smoke run: 20000 inputs per harness
-#   scripts/test-fuzz.sh long [SECONDS]  600 seconds (or SECONDS) per harness,
-#                                        one harness after another
+#   scripts/test-fuzz.sh long [SECONDS [NAME...]]
+#                                        600 seconds (or SECONDS) per harness,
+#                                        one after another; NAME picks harnesses
 #
 # New inputs that widen coverage go to build/fuzz/corpus/NAME, crash inputs
 # to build/fuzz/crashes/; copy a crash input into fuzz/regressions/NAME/ once
@@ -14,10 +15,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode=${1:-smoke}
+harnesses=(converter posted_date paths)
 case "$mode" in
   smoke) limit=(-runs=20000) ;;
-  long) limit=(-max_total_time="${2:-600}") ;;
-  *) echo "usage: $0 [smoke | long [SECONDS]]" >&2; exit 2 ;;
+  long) limit=(-max_total_time="${2:-600}"); [ $# -gt 2 ] && harnesses=("${@:3}") ;;
+  *) echo "usage: $0 [smoke | long [SECONDS [NAME...]]]" >&2; exit 2 ;;
 esac
 
 cmake --preset fuzz >/dev/null
@@ -26,17 +28,17 @@ cmake --build --preset fuzz
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build/fuzz/crashes
-for name in converter posted_date paths; do
+for name in "${harnesses[@]}"; do
   harness=build/fuzz/fuzz/fuzz_$name
   kept=(fuzz/regressions/$name/*)
   if [ -e "${kept[0]}" ]; then
     echo "== $name: replaying ${#kept[@]} kept crash inputs"
-    "$harness" "${kept[@]}" >build/fuzz/$name-regressions.log 2>&1 ||
-      { tail -n 60 build/fuzz/$name-regressions.log >&2; exit 1; }
+    "$harness" "${kept[@]}" >"build/fuzz/$name-$mode-regressions.log" 2>&1 ||
+      { tail -n 60 "build/fuzz/$name-$mode-regressions.log" >&2; exit 1; }
   fi
   echo "== $name: fuzzing (${limit[*]})"
   mkdir -p "build/fuzz/corpus/$name"
-  log=build/fuzz/$name.log
+  log=build/fuzz/$name-$mode.log
   if ! "$harness" "${limit[@]}" -max_len=4096 -timeout=10 -rss_limit_mb=1024 \
       -print_final_stats=1 -artifact_prefix="build/fuzz/crashes/$name-" \
       "build/fuzz/corpus/$name" "fuzz/corpus/$name" >"$log" 2>&1; then
@@ -44,5 +46,5 @@ for name in converter posted_date paths; do
     echo "fuzzing $name failed; the input is in build/fuzz/crashes/" >&2
     exit 1
   fi
-  grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$log"
+  grep -a -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$log"
 done
