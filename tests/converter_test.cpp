@@ -162,6 +162,18 @@ TEST(Blocks, AnyBlockSizeGivesTheSameOutput) {
   }
 }
 
+TEST(Blocks, SizeHintBeyondWhatMemoryHoldsIsNoFailure) {
+  // A sparse file may claim more bytes than could ever be reserved at once.
+  CountingSink sink;
+  Converter converter(sink);
+  converter.ExpectInputSize(std::uint64_t{1} << 63);
+  const std::string line = kShopLine;
+  converter.Feed(line.substr(0, 20));
+  converter.Feed(line.substr(20));
+  converter.Finish();
+  EXPECT_EQ(sink.out, kHeader + std::string(kShopRecord));
+}
+
 TEST(Blocks, LargeOutputIsWrittenInBlocksEvenFromOneLine) {
   std::string one_line;
   while (one_line.size() < 3 * OutputBuffer::kBlock) one_line += kShopLine;

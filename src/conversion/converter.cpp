@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace ledgerlift {
 namespace {
@@ -65,7 +66,12 @@ void Converter::Finish() {
 void Converter::KeepPartialLine(std::string_view piece) {
   const size_t needed = partial_line_.size() + piece.size();
   if (needed > partial_line_.capacity() && unread_ > 0) {
-    partial_line_.reserve(needed + unread_);
+    try {
+      partial_line_.reserve(needed + unread_);
+    } catch (const std::exception&) {
+      // Room for the rest of a huge or sparse file may not be had at once;
+      // the line then grows as it arrives, as when the size is unknown.
+    }
   }
   partial_line_.append(piece);
 }
