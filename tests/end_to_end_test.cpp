@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "program_run.h"
 
 namespace {
 
@@ -29,16 +29,8 @@ struct Outcome {
   std::string out, err;
 };
 
-std::string Read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-void Write(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+using ledgerlift::testing_support::Read;
+using ledgerlift::testing_support::Write;
 
 class EndToEnd : public testing::Test {
  protected:
