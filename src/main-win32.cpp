@@ -26,7 +26,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder browser
   ledgerlift::Form1Window window(form, platform);
   if (!window.Create(instance)) {
-    platform.ShowMessage("Error: cannot create the window: " +
+    platform.ShowMessage("Error 7: cannot create the window: " +
                          ledgerlift::SystemErrorText(GetLastError()));
     return 2;
   }
