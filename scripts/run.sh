@@ -4,6 +4,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh" run
-cmake --preset default -S "$root" >/dev/null
-cmake --build --preset default --target ledgerlift >/dev/null
-exec "$root/build/default/src/ledgerlift" "$@"
+cmake --preset release -S "$root" >/dev/null
+cmake --build --preset release >/dev/null
+exec "$root/build/release/src/ledgerlift" "$@"
