@@ -60,9 +60,15 @@ std::string Positional(double magnitude) {
 
   const long whole_digits = static_cast<long>(exponent) + 1;
   const long count = static_cast<long>(digits.size());
-  if (whole_digits <= 0) return "." + std::string(-whole_digits, '0') + digits;
-  if (whole_digits >= count) return digits + std::string(whole_digits - count, '0');
-  return digits.substr(0, whole_digits) + "." + digits.substr(whole_digits);
+  std::string positional;
+  if (whole_digits <= 0) {
+    positional.append(1, '.').append(-whole_digits, '0').append(digits);
+  } else if (whole_digits >= count) {
+    positional.append(digits).append(whole_digits - count, '0');
+  } else {
+    positional.append(digits, 0, whole_digits).append(1, '.').append(digits, whole_digits);
+  }
+  return positional;
 }
 
 // `text` from 1-based character `first`, at most `length` characters.
@@ -103,7 +109,9 @@ std::optional<std::string> SignedNumeral(std::string_view value) {
     return " 0";  // below the smallest double: it rounds to zero
   }
   if (result.ec != std::errc() || !std::isfinite(parsed)) return std::nullopt;
-  return (parsed < 0 ? "-" : " ") + Positional(std::fabs(parsed));
+  std::string numeral(1, parsed < 0 ? '-' : ' ');
+  numeral.append(Positional(std::fabs(parsed)));
+  return numeral;
 }
 
 std::string FormatPostedDate(std::string_view numeral) {
