@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -55,8 +57,29 @@ void ProgramRun::Clear() {
   for (const auto& entry : fs::directory_iterator(dir_)) fs::remove_all(entry.path());
 }
 
+// The program as another user can start it: the build tree may lie in a
+// folder only its owner can enter (a private clone), so a copy is made once
+// in a folder everyone can reach, and removed when the tests end. The names
+// are plain arrays, still valid when the exit handler runs.
+const char* ProgramForEveryone() {
+  static char folder[] = "/tmp/ledgerlift-program-XXXXXX";
+  static char program[sizeof folder + 16];
+  static const bool copied = [] {
+    if (mkdtemp(folder) == nullptr) return false;
+    std::atexit([] { fs::remove_all(folder); });
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+    std::snprintf(program, sizeof program, "%s/ledgerlift", folder);
+    std::error_code error;
+    return fs::copy_file(LEDGERLIFT_PROGRAM, program, error) && !error;
+  }();
+  return copied ? program : LEDGERLIFT_PROGRAM;
+}
+
 pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
   const fs::path err = dir_ / ".stderr";
+  const std::string program = start.unprivileged ? ProgramForEveryone() : LEDGERLIFT_PROGRAM;
   const pid_t pid = fork();
   if (pid != 0) return pid;
   const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -69,7 +92,7 @@ pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
       (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
     _exit(kCannotStart);
   }
-  if (access(LEDGERLIFT_PROGRAM, X_OK) != 0) _exit(kCannotStart);
+  if (access(program.c_str(), X_OK) != 0) _exit(kCannotStart);
   if (start.file_size_limit != RLIM_INFINITY) {
     // A write past the limit then fails with EFBIG instead of a signal.
     signal(SIGXFSZ, SIG_IGN);
@@ -77,7 +100,7 @@ pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
     setrlimit(RLIMIT_FSIZE, &limit);
   }
   const std::string argument = input.string();
-  execl(LEDGERLIFT_PROGRAM, LEDGERLIFT_PROGRAM, argument.c_str(), nullptr);
+  execl(program.c_str(), program.c_str(), argument.c_str(), nullptr);
   _exit(127);
 }
 
