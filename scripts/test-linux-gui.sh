@@ -17,18 +17,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0 failed=0
-check() {  # check NAME COMMAND...: runs COMMAND, reports it under NAME
-  local name="$1"
-  shift
-  if "$@"; then
-    echo "PASS: $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $name"
-    failed=$((failed + 1))
-  fi
-}
+source "$root/scripts/checks.sh"
 
 # --- the display --------------------------------------------------------
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
@@ -269,5 +258,4 @@ check "installed program finds its module: desktop start shows the dialog" test 
 finish
 check "installed program: OK ends it with status 1" is "$status" 1
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_checks

@@ -15,26 +15,15 @@ root="$(pwd)"
 build="$root/build/windows"
 exe="$build/src/ledgerlift.exe"
 
-passed=0 failed=0
-check() {  # check NAME COMMAND...: PASS when the command succeeds
-  local name="$1"
-  shift
-  if "$@"; then
-    echo "PASS: $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $name"
-    failed=$((failed + 1))
-    # What the screen showed, for finding out why.
-    if [ -n "${DISPLAY:-}" ]; then
-      import -window root "$build/failure-$failed.png" 2>/dev/null &&
-        echo "  screen: $build/failure-$failed.png"
-    fi
+source "$root/scripts/checks.sh"
+on_check_failure() {  # what the screen showed, for finding out why
+  if [ -n "${DISPLAY:-}" ]; then
+    import -window root "$build/failure-$failed.png" 2>/dev/null &&
+      echo "  screen: $build/failure-$failed.png"
   fi
 }
 finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
+  report_checks
   exit
 }
 
