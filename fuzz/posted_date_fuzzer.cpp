@@ -106,13 +106,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::string_view value(reinterpret_cast<const char*>(data), size);
   const std::optional<std::string> numeral = ledgerlift::SignedNumeral(value);
   CheckNumeral(value, numeral);
-  const std::optional<std::string> date = ledgerlift::PostedDate(value);
-  if (date.has_value() != numeral.has_value()) Fail("a date exactly for a numeral", value);
-  if (date) {
-    if (*date != ledgerlift::FormatPostedDate(*numeral)) Fail("the date is the numeral's", value);
+  const std::optional<ledgerlift::QifDate> qif_date = ledgerlift::PostedDate(value);
+  if (qif_date.has_value() != numeral.has_value()) Fail("a date exactly for a numeral", value);
+  if (qif_date) {
+    const std::string_view date = qif_date->view();
+    if (date != ledgerlift::FormatPostedDate(*numeral)) Fail("the date is the numeral's", value);
     const std::string expected = Piece(*numeral, 5, 2) + "-" + Piece(*numeral, 7, 2) +
                                  "-" + Piece(*numeral, 1, 4);
-    if (*date != expected) Fail("the date is month-day-year of the numeral", value);
+    if (date != expected) Fail("the date is month-day-year of the numeral", value);
   }
   return 0;
 }

@@ -51,7 +51,7 @@ const DateCase kDateCases[] = {
 TEST(PostedDate, ValuesAsBanksSendThem) {
   for (const DateCase& c : kDateCases) {
     const std::optional<std::string> numeral = SignedNumeral(c.value);
-    const std::optional<std::string> date = PostedDate(c.value);
+    const std::optional<QifDate> date = PostedDate(c.value);
     if (c.numeral == nullptr) {
       EXPECT_FALSE(numeral.has_value()) << "'" << c.value << "' -> " << *numeral;
       EXPECT_FALSE(date.has_value()) << c.value;
@@ -59,7 +59,8 @@ TEST(PostedDate, ValuesAsBanksSendThem) {
     }
     ASSERT_TRUE(numeral.has_value()) << c.value;
     EXPECT_EQ(*numeral, c.numeral) << c.value;
-    EXPECT_EQ(date.value_or("(none)"), c.date) << c.value;
+    ASSERT_TRUE(date.has_value()) << c.value;
+    EXPECT_EQ(date->view(), c.date) << c.value;
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <system_error>
 
 namespace ledgerlift {
@@ -9,6 +11,16 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether the eight bytes at `p` are all digits, looked at in one word: each
+// byte's high half must be 3, and stay 3 when 6 is added (0x3A-0x3F do not).
+bool EightDigits(const char* p) {
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+  constexpr std::uint64_t kThrees = 0x3030303030303030ull;
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  return (word & kHigh) == kThrees && ((word + 0x0606060606060606ull) & kHigh) == kThrees;
+}
 
 // The number between the blanks when `text` is a plain decimal number,
 // without its "+" (which std::from_chars does not take); nothing otherwise.
@@ -82,10 +94,13 @@ std::string_view Slice(std::string_view text, size_t first, size_t length) {
 // zone ("20110302120000.000[-5:EST]"). Its numeral is exactly its digits, so
 // the date is sliced from them without reading the number; any other value
 // gives nothing here and takes the general road.
-std::optional<std::string> DateOfPlainDigits(std::string_view value) {
-  size_t digits = 0;
-  while (digits < value.size() && IsDigit(value[digits])) ++digits;
-  if (digits < 8 || digits > 15 || value[0] == '0') return std::nullopt;
+std::optional<QifDate> DateOfPlainDigits(std::string_view value) {
+  if (value.size() < 8 || value[0] == '0' || !EightDigits(value.data())) {
+    return std::nullopt;
+  }
+  size_t digits = 8;
+  while (digits < value.size() && digits <= 15 && IsDigit(value[digits])) ++digits;
+  if (digits > 15) return std::nullopt;
   size_t i = digits;
   if (i < value.size() && value[i] == '.') {
     do ++i;
@@ -93,7 +108,7 @@ std::optional<std::string> DateOfPlainDigits(std::string_view value) {
   }
   if (i < value.size() && value[i] != '[') return std::nullopt;
   const char* d = value.data();
-  return std::string{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]};
+  return QifDate{{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]}, 10};
 }
 
 }  // namespace
@@ -123,11 +138,16 @@ std::string FormatPostedDate(std::string_view numeral) {
   return date;
 }
 
-std::optional<std::string> PostedDate(std::string_view value) {
-  if (std::optional<std::string> date = DateOfPlainDigits(value)) return date;
-  std::optional<std::string> numeral = SignedNumeral(value);
+std::optional<QifDate> PostedDate(std::string_view value) {
+  if (std::optional<QifDate> date = DateOfPlainDigits(value)) return date;
+  const std::optional<std::string> numeral = SignedNumeral(value);
   if (!numeral) return std::nullopt;
-  return FormatPostedDate(*numeral);
+  // At most 2 + 1 + 2 + 1 + 4 characters: every slice is cut short.
+  const std::string text = FormatPostedDate(*numeral);
+  QifDate date{};
+  text.copy(date.text, sizeof date.text);
+  date.size = static_cast<std::uint8_t>(text.size());
+  return date;
 }
 
 }  // namespace ledgerlift

@@ -1,10 +1,19 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace ledgerlift {
+
+// A QIF date: MM-DD-YYYY, or shorter when the value's number has fewer
+// digits. Held in place, so a date costs no allocation.
+struct QifDate {
+  char text[10];
+  std::uint8_t size;
+  std::string_view view() const { return {text, size}; }
+};
 
 // Reads a DTPOSTED value as a decimal number and writes it back as a signed
 // numeral: a sign column (" " for zero or more, "-" below zero), then the
@@ -21,6 +30,6 @@ std::optional<std::string> SignedNumeral(std::string_view value);
 std::string FormatPostedDate(std::string_view numeral);
 
 // Both steps at once: the QIF date of a DTPOSTED value, or nothing.
-std::optional<std::string> PostedDate(std::string_view value);
+std::optional<QifDate> PostedDate(std::string_view value);
 
 }  // namespace ledgerlift
