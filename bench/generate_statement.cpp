@@ -1,6 +1,6 @@
 // generate_statement: writes a realistic QFX statement for benchmarks and
 // tests. Usage: generate_statement COUNT LAYOUT [SEED] > statement.qfx
-// LAYOUT is lines, one-line or multi-line; the same arguments always give the
+// LAYOUT is lines, one-line, multi-line, indented or xml; the same arguments always give the
 // same bytes.
 
 #include <cerrno>
@@ -19,7 +19,7 @@ bool ParseNumber(std::string_view text, std::uint64_t& number) {
 }
 
 int Usage() {
-  std::fputs("usage: generate_statement COUNT lines|one-line|multi-line [SEED]\n",
+  std::fputs("usage: generate_statement COUNT lines|one-line|multi-line|indented|xml [SEED]\n",
              stderr);
   return 2;
 }

@@ -80,8 +80,9 @@ Date DateAfter(std::uint64_t days) {
   return {year, month, day};
 }
 
-// Collects the statement's text and hands it on in pieces. A tag ends a line
-// in the multi-line layout, a group in the one-per-line layout.
+// Collects the statement's text and hands it on in pieces. The statement is
+// described as aggregates and elements; the layout decides where lines end,
+// how they are indented and whether elements are closed.
 class StatementWriter {
  public:
   StatementWriter(const StatementOptions& options,
@@ -90,14 +91,31 @@ class StatementWriter {
     text_.reserve(kPiece + 4096);
   }
 
-  void Line(std::string_view text) {
+  void HeaderLine(std::string_view text) {
     text_ += text;
     text_ += options_.line_end;
   }
-  void Tag(std::string_view text) {
-    text_ += text;
-    if (options_.layout == Layout::kMultiLine) text_ += options_.line_end;
+  void Open(std::string_view name) {
+    Tag("<", name);
+    EndTag();
+    ++depth_;
   }
+  void Close(std::string_view name) {
+    --depth_;
+    Tag("</", name);
+    EndTag();
+  }
+  void Element(std::string_view name, std::string_view value) {
+    Tag("<", name);
+    text_ += value;
+    if (options_.layout == Layout::kXml) {
+      text_ += "</";
+      text_ += name;
+      text_ += '>';
+    }
+    EndTag();
+  }
+  // The end of a group of tags that the one-per-line layout puts on a line.
   void EndGroup() {
     if (options_.layout == Layout::kOnePerLine) text_ += options_.line_end;
     if (text_.size() >= kPiece) Flush();
@@ -108,6 +126,19 @@ class StatementWriter {
   }
 
  private:
+  void Tag(std::string_view opening, std::string_view name) {
+    if (options_.layout == Layout::kIndented) text_.append(depth_, '\t');
+    if (options_.layout == Layout::kXml) text_.append(2 * depth_, ' ');
+    text_ += opening;
+    text_ += name;
+    text_ += '>';
+  }
+  void EndTag() {
+    if (options_.layout == Layout::kMultiLine || options_.layout == Layout::kIndented ||
+        options_.layout == Layout::kXml) {
+      text_ += options_.line_end;
+    }
+  }
   void Flush() {
     if (!text_.empty()) write_(text_);
     text_.clear();
@@ -116,6 +147,7 @@ class StatementWriter {
   const StatementOptions& options_;
   const std::function<void(std::string_view)>& write_;
   std::string text_;
+  size_t depth_ = 0;
 };
 
 template <typename... Args>
@@ -125,45 +157,81 @@ std::string Format(const char* format, Args... args) {
   return std::string(buffer, static_cast<size_t>(length));
 }
 
-void WriteHeader(StatementWriter& out) {
+std::string DateText(const Date& date) {
+  return Format("%04d%02d%02d", date.year, date.month, date.day);
+}
+
+void WriteHeader(StatementWriter& out, Layout layout) {
+  if (layout == Layout::kXml) {
+    out.HeaderLine("<?xml version=\"1.0\" encoding=\"windows-1252\" standalone=\"no\"?>");
+    out.HeaderLine(
+        "<?OFX OFXHEADER=\"200\" VERSION=\"220\" SECURITY=\"NONE\" "
+        "OLDFILEUID=\"NONE\" NEWFILEUID=\"NONE\"?>");
+    return;
+  }
   for (const char* line :
        {"OFXHEADER:100", "DATA:OFXSGML", "VERSION:102", "SECURITY:NONE",
         "ENCODING:USASCII", "CHARSET:1252", "COMPRESSION:NONE", "OLDFILEUID:NONE",
         "NEWFILEUID:NONE", ""}) {
-    out.Line(line);
+    out.HeaderLine(line);
   }
 }
 
-void WriteTags(StatementWriter& out, std::initializer_list<std::string_view> tags) {
-  for (std::string_view tag : tags) out.Tag(tag);
-  out.EndGroup();
+void WriteStatus(StatementWriter& out) {
+  out.Open("STATUS");
+  out.Element("CODE", "0");
+  out.Element("SEVERITY", "INFO");
+  out.Close("STATUS");
 }
 
 void WriteOpening(StatementWriter& out, const Date& first, const Date& last) {
-  out.Tag("<OFX>");
+  out.Open("OFX");
   out.EndGroup();
-  WriteTags(out, {"<SIGNONMSGSRSV1>", "<SONRS>", "<STATUS>", "<CODE>0", "<SEVERITY>INFO",
-                  "</STATUS>", "<DTSERVER>20240331120000.000[-5:EST]", "<LANGUAGE>ENG",
-                  "<FI>", "<ORG>MAPLE RIDGE CU", "<FID>4417", "</FI>", "<INTU.BID>4417",
-                  "</SONRS>", "</SIGNONMSGSRSV1>"});
-  WriteTags(out, {"<BANKMSGSRSV1>", "<STMTTRNRS>", "<TRNUID>1", "<STATUS>", "<CODE>0",
-                  "<SEVERITY>INFO", "</STATUS>"});
-  WriteTags(out, {"<STMTRS>", "<CURDEF>USD", "<BANKACCTFROM>", "<BANKID>211274450",
-                  "<ACCTID>0045127739", "<ACCTTYPE>CHECKING", "</BANKACCTFROM>"});
-  const std::string start =
-      Format("<DTSTART>%04d%02d%02d", first.year, first.month, first.day);
-  const std::string end = Format("<DTEND>%04d%02d%02d", last.year, last.month, last.day);
-  WriteTags(out, {"<BANKTRANLIST>", start, end});
+  out.Open("SIGNONMSGSRSV1");
+  out.Open("SONRS");
+  WriteStatus(out);
+  out.Element("DTSERVER", "20240331120000.000[-5:EST]");
+  out.Element("LANGUAGE", "ENG");
+  out.Open("FI");
+  out.Element("ORG", "MAPLE RIDGE CU");
+  out.Element("FID", "4417");
+  out.Close("FI");
+  out.Element("INTU.BID", "4417");
+  out.Close("SONRS");
+  out.Close("SIGNONMSGSRSV1");
+  out.EndGroup();
+  out.Open("BANKMSGSRSV1");
+  out.Open("STMTTRNRS");
+  out.Element("TRNUID", "1");
+  WriteStatus(out);
+  out.EndGroup();
+  out.Open("STMTRS");
+  out.Element("CURDEF", "USD");
+  out.Open("BANKACCTFROM");
+  out.Element("BANKID", "211274450");
+  out.Element("ACCTID", "0045127739");
+  out.Element("ACCTTYPE", "CHECKING");
+  out.Close("BANKACCTFROM");
+  out.EndGroup();
+  out.Open("BANKTRANLIST");
+  out.Element("DTSTART", DateText(first));
+  out.Element("DTEND", DateText(last));
+  out.EndGroup();
 }
 
 void WriteClosing(StatementWriter& out, const Date& last, long balance_cents) {
-  const std::string amount =
-      Format("<BALAMT>%s%ld.%02ld", balance_cents < 0 ? "-" : "",
-             std::labs(balance_cents) / 100, std::labs(balance_cents) % 100);
-  const std::string as_of =
-      Format("<DTASOF>%04d%02d%02d", last.year, last.month, last.day);
-  WriteTags(out, {"</BANKTRANLIST>", "<LEDGERBAL>", amount, as_of, "</LEDGERBAL>",
-                  "</STMTRS>", "</STMTTRNRS>", "</BANKMSGSRSV1>", "</OFX>"});
+  out.Close("BANKTRANLIST");
+  out.Open("LEDGERBAL");
+  out.Element("BALAMT", Format("%s%ld.%02ld", balance_cents < 0 ? "-" : "",
+                               std::labs(balance_cents) / 100,
+                               std::labs(balance_cents) % 100));
+  out.Element("DTASOF", DateText(last));
+  out.Close("LEDGERBAL");
+  out.Close("STMTRS");
+  out.Close("STMTTRNRS");
+  out.Close("BANKMSGSRSV1");
+  out.Close("OFX");
+  out.EndGroup();
 }
 
 // The posting date in one of the forms banks use: the day alone, with the
@@ -188,26 +256,27 @@ long WriteTransaction(StatementWriter& out, std::uint64_t number, const Date& da
       static_cast<long>(kind.credit ? 10000 + random.Below(400000)
                                     : 1 + random.Below(random.Below(8) ? 20000 : 200000));
   const std::string posted = PostedDate(date, random);
-  const long signed_cents = kind.credit ? cents : -cents;
-  out.Tag("<STMTTRN>");
-  out.Tag(std::string("<TRNTYPE>") + kind.type);
-  out.Tag("<DTPOSTED>" + posted);
-  out.Tag(
-      Format("<TRNAMT>%s%ld.%02ld", kind.credit ? "" : "-", cents / 100, cents % 100));
-  out.Tag(Format("<FITID>%04d%02d%02d%07llu", date.year, date.month, date.day,
-                 static_cast<unsigned long long>(number % 10000000)));
+  out.Open("STMTTRN");
+  out.Element("TRNTYPE", kind.type);
+  out.Element("DTPOSTED", posted);
+  out.Element("TRNAMT", Format("%s%ld.%02ld", kind.credit ? "" : "-", cents / 100,
+                               cents % 100));
+  out.Element("FITID", Format("%04d%02d%02d%07llu", date.year, date.month, date.day,
+                              static_cast<unsigned long long>(number % 10000000)));
   if (std::string_view(kind.type) == "CHECK") {
     const unsigned check = 1000 + static_cast<unsigned>(number % 9000);
-    out.Tag(Format("<CHECKNUM>%u", check));
-    out.Tag(Format("<NAME>CHECK %u", check));
+    out.Element("CHECKNUM", Format("%u", check));
+    out.Element("NAME", Format("CHECK %u", check));
+  } else if (random.Below(16) == 0) {
+    // Some banks leave NAME out and send the payee as the memo.
+    out.Element("MEMO", kPayees[random.Below(kPayees.size())]);
   } else {
-    out.Tag(std::string("<NAME>") + kPayees[random.Below(kPayees.size())]);
+    out.Element("NAME", kPayees[random.Below(kPayees.size())]);
+    if (random.Below(2)) out.Element("MEMO", kMemos[random.Below(kMemos.size())]);
   }
-  if (random.Below(2))
-    out.Tag(std::string("<MEMO>") + kMemos[random.Below(kMemos.size())]);
-  out.Tag("</STMTTRN>");
+  out.Close("STMTTRN");
   out.EndGroup();
-  return signed_cents;
+  return kind.credit ? cents : -cents;
 }
 
 }  // namespace
@@ -227,6 +296,10 @@ std::string_view LayoutName(Layout layout) {
       return "one-line";
     case Layout::kMultiLine:
       return "multi-line";
+    case Layout::kIndented:
+      return "indented";
+    case Layout::kXml:
+      return "xml";
   }
   return "";
 }
@@ -236,7 +309,7 @@ void WriteStatement(const StatementOptions& options,
   // Three transactions a day, so dates advance steadily with the count.
   const std::uint64_t days = options.count > 0 ? (options.count - 1) / 3 : 0;
   StatementWriter out(options, write);
-  WriteHeader(out);
+  WriteHeader(out, options.layout);
   WriteOpening(out, DateAfter(0), DateAfter(days));
   Random random(options.seed);
   long balance = 0;

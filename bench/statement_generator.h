@@ -12,14 +12,17 @@ namespace ledgerlift::bench {
 enum class Layout {
   kOnePerLine,  // each <STMTTRN>...</STMTTRN> on a line of its own
   kOneLine,     // the whole body after the header on one line
-  kMultiLine,   // every tag on its own line, as SGML exporters write it
+  kMultiLine,   // every tag on its own line, as most banks' SGML files
+  kIndented,    // the same, each tag indented by tabs by its depth
+  kXml,         // OFX 2 XML: every element closed, indented by blanks
 };
 
-// "lines", "one-line", "multi-line", and back.
+// "lines", "one-line", "multi-line", "indented", "xml", and back.
 std::optional<Layout> ParseLayout(std::string_view name);
 std::string_view LayoutName(Layout layout);
 inline constexpr Layout kAllLayouts[] = {Layout::kOnePerLine, Layout::kOneLine,
-                                         Layout::kMultiLine};
+                                         Layout::kMultiLine, Layout::kIndented,
+                                         Layout::kXml};
 
 struct StatementOptions {
   std::uint64_t count = 1000;  // transactions
@@ -30,8 +33,9 @@ struct StatementOptions {
 
 // Writes a realistic QFX bank statement: the OFX header lines, the sign-on
 // and account blocks, `count` transactions with varied types, amounts, dates
-// (with and without time and time zone), payees and memos, and the closing
-// balance. The same options always give the same bytes, on every platform.
+// (with and without time and time zone), payees and memos (some, as some
+// banks send them, with the payee in MEMO and no NAME), and the closing
+// balance. The transactions are the same in every layout. The same options always give the same bytes, on every platform.
 // The text arrives in pieces of about 1 MiB, so a statement of any size can
 // be written without being held in memory.
 void WriteStatement(const StatementOptions& options,
