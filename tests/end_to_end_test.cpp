@@ -83,13 +83,18 @@ class EndToEnd : public testing::Test {
   fs::path dir_;
 };
 
-TEST_F(EndToEnd, ConvertsTheShippedExample) {
-  fs::copy_file(fs::path(LEDGERLIFT_EXAMPLES) / "statement.qfx", dir_ / "statement.qfx");
-  const Outcome outcome = Run({(dir_ / "statement.qfx").string()});
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(Read(dir_ / "statement.qif"),
-            Read(fs::path(LEDGERLIFT_EXAMPLES) / "statement.qif"));
+// Each shipped statement (one transaction per line, one tag per line, XML)
+// converts into the register shipped beside it.
+TEST_F(EndToEnd, ConvertsTheShippedExamples) {
+  for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml"}) {
+    const fs::path example = fs::path(LEDGERLIFT_EXAMPLES) / name;
+    fs::copy_file(example.string() + ".qfx", dir_ / (std::string(name) + ".qfx"));
+    const Outcome outcome = Run({(dir_ / (std::string(name) + ".qfx")).string()});
+    EXPECT_EQ(outcome.status, 0) << name << ": " << outcome.err;
+    EXPECT_EQ(outcome.err, "") << name;
+    EXPECT_EQ(Read(dir_ / (std::string(name) + ".qif")), Read(example.string() + ".qif"))
+        << name;
+  }
 }
 
 TEST_F(EndToEnd, OutputLandsBesideTheInput) {

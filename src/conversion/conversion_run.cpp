@@ -14,8 +14,6 @@
 namespace ledgerlift {
 namespace {
 
-constexpr size_t kInputBlock = 1 << 20;
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -106,16 +104,15 @@ RunResult Convert(const std::string& input_path, const std::string& output_path)
   Converter converter(output);
   std::error_code unknown_size;
   const auto size = std::filesystem::file_size(input_path, unknown_size);
-  if (!unknown_size) converter.ExpectInputSize(size);
   // Not zeroed: a small statement touches only the pages it fills.
-  const std::unique_ptr<char[]> block(new char[kInputBlock]);
+  const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
   std::uint64_t read = 0;
   for (;;) {
     errno = 0;
-    const size_t got = std::fread(block.get(), 1, kInputBlock, input.get());
+    const size_t got = std::fread(block.get(), 1, kReadBlockSize, input.get());
     converter.Feed(std::string_view(block.get(), got));
     read += got;
-    if (got < kInputBlock) break;
+    if (got < kReadBlockSize) break;
   }
   if (std::ferror(input.get())) {
     throw Failure(ConversionError::kReadInput, "cannot read input file",

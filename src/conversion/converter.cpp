@@ -1,11 +1,14 @@
 #include "conversion/converter.h"
 
-#include <algorithm>
+#include <bit>
 #include <cstring>
-#include <exception>
+
+#include "conversion/byte_classes.h"
 
 namespace ledgerlift {
 namespace {
+
+using Field = TransactionStep::Field;
 
 class StringSink : public ByteSink {
  public:
@@ -16,6 +19,23 @@ class StringSink : public ByteSink {
   std::string& out_;
 };
 
+bool IsSegmentStart(char c) { return c == '<' || c == '\r' || c == '\n'; }
+
+Field FieldOf(Tag tag) {
+  switch (tag) {
+    case Tag::kDate:
+      return Field::kDate;
+    case Tag::kAmount:
+      return Field::kAmount;
+    case Tag::kName:
+      return Field::kName;
+    case Tag::kMemo:
+      return Field::kMemo;
+    default:
+      return Field::kType;
+  }
+}
+
 }  // namespace
 
 Converter::Converter(ByteSink& sink) : output_(sink), step_(output_) {
@@ -23,70 +43,157 @@ Converter::Converter(ByteSink& sink) : output_(sink), step_(output_) {
 }
 
 void Converter::Feed(std::string_view block) {
-  unread_ -= std::min<std::uint64_t>(unread_, block.size());
-  size_t pos = 0;
-  if (skip_lf_ && !block.empty()) {
-    if (block[0] == '\n') pos = 1;
-    skip_lf_ = false;
-  }
-  next_lf_ = std::string_view::npos;
-  while (pos < block.size()) {
-    const size_t end = FindLineEnd(block, pos);
-    if (end == std::string_view::npos) {
-      KeepPartialLine(block.substr(pos));
-      return;
-    }
-    const std::string_view piece = block.substr(pos, end - pos);
-    if (partial_line_.empty()) {
-      step_.ProcessLine(piece);
+  const char* p = block.data();
+  const char* const end = p + block.size();
+  while (p != end) {
+    // A key is matched in place when the block holds enough bytes after it;
+    // otherwise it is gathered byte by byte, across blocks if need be.
+    if (state_ == State::kKey &&
+        (key_size_ != 0 || static_cast<size_t>(end - p) < kTagLookahead)) {
+      p = ReadKeyByteByByte(p, end);
     } else {
-      partial_line_.append(piece);
-      step_.ProcessLine(partial_line_);
-      partial_line_.clear();
-    }
-    pos = end + 1;
-    if (block[end] == '\r') {
-      if (pos == block.size()) skip_lf_ = true;
-      else if (block[pos] == '\n') ++pos;
+      p = Scan(p, end);
     }
   }
+  step_.KeepValues();  // the caller may reuse the block
 }
 
 void Converter::Finish() {
-  if (!partial_line_.empty()) {
-    step_.ProcessLine(partial_line_);
-    partial_line_.clear();
+  if (state_ == State::kValue && !carried_value_.empty()) {
+    EndValue(carried_value_.data(), carried_value_.data());
   }
+  state_ = State::kSkip;
+  step_.InputEnd();
   output_.Flush();
 }
 
-// A line cannot be longer than what is left of the input, so when that is
-// known the line's buffer is reserved once; its pages are only touched as the
-// line arrives, and the line is never held twice while it grows.
-void Converter::KeepPartialLine(std::string_view piece) {
-  const size_t needed = partial_line_.size() + piece.size();
-  if (needed > partial_line_.capacity() && unread_ > 0) {
-    try {
-      partial_line_.reserve(needed + unread_);
-    } catch (const std::exception&) {
-      // Room for the rest of a huge or sparse file may not be had at once;
-      // the line then grows as it arrives, as when the size is unknown.
+// Reads from `p` to the end of the block, stopping only at marked bytes:
+// at segment starts, and at ">" too while in a value. Returns early where a
+// key stands too near the block's end to be matched in place.
+const char* Converter::Scan(const char* p, const char* end) {
+  State state = state_;
+  if (state == State::kKey) {  // a segment began at `p`, and its key is in reach
+    const TagMatch match = MatchTag(p);
+    p += match.size;
+    state = OnTag(match.tag);
+  }
+  const char* value = p;  // where the value being read began, in kValue
+  // The block is marked 64 bytes at a time, each byte once; `p` is where the
+  // reading stands, perhaps a few bytes into the next chunk after a key.
+  for (const char* chunk = p; chunk < end; chunk += 64) {
+    const size_t left = static_cast<size_t>(end - chunk);
+    const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
+    const std::uint64_t unread = ~std::uint64_t{0} << (p > chunk ? p - chunk : 0);
+    std::uint64_t starts = marks.starts & unread, ends = marks.ends & unread;
+    for (;;) {
+      const std::uint64_t stops = state == State::kValue ? starts | ends : starts;
+      if (stops == 0) break;
+      const int at = std::countr_zero(stops);
+      const char* const mark = chunk + at;
+      if (state == State::kValue) {
+        EndValue(value, mark);
+        if (*mark == '>') {
+          state = State::kSkip;
+          const std::uint64_t after = ~std::uint64_t{1} << at;  // at < 63 or none is left
+          starts &= after;
+          ends &= after;
+          continue;
+        }
+      }
+      StartSegment(*mark);
+      const char* key = mark + 1;
+      if (*mark == '\r' && key != end && *key == '\n') ++key;  // CR LF ends one line
+      if (static_cast<size_t>(end - key) < kTagLookahead) {
+        state_ = State::kKey;
+        return key;
+      }
+      const TagMatch match = MatchTag(key);
+      state = OnTag(match.tag);
+      p = value = key + match.size;
+      const size_t offset = static_cast<size_t>(p - chunk);
+      if (offset >= 64) break;  // the key ran into the next chunk
+      starts &= ~std::uint64_t{0} << offset;
+      ends &= ~std::uint64_t{0} << offset;
     }
   }
-  partial_line_.append(piece);
+  if (state == State::kValue) carried_value_.append(value, end);
+  state_ = state;
+  return end;
 }
 
-// The first CR or LF at or after `from`, or npos. The block's next LF is
-// remembered, so a file whose lines end in lone CRs is not rescanned for LF
-// at every line.
-size_t Converter::FindLineEnd(std::string_view block, size_t from) {
-  if (next_lf_ == std::string_view::npos || next_lf_ < from) {
-    const void* lf = std::memchr(block.data() + from, '\n', block.size() - from);
-    next_lf_ = lf ? static_cast<const char*>(lf) - block.data() : block.size();
+const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
+  for (; p != end; ++p) {
+    if (IsSegmentStart(*p)) {  // a segment without ">": the next one begins
+      ClearKey();
+      StartSegment(*p);
+      return p + 1;  // still in State::kKey
+    }
+    if (key_size_ == sizeof key_ - 1) {  // longer than any key of ours
+      ClearKey();
+      state_ = OnTag(Tag::kNone);
+      return p;
+    }
+    key_[key_size_++] = *p;
+    if (*p == '>') {
+      const TagMatch match = MatchTag(key_);
+      const Tag tag = match.size == key_size_ ? match.tag : Tag::kNone;
+      ClearKey();
+      state_ = OnTag(tag);
+      return p + 1;
+    }
   }
-  const void* cr = std::memchr(block.data() + from, '\r', next_lf_ - from);
-  if (cr) return static_cast<const char*>(cr) - block.data();
-  return next_lf_ < block.size() ? next_lf_ : std::string_view::npos;
+  return end;
+}
+
+// Acts on a segment's key. The rest of the segment is its value when the key
+// is a field of an open transaction, and skipped otherwise.
+Converter::State Converter::OnTag(Tag tag) {
+  switch (tag) {
+    case Tag::kTransaction:
+      step_.Begin(at_line_start_);
+      break;
+    case Tag::kTransactionEnd:
+    case Tag::kListEnd:
+      step_.End();
+      break;
+    case Tag::kType:
+    case Tag::kDate:
+    case Tag::kAmount:
+    case Tag::kName:
+    case Tag::kMemo:
+      if (step_.capturing()) {
+        field_ = FieldOf(tag);
+        return State::kValue;
+      }
+      break;
+    case Tag::kNone:
+      break;
+  }
+  return State::kSkip;
+}
+
+// The value ends at [begin, end) of the current block, after what an earlier
+// block carried; an empty one captures nothing.
+void Converter::EndValue(const char* begin, const char* end) {
+  if (carried_value_.empty()) {
+    if (begin != end) step_.Capture(field_, std::string_view(begin, end - begin));
+    return;
+  }
+  carried_value_.append(begin, end);
+  step_.Capture(field_, carried_value_);
+  step_.KeepValues();  // before the carried value's room is reused
+  carried_value_.clear();
+}
+
+// `stop` is "<" or a line end: a segment begins after it, with its key.
+void Converter::StartSegment(char stop) {
+  at_line_start_ = stop != '<';
+  if (at_line_start_) step_.LineEnd();
+}
+
+void Converter::ClearKey() {
+  std::memset(key_, 0, sizeof key_);
+  key_size_ = 0;
 }
 
 std::string ConvertText(std::string_view input, std::uint64_t* failed_count) {

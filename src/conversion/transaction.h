@@ -1,44 +1,98 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "conversion/output_buffer.h"
+#include "conversion/posted_date.h"
 
 namespace ledgerlift {
 
-// The transaction step: turns the transaction lines of a QFX statement into
-// QIF bank records. A line is a transaction line when it holds "<STMTTRN>".
-// Its tags are scanned in order; every STMTTRN tag starts a transaction that
-// runs to the next STMTTRN tag or to the end of the line. A transaction that
-// captured TRNTYPE, DTPOSTED, TRNAMT and NAME becomes one five-line record
-// (D date, P name, T amount, M type, ^); any other counts as one failed line.
-// Values are copied byte for byte, as they stand between ">" and the next "<".
+// The transaction step: follows the transactions of a statement as its tags
+// arrive and turns each into a QIF bank record or a failed count.
+//
+// A transaction begins at a STMTTRN tag and ends at the first of: its
+// </STMTTRN>, the next STMTTRN tag, </BANKTRANLIST> or </INVBANKTRAN>, the end
+// of the line it began on when by then it holds TRNTYPE, DTPOSTED, TRNAMT and
+// NAME, or the end of the input. So a transaction may stand on one line or
+// run over many, one tag per line. Outside a transaction only a line that
+// holds "<STMTTRN>" counts; the text before a line's first "<" is read as a
+// tag too, so a line that begins "STMTTRN>" starts a transaction only when
+// "<STMTTRN>" follows later on that line.
+//
+// A transaction with a type, a date that is a number, and an amount becomes
+// five lines (D date, P payee, T amount, M type, ^); the payee is NAME, or
+// MEMO when the bank left NAME out, or nothing. Any other transaction counts
+// as failed. Of each field the last non-empty value counts, copied byte for
+// byte.
 class TransactionStep {
  public:
+  enum class Field : std::uint8_t { kType, kAmount, kName, kMemo, kDate };
+
   // Records go to `records`, each line ended by CR LF.
   explicit TransactionStep(OutputBuffer& records) : records_(records) {}
 
-  // One input line, without its line end.
-  void ProcessLine(std::string_view line);
+  // A STMTTRN tag; `at_line_start` when it is the text before a line's
+  // first "<".
+  void Begin(bool at_line_start);
 
-  // Transactions that lacked one of the four fields, so far.
+  // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>.
+  void End();
+
+  // Whether a value of a field is captured now (a transaction is open).
+  bool capturing() const {
+    return phase_ == Phase::kOpen || phase_ == Phase::kUnconfirmed;
+  }
+
+  // A non-empty value of `field`, while `capturing()`. The text is only
+  // looked at until `KeepValues` or the next call; DTPOSTED is read at once.
+  void Capture(Field field, std::string_view value) {
+    if (field == Field::kDate) {
+      CaptureDate(value);
+      return;
+    }
+    Value(field) = value;
+    found_ |= Bit(field);
+  }
+
+  // The captured values are copied out of the text they were found in,
+  // which is about to be reused.
+  void KeepValues();
+
+  void LineEnd();
+  void InputEnd();
+
+  // Transactions that lacked their type, date or amount, so far.
   std::uint64_t failed_count() const { return failed_count_; }
 
  private:
-  // What one transaction has captured; the views point into the current line.
-  struct Fields {
-    std::string_view type, amount, name;
-    std::string date;
-    bool type_found = false, date_found = false;
-    bool amount_found = false, name_found = false;
+  enum class Phase : std::uint8_t {
+    kOutside,
+    kOpen,
+    // Begun by "STMTTRN>" at a line's start: a transaction only if
+    // "<STMTTRN>" follows on the line; until then it is neither written nor
+    // counted.
+    kUnconfirmed,
+    kUnconfirmedEnded,  // ended before the line showed "<STMTTRN>"
   };
 
-  void Capture(std::string_view key, std::string_view value, Fields& fields);
-  void Finish(const Fields& fields);
+  static constexpr unsigned Bit(Field field) { return 1u << static_cast<unsigned>(field); }
+  bool Has(Field field) const { return (found_ & Bit(field)) != 0; }
+  std::string_view& Value(Field field) { return values_[static_cast<size_t>(field)]; }
+
+  void CaptureDate(std::string_view value);
+  void Close();  // writes the record or counts the failure
+  void WriteRecord(std::string_view payee);
 
   OutputBuffer& records_;
+  Phase phase_ = Phase::kOutside;
+  bool on_first_line_ = false;  // the open transaction began on this line
+  unsigned found_ = 0;          // the fields captured, as bits
+  std::array<std::string_view, 4> values_;  // type, amount, name, memo
+  std::array<std::string, 4> kept_;         // their copies, once kept
+  QifDate date_{};
   std::uint64_t failed_count_ = 0;
 };
 

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace ledgerlift {
+
+// The bytes where a statement's reading can change: "<", CR and LF, where a
+// segment begins (a tag, or a line), and ">", where a value ends. The
+// converter looks at 64 bytes at a time and gets one bit for each of them,
+// so it stops only where something may happen and reuses the bits for every
+// stop in those 64 bytes. With SSE2 (every x86-64 processor) 16 bytes are
+// compared at once; elsewhere 8, with the same result.
+struct Marks {
+  std::uint64_t starts = 0;  // bit i: byte i is "<", CR or LF
+  std::uint64_t ends = 0;    // bit i: byte i is ">"
+  bool operator==(const Marks&) const = default;
+};
+
+// The marks of 64 bytes at p.
+inline Marks MarkBytesPortable(const char* p) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  // High bit of each byte of `word` that equals `byte`, and of no other.
+  const auto equal = [](std::uint64_t word, unsigned char byte) {
+    const std::uint64_t x = word ^ (kOnes * byte);
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+  };
+  // Gathers the eight high bits into one byte, byte i to bit i.
+  const auto gather = [](std::uint64_t high_bits) {
+    return ((high_bits >> 7) * 0x0102040810204080ull) >> 56;
+  };
+  Marks marks;
+  for (int word_index = 0; word_index < 8; ++word_index) {
+    const char* bytes = p + 8 * word_index;
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) {  // byte i of memory becomes byte i of the word
+      word |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+    }
+    const std::uint64_t starts = equal(word, '<') | equal(word, '\r') | equal(word, '\n');
+    marks.starts |= gather(starts) << (8 * word_index);
+    marks.ends |= gather(equal(word, '>')) << (8 * word_index);
+  }
+  return marks;
+}
+
+#if defined(__SSE2__)
+inline Marks MarkBytesSse2(const char* p) {
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i gt = _mm_set1_epi8('>');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  Marks marks;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+    const __m128i starts =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, lt),
+                     _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+    const auto bits = [](__m128i found) {
+      return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found))};
+    };
+    marks.starts |= bits(starts) << (16 * part);
+    marks.ends |= bits(_mm_cmpeq_epi8(bytes, gt)) << (16 * part);
+  }
+  return marks;
+}
+#endif
+
+inline Marks MarkBytes(const char* p) {
+#if defined(__SSE2__)
+  return MarkBytesSse2(p);
+#else
+  return MarkBytesPortable(p);
+#endif
+}
+
+// The same for the `size` < 64 bytes left at the end of a block: the bytes
+// after them are no marks.
+inline Marks MarkLastBytes(const char* p, std::size_t size) {
+  char padded[64] = {};
+  std::memcpy(padded, p, size);
+  return MarkBytes(padded);
+}
+
+}  // namespace ledgerlift

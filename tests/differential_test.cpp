@@ -1,0 +1,137 @@
+// The fast converter against the plain reference reader: the same register
+// and the same failed count for handwritten statements, generated ones of
+// every layout, and random statements made of the pieces that matter, cut
+// into blocks of every size.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/converter.h"
+#include "reference_reader.h"
+#include "statement_generator.h"
+
+namespace ledgerlift {
+namespace {
+
+using testing_reference::ReferenceConvert;
+
+class StringSink : public ByteSink {
+ public:
+  void Write(std::string_view bytes) override { out.append(bytes); }
+  std::string out;
+};
+
+struct Converted {
+  std::string out;
+  std::uint64_t failed = 0;
+  bool operator==(const Converted&) const = default;
+};
+
+Converted Reference(std::string_view input) {
+  Converted result;
+  result.out = ReferenceConvert(input, &result.failed);
+  return result;
+}
+
+Converted InBlocks(std::string_view input, size_t block) {
+  StringSink sink;
+  Converter converter(sink);
+  for (size_t at = 0; at < input.size(); at += block) {
+    converter.Feed(input.substr(at, block));
+  }
+  converter.Finish();
+  return {sink.out, converter.failed_count()};
+}
+
+// The pieces random statements are made of: every tag the converter acts
+// on, in every spelling that is almost one, values good and bad, and the
+// bytes that end values, segments and lines.
+constexpr std::array<std::string_view, 44> kPieces = {
+    "<STMTTRN>", "<STMTTRN>", "</STMTTRN>", "STMTTRN>", "<stmttrn>", "<STMTTRN",
+    "<TRNTYPE>", "DEBIT", "<DTPOSTED>", "20110302", "20110302120000.000[-5:EST]",
+    "TODAY", "2011", "<TRNAMT>", "-12.50", "<NAME>", "CORNER SHOP", "<MEMO>",
+    "CARD 55", "</NAME>", "</TRNAMT>", "</BANKTRANLIST>", "</INVBANKTRAN>",
+    "<INVBANKTRAN>", "<BAL>", "<FITID>77", "\r\n", "\r\n", "\n", "\r", "<", ">",
+    " ", "\t", "NAME>", "TRNAMT>", "/STMTTRN>", "<NAMES>", "<DTPOSTEDX>",
+    "<TRNTYPE>CREDIT<DTPOSTED>20111231<TRNAMT>5.00", "&amp;", "\xC9", "",
+    "<NAME>A NAME LONGER THAN SIXTEEN BYTES, AND LONGER STILL"};
+
+std::string RandomStatement(std::mt19937& random) {
+  std::string text;
+  const size_t pieces = random() % 120;
+  for (size_t i = 0; i < pieces; ++i) text += kPieces[random() % kPieces.size()];
+  return text;
+}
+
+TEST(Differential, RandomStatementsAsTheReferenceReadsThem) {
+  std::mt19937 random(20240323);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string input = RandomStatement(random);
+    const Converted expected = Reference(input);
+    ASSERT_TRUE(InBlocks(input, kReadBlockSize) == expected)
+        << testing::PrintToString(input);
+  }
+}
+
+// Every block size from one byte to the whole input, so that every piece is
+// cut at every place once.
+TEST(Differential, RandomStatementsAtEveryBlockSize) {
+  std::mt19937 random(77);
+  for (int i = 0; i < 300; ++i) {
+    const std::string input = RandomStatement(random);
+    const Converted expected = Reference(input);
+    for (size_t block = 1; block <= input.size(); ++block) {
+      ASSERT_TRUE(InBlocks(input, block) == expected)
+          << "block " << block << " of " << testing::PrintToString(input);
+    }
+  }
+}
+
+TEST(Differential, GeneratedStatementsOfEveryLayout) {
+  for (bench::Layout layout : bench::kAllLayouts) {
+    for (std::string_view end : {"\r\n", "\n", "\r"}) {
+      const std::string input = bench::GenerateStatement(
+          {.count = 300, .seed = 5, .layout = layout, .line_end = end});
+      const Converted expected = Reference(input);
+      for (size_t block : {size_t{1}, size_t{13}, size_t{64}, kReadBlockSize}) {
+        EXPECT_TRUE(InBlocks(input, block) == expected)
+            << bench::LayoutName(layout) << ", block " << block;
+      }
+    }
+  }
+}
+
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+TEST(Differential, ExamplesAndFuzzingSeeds) {
+  size_t files = 0;
+  for (const char* folder : {LEDGERLIFT_EXAMPLES, LEDGERLIFT_CONVERTER_CORPUS}) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      if (entry.path().extension() != ".qfx") continue;
+      ++files;
+      const std::string input = Read(entry.path());
+      const Converted expected = Reference(input);
+      for (size_t block = 1; block <= 70; ++block) {
+        EXPECT_TRUE(InBlocks(input, block) == expected)
+            << entry.path().filename() << ", block " << block;
+      }
+    }
+  }
+  EXPECT_GE(files, 10u);
+}
+
+}  // namespace
+}  // namespace ledgerlift

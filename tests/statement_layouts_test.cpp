@@ -1,0 +1,311 @@
+// Statements in the layouts banks send: one tag per line (SGML, indented or
+// not), XML with every element closed, credit-card and investment statements,
+// and the odd ways real files end their transactions.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "conversion/converter.h"
+
+namespace ledgerlift {
+namespace {
+
+// `text` with each "\n" replaced by `line_end`.
+std::string WithLineEnds(std::string_view text, std::string_view line_end) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') {
+      out += line_end;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Record(std::string_view date, std::string_view payee, std::string_view amount,
+                   std::string_view type) {
+  return "D" + std::string(date) + "\r\nP" + std::string(payee) + "\r\nT" +
+         std::string(amount) + "\r\nM" + std::string(type) + "\r\n^\r\n";
+}
+
+struct StatementCase {
+  const char* name;
+  const char* statement;  // lines end in "\n"; each case runs with CR LF, LF and CR
+  std::string records;
+  std::uint64_t failed;
+};
+
+const StatementCase kStatements[] = {
+    {"SgmlOneTagPerLine", R"(OFXHEADER:100
+DATA:OFXSGML
+VERSION:102
+
+<OFX>
+<BANKMSGSRSV1>
+<STMTTRNRS>
+<STMTRS>
+<BANKTRANLIST>
+<DTSTART>20240301
+<DTEND>20240331
+<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>20240323000000[-3:GMT]
+<TRNAMT>-13.00
+<FITID>1111
+<MEMO>CORNER SHOP
+</STMTTRN>
+<STMTTRN>
+<TRNTYPE>CREDIT
+<DTPOSTED>20240325
+<TRNAMT>1500.00
+<FITID>1112
+<NAME>ACME PAYROLL
+<MEMO>SALARY MARCH
+</STMTTRN>
+</BANKTRANLIST>
+<LEDGERBAL>
+<BALAMT>1487.00
+<DTASOF>20240331
+</LEDGERBAL>
+</STMTRS>
+</STMTTRNRS>
+</BANKMSGSRSV1>
+</OFX>
+)",
+     Record("03-23-2024", "CORNER SHOP", "-13.00", "DEBIT") +
+         Record("03-25-2024", "ACME PAYROLL", "1500.00", "CREDIT"),
+     0},
+    // Indentation belongs to no value; blanks after a value belong to it.
+    {"IndentedWithTabsAndBlanksTrailingBlanksKept",
+     "<BANKTRANLIST>\n"
+     "\t<STMTTRN>\n"
+     "\t\t<TRNTYPE>POS\n"
+     "\t  <DTPOSTED>20240402\n"
+     "    \t<TRNAMT>-7.25  \n"
+     "\t\t<NAME>BAKERY ON MAIN \n"
+     "\t</STMTTRN>\n"
+     "</BANKTRANLIST>\n",
+     Record("04-02-2024", "BAKERY ON MAIN ", "-7.25  ", "POS"), 0},
+    {"XmlPrettyPrinted", R"(<?xml version="1.0" encoding="UTF-8" standalone="no"?>
+<?OFX OFXHEADER="200" VERSION="220" SECURITY="NONE" OLDFILEUID="NONE" NEWFILEUID="NONE"?>
+<OFX>
+  <BANKMSGSRSV1>
+    <STMTTRNRS>
+      <STMTRS>
+        <BANKTRANLIST>
+          <DTSTART>20240301000000.000</DTSTART>
+          <DTEND>20240331000000.000</DTEND>
+          <STMTTRN>
+            <TRNTYPE>DEBIT</TRNTYPE>
+            <DTPOSTED>20240323000000.000[-3:GMT]</DTPOSTED>
+            <TRNAMT>-13.00</TRNAMT>
+            <FITID>1111</FITID>
+            <MEMO>CORNER SHOP</MEMO>
+          </STMTTRN>
+          <STMTTRN>
+            <TRNTYPE>DEP</TRNTYPE>
+            <DTPOSTED>20240328</DTPOSTED>
+            <TRNAMT>250.00</TRNAMT>
+            <FITID>1113</FITID>
+            <NAME>MOBILE DEPOSIT</NAME>
+          </STMTTRN>
+        </BANKTRANLIST>
+        <LEDGERBAL>
+          <BALAMT>237.00</BALAMT>
+          <DTASOF>20240331</DTASOF>
+        </LEDGERBAL>
+      </STMTRS>
+    </STMTTRNRS>
+  </BANKMSGSRSV1>
+</OFX>
+)",
+     Record("03-23-2024", "CORNER SHOP", "-13.00", "DEBIT") +
+         Record("03-28-2024", "MOBILE DEPOSIT", "250.00", "DEP"),
+     0},
+    {"CreditCardStatement", R"(<OFX>
+<CREDITCARDMSGSRSV1>
+<CCSTMTTRNRS>
+<CCSTMTRS>
+<CURDEF>USD
+<CCACCTFROM>
+<ACCTID>4111111111111111
+</CCACCTFROM>
+<BANKTRANLIST>
+<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>20240305120000
+<TRNAMT>-42.10
+<FITID>CC-0001
+<NAME>FUEL STATION 221
+</STMTTRN>
+<STMTTRN>
+<TRNTYPE>CREDIT
+<DTPOSTED>20240320120000
+<TRNAMT>300.00
+<FITID>CC-0002
+<NAME>PAYMENT THANK YOU
+</STMTTRN>
+</BANKTRANLIST>
+</CCSTMTRS>
+</CCSTMTTRNRS>
+</CREDITCARDMSGSRSV1>
+</OFX>
+)",
+     Record("03-05-2024", "FUEL STATION 221", "-42.10", "DEBIT") +
+         Record("03-20-2024", "PAYMENT THANK YOU", "300.00", "CREDIT"),
+     0},
+    // The payee's own NAME is the transaction's NAME; its address is not.
+    {"PayeeAggregate", R"(<STMTTRN>
+<TRNTYPE>PAYMENT
+<DTPOSTED>20240310
+<TRNAMT>-120.00
+<FITID>2001
+<PAYEE>
+<NAME>COUNTY WATER DEPT
+<ADDR1>1 RIVER ROAD
+<CITY>SPRINGFIELD
+<STATE>IL
+<POSTALCODE>62701
+<PHONE>555-0100
+</PAYEE>
+</STMTTRN>
+)",
+     Record("03-10-2024", "COUNTY WATER DEPT", "-120.00", "PAYMENT"), 0},
+    {"BankTransactionInAnInvestmentStatement", R"(<INVSTMTRS>
+<INVTRANLIST>
+<DTSTART>20240301
+<DTEND>20240331
+<INVBANKTRAN>
+<STMTTRN>
+<TRNTYPE>CREDIT
+<DTPOSTED>20240315
+<TRNAMT>25.40
+<FITID>INV-77
+<NAME>DIVIDEND SWEEP
+</STMTTRN>
+<SUBACCTFUND>CASH
+</INVBANKTRAN>
+</INVTRANLIST>
+</INVSTMTRS>
+)",
+     Record("03-15-2024", "DIVIDEND SWEEP", "25.40", "CREDIT"), 0},
+    {"TwoStatementsInOneFile", R"(<STMTRS>
+<BANKACCTFROM>
+<ACCTID>111
+</BANKACCTFROM>
+<BANKTRANLIST>
+<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>20240301
+<TRNAMT>-1.00
+<NAME>FIRST ACCOUNT
+</STMTTRN>
+</BANKTRANLIST>
+<AVAILBAL>
+<BALAMT>99.00
+</AVAILBAL>
+</STMTRS>
+<STMTRS>
+<BANKACCTFROM>
+<ACCTID>222
+</BANKACCTFROM>
+<BANKTRANLIST>
+<STMTTRN>
+<TRNTYPE>CREDIT
+<DTPOSTED>20240302
+<TRNAMT>2.00
+<NAME>SECOND ACCOUNT
+</STMTTRN>
+</BANKTRANLIST>
+</STMTRS>
+)",
+     Record("03-01-2024", "FIRST ACCOUNT", "-1.00", "DEBIT") +
+         Record("03-02-2024", "SECOND ACCOUNT", "2.00", "CREDIT"),
+     0},
+    {"NeitherNameNorMemo", R"(<STMTTRN>
+<TRNTYPE>SRVCHG
+<DTPOSTED>20240331
+<TRNAMT>-4.95
+<FITID>3001
+</STMTTRN>
+)",
+     Record("03-31-2024", "", "-4.95", "SRVCHG"), 0},
+    // The balance aggregate's values after the list's end belong to no
+    // transaction, though the last one never closed.
+    {"LastTransactionLeftOpenBeforeTheListEnds", R"(<BANKTRANLIST>
+<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>20240301
+<TRNAMT>-5.00
+<NAME>CLOSED ONE
+</STMTTRN>
+<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>20240302
+<TRNAMT>-6.00
+<MEMO>NEVER CLOSED
+</BANKTRANLIST>
+<BAL>
+<NAME>Overdraft limit
+<VALUE>500.00
+</BAL>
+)",
+     Record("03-01-2024", "CLOSED ONE", "-5.00", "DEBIT") +
+         Record("03-02-2024", "NEVER CLOSED", "-6.00", "DEBIT"),
+     0},
+    {"LastTransactionOpenAtTheEndOfTheInput", R"(<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>20240302
+<TRNAMT>-6.00)",
+     Record("03-02-2024", "", "-6.00", "DEBIT"), 0},
+    {"TransactionBeginsMidLineAndEndsLater",
+     "<BANKTRANLIST><DTSTART>20240301<STMTTRN><TRNTYPE>DEBIT\n"
+     "<DTPOSTED>20240304\n"
+     "<TRNAMT>-9.99<NAME>NEWSSTAND\n"
+     "</STMTTRN></BANKTRANLIST>\n",
+     Record("03-04-2024", "NEWSSTAND", "-9.99", "DEBIT"), 0},
+    {"StrayClosingTagOutsideATransaction",
+     "</STMTTRN>\n<NAME>NOT A PAYEE\n</STMTTRN><TRNAMT>1\n"
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20240305<TRNAMT>-1.00<NAME>KIOSK</STMTTRN>\n",
+     Record("03-05-2024", "KIOSK", "-1.00", "DEBIT"), 0},
+    {"IncompleteTransactionOverLinesCountsOnce", R"(<STMTTRN>
+<TRNTYPE>DEBIT
+<NAME>NO DATE OR AMOUNT
+</STMTTRN>
+<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>TODAY
+<TRNAMT>-1.00
+</STMTTRN>
+)",
+     "", 2},
+    // A one-line transaction that holds all four fields still ends with its
+    // line, as it always has: the tags on the next line are not its own.
+    {"CompleteOneLineTransactionEndsWithItsLine",
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20240301<TRNAMT>-2.00<NAME>FIRST\n"
+     "<NAME>NOT FIRST\n",
+     Record("03-01-2024", "FIRST", "-2.00", "DEBIT"), 0},
+};
+
+void PrintTo(const StatementCase& c, std::ostream* os) { *os << c.name; }
+
+class Statements : public testing::TestWithParam<StatementCase> {};
+
+TEST_P(Statements, ConvertWithEveryLineEnd) {
+  const StatementCase& c = GetParam();
+  for (std::string_view end : {"\r\n", "\n", "\r"}) {
+    std::uint64_t failed = 99;
+    EXPECT_EQ(ConvertText(WithLineEnds(c.statement, end), &failed),
+              "!Type:Bank\r\n" + c.records)
+        << testing::PrintToString(end);
+    EXPECT_EQ(failed, c.failed) << testing::PrintToString(end);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, Statements, testing::ValuesIn(kStatements),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace ledgerlift
