@@ -1,19 +1,21 @@
-// Feeds arbitrary bytes to the converter as a statement and checks what must
-// hold for every input: the register's shape, that every transaction tag
-// ends as a record or a failed count, that the way the input is cut into
-// blocks changes nothing, and that values are copied from the input as they
-// stand.
+// Feeds arbitrary bytes to the converter and checks what must hold for every
+// input: it reads the statement exactly as the plain reference reader of the
+// tests does; the register is the header and whole records whose values
+// stand in the input; the way the input is cut into blocks changes nothing;
+// and the same transactions written in every layout give the same register.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "conversion/converter.h"
+#include "reference_reader.h"
 
 namespace {
 
@@ -34,38 +36,9 @@ class StringSink : public ledgerlift::ByteSink {
   std::string text;
 };
 
-// The input's lines, ended by CR LF, LF or a lone CR; written as a plain
-// byte loop so that it shares nothing with the converter's block scanning.
-std::vector<std::string_view> Lines(std::string_view input) {
-  std::vector<std::string_view> lines;
-  size_t begin = 0;
-  for (size_t i = 0; i < input.size(); ++i) {
-    if (input[i] != '\r' && input[i] != '\n') continue;
-    lines.push_back(input.substr(begin, i - begin));
-    if (input[i] == '\r' && i + 1 < input.size() && input[i + 1] == '\n') ++i;
-    begin = i + 1;
-  }
-  if (begin < input.size()) lines.push_back(input.substr(begin));
-  return lines;
-}
-
-// Transaction tags on a line: every "<STMTTRN>", and a line that begins with
-// "STMTTRN>" (the text before a line's first "<" is read as a tag as well).
-std::uint64_t TransactionTags(std::string_view line) {
-  constexpr std::string_view kTag = "<STMTTRN>";
-  if (line.find(kTag) == std::string_view::npos) return 0;
-  std::uint64_t count = line.substr(0, kTag.size() - 1) == kTag.substr(1) ? 1 : 0;
-  for (size_t at = line.find(kTag); at != std::string_view::npos;
-       at = line.find(kTag, at + kTag.size())) {
-    ++count;
-  }
-  return count;
-}
-
 // Whether `key` ">" `value` stands in the input as a whole tag: after a "<"
 // or at a line's start, and followed by "<", ">", a line end or the end.
-bool IsTagInInput(std::string_view input, std::string_view key,
-                  std::string_view value) {
+bool IsTagInInput(std::string_view input, std::string_view key, std::string_view value) {
   const std::string tag = std::string(key) + ">" + std::string(value);
   for (size_t at = input.find(tag); at != std::string_view::npos;
        at = input.find(tag, at + 1)) {
@@ -73,8 +46,7 @@ bool IsTagInInput(std::string_view input, std::string_view key,
                         input[at - 1] == '\n';
     const size_t after = at + tag.size();
     const bool ends = after == input.size() || input[after] == '<' ||
-                      input[after] == '>' || input[after] == '\r' ||
-                      input[after] == '\n';
+                      input[after] == '>' || input[after] == '\r' || input[after] == '\n';
     if (starts && ends) return true;
   }
   return false;
@@ -96,8 +68,7 @@ bool IsDateShape(std::string_view date) {
   return true;
 }
 
-// Checks the register after its header; returns the number of records.
-std::uint64_t CheckRecords(std::string_view input, std::string_view records) {
+void CheckRecords(std::string_view input, std::string_view records) {
   std::vector<std::string_view> lines;
   while (!records.empty()) {
     const size_t end = records.find("\r\n");
@@ -109,35 +80,32 @@ std::uint64_t CheckRecords(std::string_view input, std::string_view records) {
   for (size_t i = 0; i < lines.size(); i += 5) {
     Check(lines[i].substr(0, 1) == "D" && IsDateShape(lines[i].substr(1)),
           "a record starts with its date");
+    const std::string_view payee = lines[i + 1].substr(1);
     Check(lines[i + 1].substr(0, 1) == "P" &&
-              IsTagInInput(input, "NAME", lines[i + 1].substr(1)),
-          "the P line is a NAME value of the input");
-    Check(lines[i + 2].substr(0, 1) == "T" &&
+              (payee.empty() || IsTagInInput(input, "NAME", payee) ||
+               IsTagInInput(input, "MEMO", payee)),
+          "the P line is empty or a NAME or MEMO value of the input");
+    Check(lines[i + 2].size() > 1 && lines[i + 2][0] == 'T' &&
               IsTagInInput(input, "TRNAMT", lines[i + 2].substr(1)),
           "the T line is a TRNAMT value of the input");
-    Check(lines[i + 3].substr(0, 1) == "M" &&
+    Check(lines[i + 3].size() > 1 && lines[i + 3][0] == 'M' &&
               IsTagInInput(input, "TRNTYPE", lines[i + 3].substr(1)),
           "the M line is a TRNTYPE value of the input");
     Check(lines[i + 4] == "^", "a record ends with ^");
-    for (int field = 1; field <= 3; ++field) {
-      Check(lines[i + field].size() > 1, "a record has no empty value");
-    }
   }
-  return lines.size() / 5;
 }
 
 // The input fed in blocks of sizes drawn from a generator seeded by the
-// input, with empty blocks and a size hint that may be wrong.
+// input, with empty blocks among them.
 std::string ConvertInBlocks(std::string_view input, std::uint64_t* failed) {
   std::uint32_t seed = 2166136261u;
   for (unsigned char c : input) seed = (seed ^ c) * 16777619u;
   std::minstd_rand random(seed | 1);
   StringSink sink;
   ledgerlift::Converter converter(sink);
-  if (random() % 2) converter.ExpectInputSize(input.size() + random() % 3 - 1);
   while (!input.empty()) {
-    const size_t limits[] = {1, 2, 3, 16, 4096};
-    const size_t size = std::min<size_t>(input.size(), random() % (limits[random() % 5] + 1));
+    const size_t limits[] = {1, 2, 3, 16, 70, 4096};
+    const size_t size = std::min<size_t>(input.size(), random() % (limits[random() % 6] + 1));
     converter.Feed(input.substr(0, size));
     input.remove_prefix(size);
   }
@@ -147,6 +115,78 @@ std::string ConvertInBlocks(std::string_view input, std::uint64_t* failed) {
   return sink.text;
 }
 
+// The input read as transactions: its pieces between 0xFF bytes, five to a
+// transaction (type, date, amount, name, memo), without the bytes that end a
+// value or that XML escapes.
+using Transaction = std::array<std::string, 5>;
+constexpr std::array<std::string_view, 5> kKeys = {"TRNTYPE", "DTPOSTED", "TRNAMT", "NAME",
+                                                   "MEMO"};
+
+std::vector<Transaction> TransactionsOf(std::string_view input) {
+  std::vector<Transaction> transactions(1);
+  size_t field = 0;
+  for (char c : input) {
+    if (c == '\xFF') {
+      if (++field == kKeys.size()) {
+        field = 0;
+        transactions.emplace_back();
+      }
+    } else if (c != '<' && c != '>' && c != '\r' && c != '\n' && c != '&') {
+      transactions.back()[field] += c;
+    }
+  }
+  return transactions;
+}
+
+enum class Layout { kOnePerLine, kOneLine, kTagPerLine, kIndented, kXml };
+
+std::string Write(const std::vector<Transaction>& transactions, Layout layout,
+                  std::string_view end) {
+  const bool per_line = layout != Layout::kOnePerLine && layout != Layout::kOneLine;
+  const std::string_view tag_end = per_line ? end : "";
+  const std::string_view indent = layout == Layout::kIndented ? "\t \t" : "";
+  std::string text = "OFXHEADER:100";
+  text += end;
+  text += end;
+  text += "<OFX><BANKTRANLIST>";
+  text += end;
+  for (const Transaction& t : transactions) {
+    text += indent;
+    text += "<STMTTRN>";
+    text += tag_end;
+    for (size_t i = 0; i < kKeys.size(); ++i) {
+      text += indent;
+      text += indent;
+      text += "<" + std::string(kKeys[i]) + ">" + t[i];
+      if (layout == Layout::kXml) text += "</" + std::string(kKeys[i]) + ">";
+      text += tag_end;
+    }
+    text += indent;
+    text += "</STMTTRN>";
+    text += layout == Layout::kOneLine ? "" : end;
+  }
+  text += "</BANKTRANLIST><LEDGERBAL><BALAMT>1.00</LEDGERBAL></OFX>";
+  text += end;
+  return text;
+}
+
+void CheckLayouts(std::string_view input) {
+  const std::vector<Transaction> transactions = TransactionsOf(input);
+  std::uint64_t expected_failed = 0;
+  const std::string expected =
+      ledgerlift::ConvertText(Write(transactions, Layout::kOnePerLine, "\r\n"),
+                              &expected_failed);
+  for (Layout layout : {Layout::kOnePerLine, Layout::kOneLine, Layout::kTagPerLine,
+                        Layout::kIndented, Layout::kXml}) {
+    for (std::string_view end : {"\r\n", "\n", "\r"}) {
+      std::uint64_t failed = 0;
+      Check(ledgerlift::ConvertText(Write(transactions, layout, end), &failed) == expected,
+            "every layout gives the same register");
+      Check(failed == expected_failed, "every layout gives the same failed count");
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
@@ -154,15 +194,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   std::uint64_t failed = 0;
   const std::string whole = ledgerlift::ConvertText(input, &failed);
   Check(whole.substr(0, kHeader.size()) == kHeader, "the register starts with its header");
-  const std::uint64_t records = CheckRecords(input, std::string_view(whole).substr(kHeader.size()));
+  CheckRecords(input, std::string_view(whole).substr(kHeader.size()));
 
-  std::uint64_t tags = 0;
-  for (std::string_view line : Lines(input)) tags += TransactionTags(line);
-  Check(records + failed == tags, "every transaction tag gives a record or a failed count");
+  std::uint64_t reference_failed = 0;
+  Check(ledgerlift::testing_reference::ReferenceConvert(input, &reference_failed) == whole,
+        "the register is the reference reader's");
+  Check(reference_failed == failed, "the failed count is the reference reader's");
 
   std::uint64_t failed_in_blocks = 0;
   Check(ConvertInBlocks(input, &failed_in_blocks) == whole,
         "blocks of any size give the same register");
   Check(failed_in_blocks == failed, "blocks of any size give the same failed count");
+
+  CheckLayouts(input);
   return 0;
 }

@@ -108,7 +108,7 @@ void TransactionStep::Close() {
   } else if (Has(Field::kMemo)) {
     WriteRecord(Value(Field::kMemo));
   } else {
-    WriteRecord({});
+    WriteRecord("");  // not a null view: it is copied with memcpy
   }
 }
 
