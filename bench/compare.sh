@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Times the whole ledgerlift process against the floor of reading the file
-# (cat FILE > /dev/null), copying it (cp) and libofx's ofx2qif, on the same
-# generated statements in one run, and prints the ratios and peak memory.
+# (cat FILE > /dev/null), against reading it and writing the register's size
+# and nothing else (bench/read_write_floor), against copying it (cp) and
+# against libofx's ofx2qif, on the same generated statements in one run, and
+# prints the ratios and peak memory.
 #
 # Usage: bench/compare.sh [--large] [BUILD_DIR]
-#   BUILD_DIR  a build holding src/ledgerlift and bench/generate_statement
-#              (default: build/default, as `cmake --workflow --preset default`
-#              leaves it)
-#   --large    also convert a statement of about 500 MB, one transaction per
-#              line, to show that peak memory does not grow with the file
+#   BUILD_DIR  a build holding src/ledgerlift, bench/generate_statement and
+#              bench/read_write_floor (default: build/default, as `cmake
+#              --workflow --preset default` leaves it)
+#   --large    also convert statements of about 500 MB (one transaction per
+#              line, and one tag per line) and one whose body is a single
+#              100 MB line, to show that peak memory does not grow with them
 #
 # Every time is the best of several runs, with the files in the page cache
-# and the output of the run before removed and synced first, so that neither
-# the disk nor another run's writing is measured.
+# and the output of the run before removed and synced first (renaming over
+# an existing output makes the file system write the new one out first,
+# which would time the disk, not the program).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,13 +25,14 @@ build=build/default
 for argument in "$@"; do
   case "$argument" in
     --large) large=1 ;;
-    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) build=$argument ;;
   esac
 done
 program=$build/src/ledgerlift
 generator=$build/bench/generate_statement
-for tool in "$program" "$generator"; do
+floor_tool=$build/bench/read_write_floor
+for tool in "$program" "$generator" "$floor_tool"; do
   [ -x "$tool" ] || { echo "compare.sh: $tool is missing; build first" >&2; exit 2; }
 done
 [ -x /usr/bin/time ] || { echo "compare.sh: /usr/bin/time is missing (Debian package time)" >&2; exit 2; }
@@ -39,6 +44,7 @@ runs=5
 # The contenders; each takes the statement's path.
 ledgerlift() { "$program" "$1" || [ $? -eq 1 ]; }  # 1: some lines failed
 read_file() { cat "$1" > /dev/null; }
+read_write() { "$floor_tool" "$1" "$work/floor.out" "$(cat "${1%.qfx}.size")"; }
 copy_file() { cp "$1" "$work/copy"; }
 ofx_to_qif() { ofx2qif "$1" > "$work/ofx2qif.qif"; }
 many() {  # one start of a small file is too short to time: start 200
@@ -47,7 +53,7 @@ many() {  # one start of a small file is too short to time: start 200
 
 # Removes what a run wrote and lets the system write back dirty pages.
 settle() {
-  rm -f "$work"/*.qif "$work/copy"
+  rm -f "$work"/*.qif "$work/copy" "$work/floor.out"
   sync -f "$work"
 }
 
@@ -89,7 +95,7 @@ peak_mib() {
 size_mib() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1048576 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 mb_per_s() { awk -v b="$(stat -c %s "$1")" -v s="$2" 'BEGIN { printf "%.0f", b / 1e6 / s }'; }
-row() { printf '| %-30s | %9s | %10s | %10s | %8s | %8s | %6s | %13s |\n' "$@"; }
+row() { printf '| %-34s | %9s | %9s | %9s | %7s | %9s | %8s | %8s | %6s | %11s |\n' "$@"; }
 
 generate() {  # NAME COUNT LAYOUT
   "$generator" "$2" "$3" 42 > "$work/$1.qfx"
@@ -98,53 +104,76 @@ generate() {  # NAME COUNT LAYOUT
 wall() { echo "${1% *}"; }
 cpu() { echo "${1#* }"; }
 
-# A row of the throughput table: ledgerlift against cat on one file.
+# A row of the throughput table: ledgerlift against cat and the floor on one
+# file; sets ours_wall for the layout comparison.
 throughput_row() {  # LABEL FILE
-  local ours floor
+  local ours floor copy
   ours=$(best_time ledgerlift "$2")
   floor=$(best_time read_file "$2")
+  copy=$(best_time read_write "$2")
+  ours_wall=$(wall "$ours")
   row "$1" "$(size_mib "$2") MiB" "$(wall "$ours") s" "$(wall "$floor") s" \
-    "$(ratio "$(wall "$ours")" "$(wall "$floor")")x" \
+    "$(ratio "$(wall "$ours")" "$(wall "$floor")")x" "$(wall "$copy") s" \
+    "$(ratio "$(wall "$ours")" "$(wall "$copy")")x" \
     "$(ratio "$(cpu "$ours")" "$(cpu "$floor")")x" \
     "$(mb_per_s "$2" "$(wall "$ours")")" "$(peak_mib "$program" "$2") MiB"
 }
 
+# Converts each statement once: a run that fails would be timed as if it
+# converted; the register's size is what the floor writes.
+check_converts() {
+  for file in "$@"; do
+    ledgerlift "$file" 2> /dev/null && [ -s "${file%.qfx}.qif" ] ||
+      { echo "compare.sh: $program cannot convert $file" >&2; exit 1; }
+    stat -c %s "${file%.qfx}.qif" > "${file%.qfx}.size"
+  done
+}
+
 echo "Machine: $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
 echo "Generating statements in $work ..."
-generate lines 400000 lines
-generate one-line 400000 one-line
-generate multi-line 400000 multi-line
+layouts=(lines one-line multi-line indented xml)
+for layout in "${layouts[@]}"; do generate "$layout" 400000 "$layout"; done
 generate small 80 lines
 generate ofx 20000 lines
 cat "$work"/*.qfx > /dev/null  # into the page cache for every contender
-for file in "$work"/*.qfx; do  # a run that fails would be timed as if it converted
-  ledgerlift "$file" 2> /dev/null && [ -s "${file%.qfx}.qif" ] ||
-    { echo "compare.sh: $program cannot convert $file" >&2; exit 1; }
-done
+check_converts "$work"/*.qfx
 
 echo
-row "400,000 transactions" "size" "ledgerlift" "cat" "vs cat" "cpu time" "MB/s" "peak memory"
-row "---" "---:" "---:" "---:" "---:" "---:" "---:" "---:"
-for layout in lines one-line multi-line; do
+row "400,000 transactions" "size" "ledgerlift" "cat" "vs cat" "floor" "vs floor" "cpu/cat" "MB/s" "peak memory"
+row "---" "---:" "---:" "---:" "---:" "---:" "---:" "---:" "---:" "---:"
+declare -A layout_wall
+for layout in "${layouts[@]}"; do
   throughput_row "$layout" "$work/$layout.qfx"
+  layout_wall[$layout]=$ours_wall
+done
+echo
+echo "Against one transaction per line, the same transactions take:"
+for layout in one-line multi-line indented xml; do
+  echo "  $layout: $(ratio "${layout_wall[$layout]}" "${layout_wall[lines]}")x the time"
 done
 if [ "$large" -eq 1 ]; then
-  rm -f "$work"/{lines,one-line,multi-line}.qfx
-  generate large 3900000 lines
+  rm -f "$work"/{lines,one-line,multi-line,indented,xml}.*
   runs=2
-  throughput_row "lines, 3,900,000 transactions" "$work/large.qfx"
+  echo
+  for large_case in "lines 3900000 lines" "multi-line 3600000 multi-line" \
+                    "one-line 800000 one-line"; do
+    read -r name count layout <<<"$large_case"
+    generate "large-$name" "$count" "$layout"
+    check_converts "$work/large-$name.qfx"
+    throughput_row "$layout, $count transactions" "$work/large-$name.qfx"
+    rm -f "$work/large-$name".*
+  done
   runs=5
-  rm -f "$work/large.qfx"
 fi
 
 echo
 file=$work/small.qfx
 ours=$(best_time many ledgerlift "$file")
 copy=$(best_time many copy_file "$file")
-row "200 starts, start to exit" "size" "ledgerlift" "cp" "vs cp" "cpu time" "" "peak memory"
-row "---" "---:" "---:" "---:" "---:" "---:" "" "---:"
+row "200 starts, start to exit" "size" "ledgerlift" "cp" "vs cp" "" "" "cpu/cp" "" "peak memory"
+row "---" "---:" "---:" "---:" "---:" "" "" "---:" "" "---:"
 row "80 transactions, lines" "$(($(stat -c %s "$file") / 1024)) KiB" "$(wall "$ours") s" \
-  "$(wall "$copy") s" "$(ratio "$(wall "$ours")" "$(wall "$copy")")x" \
+  "$(wall "$copy") s" "$(ratio "$(wall "$ours")" "$(wall "$copy")")x" "" "" \
   "$(ratio "$(cpu "$ours")" "$(cpu "$copy")")x" "" "$(peak_mib "$program" "$file") MiB"
 
 echo
@@ -153,12 +182,12 @@ if command -v ofx2qif > /dev/null; then
   runs=1
   ours=$(best_time ledgerlift "$file")
   theirs=$(best_time ofx_to_qif "$file")
-  row "20,000 transactions" "size" "ledgerlift" "ofx2qif" "speed-up" "cpu time" "" "peak memory"
-  row "---" "---:" "---:" "---:" "---:" "---:" "" "---:"
-  row "lines, ledgerlift" "$(size_mib "$file") MiB" "$(wall "$ours") s" "" "" "" "" \
+  row "20,000 transactions" "size" "ledgerlift" "ofx2qif" "speed-up" "" "" "cpu" "" "peak memory"
+  row "---" "---:" "---:" "---:" "---:" "" "" "---:" "" "---:"
+  row "lines, ledgerlift" "$(size_mib "$file") MiB" "$(wall "$ours") s" "" "" "" "" "" "" \
     "$(peak_mib "$program" "$file") MiB"
   row "lines, ofx2qif" "$(size_mib "$file") MiB" "" "$(wall "$theirs") s" \
-    "$(ratio "$(wall "$theirs")" "$(wall "$ours")")x" \
+    "$(ratio "$(wall "$theirs")" "$(wall "$ours")")x" "" "" \
     "$(ratio "$(cpu "$theirs")" "$(cpu "$ours")")x" "" "$(peak_mib ofx2qif "$file") MiB"
 else
   echo "ofx2qif is not installed (Debian package ofx): the comparison with libofx is skipped."

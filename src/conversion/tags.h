@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@ enum class Tag : std::uint8_t {
   kTransaction,     // STMTTRN
   kTransactionEnd,  // /STMTTRN
   kListEnd,         // /BANKTRANLIST or /INVBANKTRAN
+  // The fields of a transaction, from here on.
   kType,            // TRNTYPE
   kDate,            // DTPOSTED
   kAmount,          // TRNAMT
@@ -44,7 +46,8 @@ constexpr std::uint64_t Word(const char* text, std::size_t size) {
 
 // Keeps the first `size` bytes of a word read from memory.
 constexpr std::uint64_t Prefix(std::size_t size) {
-  const std::uint64_t ones = size == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * size)) - 1;
+  const std::uint64_t ones =
+      size >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * size)) - 1;
   return std::endian::native == std::endian::little ? ones : ones << (64 - 8 * size);
 }
 
@@ -54,49 +57,62 @@ inline std::uint64_t Load(const char* p) {
   return word;
 }
 
+// A key's first four bytes pick its place in a table of sixteen: the
+// multiplier was chosen so that every key of ours has a place of its own.
+constexpr unsigned Place(const char* p) {
+  const std::uint32_t first = static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 8 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 16 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 24;
+  return (first * 833u) >> 28;
+}
+
+// A key with its ">", as two masked words.
+struct Entry {
+  std::uint64_t first = 1, first_mask = 0;  // matches nothing until set
+  std::uint64_t second = 0, second_mask = 0;
+  Tag tag = Tag::kNone;
+  std::uint8_t size = 0;
+};
+
+constexpr std::array<Entry, 16> MakeTable() {
+  struct Key {
+    const char* text;
+    Tag tag;
+  };
+  constexpr Key kKeys[] = {
+      {"STMTTRN>", Tag::kTransaction}, {"/STMTTRN>", Tag::kTransactionEnd},
+      {"/BANKTRANLIST>", Tag::kListEnd}, {"/INVBANKTRAN>", Tag::kListEnd},
+      {"TRNTYPE>", Tag::kType},         {"DTPOSTED>", Tag::kDate},
+      {"TRNAMT>", Tag::kAmount},        {"NAME>", Tag::kName},
+      {"MEMO>", Tag::kMemo}};
+  std::array<Entry, 16> table{};
+  for (const Key& key : kKeys) {
+    std::size_t size = 0;
+    while (key.text[size] != '\0') ++size;
+    Entry& entry = table[Place(key.text)];
+    if (entry.tag != Tag::kNone) throw "two keys share a place";  // fails the build
+    const std::size_t first = size < 8 ? size : 8;
+    entry = {Word(key.text, first), Prefix(first), Word(key.text + first, size - first),
+             size > 8 ? Prefix(size - 8) : 0, key.tag, static_cast<std::uint8_t>(size)};
+  }
+  return table;
+}
+
+inline constexpr std::array<Entry, 16> kTable = MakeTable();
+
 }  // namespace tag_words
 
 // Tells which tag a segment's key is: `p` points just after the "<" (or at
 // the start of a line) and has kTagLookahead bytes readable. A key counts
-// only when its ">" follows right after it, so "NAMES>" is no NAME. Each key
-// is told apart by one or two word compares, not by comparing strings.
+// only when its ">" follows right after it, so "NAMES>" is no NAME. The key
+// is looked up by its first four bytes and confirmed by two word compares,
+// without comparing strings or branching on letters.
 inline TagMatch MatchTag(const char* p) {
-  using tag_words::Load;
-  using tag_words::Prefix;
-  using tag_words::Word;
-  const std::uint64_t word = Load(p);
-  switch (p[0]) {
-    case 'S':
-      if (word == Word("STMTTRN>", 8)) return {Tag::kTransaction, 8};
-      break;
-    case 'T':
-      if (word == Word("TRNTYPE>", 8)) return {Tag::kType, 8};
-      if ((word & Prefix(7)) == Word("TRNAMT>", 7)) return {Tag::kAmount, 7};
-      break;
-    case 'D':
-      if (word == Word("DTPOSTED", 8) && p[8] == '>') return {Tag::kDate, 9};
-      break;
-    case 'N':
-      if ((word & Prefix(5)) == Word("NAME>", 5)) return {Tag::kName, 5};
-      break;
-    case 'M':
-      if ((word & Prefix(5)) == Word("MEMO>", 5)) return {Tag::kMemo, 5};
-      break;
-    case '/':
-      if (word == Word("/STMTTRN", 8) && p[8] == '>') return {Tag::kTransactionEnd, 9};
-      if (word == Word("/BANKTRA", 8) &&
-          (Load(p + 8) & Prefix(6)) == Word("NLIST>", 6)) {
-        return {Tag::kListEnd, 14};
-      }
-      if (word == Word("/INVBANK", 8) &&
-          (Load(p + 8) & Prefix(5)) == Word("TRAN>", 5)) {
-        return {Tag::kListEnd, 13};
-      }
-      break;
-    default:
-      break;
-  }
-  return {};
+  const tag_words::Entry& entry = tag_words::kTable[tag_words::Place(p)];
+  const bool match = ((tag_words::Load(p) & entry.first_mask) == entry.first) &
+                     ((tag_words::Load(p + 8) & entry.second_mask) == entry.second);
+  return match ? TagMatch{entry.tag, entry.size} : TagMatch{};
 }
 
 }  // namespace ledgerlift
