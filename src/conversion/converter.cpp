@@ -52,7 +52,7 @@ void Converter::Feed(std::string_view block) {
 
 void Converter::Finish() {
   if (state_ == State::kValue && !carried_value_.empty()) {
-    EndValue(carried_value_.data(), carried_value_.data());
+    EndCarriedValue(carried_value_.data(), carried_value_.data());
   }
   state_ = State::kSkip;
   step_.InputEnd();
@@ -83,7 +83,11 @@ const char* Converter::Scan(const char* p, const char* end) {
       const int at = std::countr_zero(stops);
       const char* const mark = chunk + at;
       if (state == State::kValue) {
-        EndValue(value, mark);
+        if (!carried_value_.empty()) {
+          EndCarriedValue(value, mark);
+        } else if (mark != value) {
+          step_.Capture(field_, std::string_view(value, mark - value));
+        }
         if (*mark == '>') {
           state = State::kSkip;
           const std::uint64_t after = ~std::uint64_t{1} << at;  // at < 63 or none is left
@@ -155,13 +159,8 @@ Converter::State Converter::OnTag(Tag tag) {
   return State::kSkip;
 }
 
-// The value ends at [begin, end) of the current block, after what an earlier
-// block carried; an empty one captures nothing.
-void Converter::EndValue(const char* begin, const char* end) {
-  if (carried_value_.empty()) {
-    if (begin != end) step_.Capture(field_, std::string_view(begin, end - begin));
-    return;
-  }
+// A value begun in an earlier block ends with [begin, end) of this one.
+void Converter::EndCarriedValue(const char* begin, const char* end) {
   carried_value_.append(begin, end);
   step_.Capture(field_, carried_value_);
   step_.KeepValues();  // before the carried value's room is reused
