@@ -1,7 +1,10 @@
 #include "conversion/converter.h"
 
+#include "conversion/byte_classes.h"
+
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace ledgerlift {
@@ -159,6 +162,31 @@ TEST(Blocks, LargeOutputIsWrittenInBlocksEvenFromOneLine) {
   converter.Finish();
   EXPECT_GT(sink.writes, 1);
   EXPECT_EQ(converter.failed_count(), 0u);
+}
+
+// The portable marking of bytes, used where SSE2 is missing, marks exactly
+// what the SSE2 one marks, and the bytes past a block's end are no marks.
+TEST(MarkBytes, PortableAndSimdAgree) {
+  std::mt19937 random(5);
+  const char alphabet[] = {'<', '>', '\r', '\n', 'A', ' ', '\0', '\xBC', '\xBE', '\x8D', '\x3D'};
+  for (int round = 0; round < 20000; ++round) {
+    char bytes[64];
+    for (char& byte : bytes) {
+      byte = round % 2 ? alphabet[random() % sizeof alphabet] : static_cast<char>(random());
+    }
+    const Marks portable = MarkBytesPortable(bytes);
+    EXPECT_EQ(portable, MarkBytes(bytes));
+    std::uint64_t starts = 0, ends = 0;
+    for (int i = 0; i < 64; ++i) {
+      if (bytes[i] == '<' || bytes[i] == '\r' || bytes[i] == '\n') starts |= 1ull << i;
+      if (bytes[i] == '>') ends |= 1ull << i;
+    }
+    ASSERT_EQ(portable, (Marks{starts, ends})) << "round " << round;
+    const size_t size = random() % 64;
+    const Marks last = MarkLastBytes(bytes, size);
+    const std::uint64_t kept = (std::uint64_t{1} << size) - 1;
+    ASSERT_EQ(last, (Marks{starts & kept, ends & kept})) << "round " << round;
+  }
 }
 
 }  // namespace
