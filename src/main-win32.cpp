@@ -8,10 +8,10 @@
 #include <clocale>
 #include <optional>
 
+#include "window/command_line.h"
 #include "window/form-win32.h"
 #include "window/form.h"
 #include "window/platform-win32.h"
-#include "window/windows_command_line.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   // Paths are texts in the system code page: the C library converts them
@@ -20,7 +20,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   ledgerlift::Win32Platform platform;
   ledgerlift::Form1 form(platform, '\\', "C:\\");
   if (const std::optional<int> status =
-          form.Load(ledgerlift::ArgumentsAfterProgramName(GetCommandLineA()))) {
+          form.Load(ledgerlift::CommandLineFromWindows(GetCommandLineA()))) {
     return *status;
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder browser
