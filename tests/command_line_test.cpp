@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "split_cases.h"
+
 namespace ledgerlift {
 namespace {
 
@@ -39,46 +41,8 @@ TEST(ArgumentsAfterProgramName, TakesOffOnlyTheProgramsName) {
   }
 }
 
-// The Windows rules for quoted arguments, as CommandLineToArgvW applies them
-// after the program's name.
 TEST(SplitWindowsArguments, FollowsTheRulesForQuotedArguments) {
-  using Arguments = std::vector<std::string>;
-  const struct {
-    const char* arguments;
-    Arguments split;
-  } cases[] = {
-      {"", {}},
-      {" \t ", {}},
-      {"C:\\Data\\stmt.qfx", {"C:\\Data\\stmt.qfx"}},
-      // Several files dropped on the icon: each quoted when it holds blanks.
-      {"\"C:\\My Files\\a b.qfx\" C:\\c.qfx \"C:\\d.qfx\"",
-       {"C:\\My Files\\a b.qfx", "C:\\c.qfx", "C:\\d.qfx"}},
-      {"a.qfx \t b.qfx  ", {"a.qfx", "b.qfx"}},
-      // An explicit empty argument is an argument.
-      {"\"\"", {""}},
-      {"\"\" \"\"", {"", ""}},
-      {"\"", {""}},
-      // A quoted part may sit inside an argument; an open one runs to the end.
-      {"C:/\"My Files\"/x.qfx", {"C:/My Files/x.qfx"}},
-      // ... but a backslash before it makes it a literal quote.
-      {"C:\\\"My Files\"\\x.qfx", {"C:\"My", "Files\\x.qfx"}},
-      {"\"a b", {"a b"}},
-      // Backslashes are literal unless they stand before a quote.
-      {"\\\\server\\share\\x.qfx", {"\\\\server\\share\\x.qfx"}},
-      {"a\\\\\"b c\"", {"a\\b c"}},
-      {"a\\\"b c", {"a\"b", "c"}},
-      {"a\\\\\\\"b", {"a\\\"b"}},
-      {"\"C:\\My Dir\\\\\" x", {"C:\\My Dir\\", "x"}},
-      // "" inside quotes is one literal quote and ends the quoted part.
-      {"\"say \"\"hi\"\".qfx\"", {"say \"hi.qfx"}},
-      {"\"say \\\"hi\\\".qfx\"", {"say \"hi\".qfx"}},
-      {"\"a\"\"b c\"", {"a\"b", "c"}},
-      {"\"\"\"a\"\"\"", {"\"a\""}},
-      {"\"\"\"\" x", {"\" x"}},
-      // Non-ASCII names pass untouched (UTF-8 bytes are never blanks or quotes).
-      {"\"C:\\Łódź.qfx\" 💸.qfx", {"C:\\Łódź.qfx", "💸.qfx"}},
-  };
-  for (const auto& c : cases) {
+  for (const SplitCase& c : kSplitCases) {
     EXPECT_EQ(SplitWindowsArguments(c.arguments), c.split) << c.arguments;
   }
 }
