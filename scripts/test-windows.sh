@@ -325,17 +325,25 @@ press() {
 # TEXT (lines separated by newlines), read by a Windows helper.
 box_says() {
   local said
-  said="$(wine "$work/message-text.exe" 2>/dev/null)"
+  said="$(wine "$work/dialog-text.exe" read 2>/dev/null)"
   equals "$said" "$1"
 }
-# choose_file FILE: in the open-file dialog, types FILE's Windows path (any
-# letters: xdotool maps them to spare keys) and opens it.
+# choose_file FILE: in the open-file dialog, enters FILE's Windows path and
+# opens it. ASCII is typed; other letters, which X cannot type reliably
+# (each needs a key remapped), are put into the file name box by a helper.
 choose_file() {
-  local chooser
+  local chooser path
   chooser=$(find_window "Open")
   [ -n "$chooser" ] || return 1
-  press "$chooser" ctrl+a
-  xdotool type --delay 20 "$(windows_path "$1")"
+  path="$(windows_path "$1")"
+  if LC_ALL=C grep -q '^[ -~]*$' <<<"$path"; then
+    press "$chooser" ctrl+a
+    xdotool type --delay 20 "$path"
+  else
+    wine "$work/dialog-text.exe" put Open "$path" >/dev/null 2>&1 || return 1
+    sleep 0.3
+    xdotool mousemove --window "$chooser" 5 5
+  fi
   xdotool key Return
   gone "Open"
 }
@@ -352,10 +360,10 @@ file_uri() {
   done
   printf 'file://%s' "$out"
 }
-if ! x86_64-w64-mingw32-gcc -o "$work/message-text.exe" tests/gui/message-text.c \
+if ! x86_64-w64-mingw32-gcc -o "$work/dialog-text.exe" tests/gui/dialog-text.c -lshell32 \
   2>"$work/.cc"; then
   cat "$work/.cc"
-  check "the message-box reader builds (mingw-w64)" false
+  check "the dialog helper builds (mingw-w64)" false
 fi
 
 d=$(case_dir window)
@@ -426,7 +434,7 @@ if [ -n "$window" ]; then
   check "window mode: the window stays open after a message" \
     test -n "$(xdotool search --onlyvisible --name '^Ledgerlift Converter$')"
 
-  # Names no code page holds, typed into the open-file dialog.
+  # Names no code page holds, entered in the open-file dialog.
   for name in "Łódź" "Пётр" "银行" "💸"; do
     printf '%s' "$shop_line" >"$d/$name.qfx"
     rm -f "$HOME/$name.qif"
@@ -525,6 +533,23 @@ fi
 wait "$box_pid"
 check "message box: dismissed, the program ends with status 1" equals "$?" 1
 check "message box: output written before the message" holds "$d/stmt.qif" "$shop_qif"
+
+# Several files dropped on the icon, as Explorer starts the program: one box
+# at the end names each file that had something to say.
+printf '%s' "$shop_line" >"$d/Пётр.qfx"
+timeout 120 wine "$exe" "$(windows_path "$d/stmt.qfx")" "$(windows_path "$d/Пётр.qfx")" \
+  "$(windows_path "$d/gone.qfx")" >/dev/null 2>&1 </dev/null &
+box_pid=$!
+box=$(find_window "Ledgerlift")
+check "icon drop of three files: one message box naming each file with a message" box_says \
+  "$(windows_path "$d/stmt.qfx"): Failed to read 1 lines of data from QFX file.
+$(windows_path "$d/gone.qfx"): Error 2: cannot open input file $(windows_path "$d/gone.qfx"): No such file or directory"
+[ -n "$box" ] && press "$box" Return
+wait "$box_pid"
+check "icon drop of three files: dismissed, the program ends with the worst status, 2" \
+  equals "$?" 2
+check "icon drop of three files: the others converted beside themselves" \
+  holds "$d/Пётр.qif" "$shop_qif"
 
 echo "Wine part: $(($(date +%s) - wine_started)) s"
 finish
