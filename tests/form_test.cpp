@@ -165,6 +165,23 @@ TEST_F(FormTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
   EXPECT_TRUE(platform_.messages.empty());
 }
 
+TEST(GatheredMessage, OneLinePerFileNamingIt) {
+  const struct {
+    std::vector<FileMessage> messages;
+    const char* text;
+  } cases[] = {
+      {{{"a.qfx", "Failed to read 2 lines of data from QFX file."}},
+       "a.qfx: Failed to read 2 lines of data from QFX file."},
+      {{{"C:\\My Files\\b.qfx", "Error 2: cannot open input file C:\\My Files\\b.qfx: x"},
+        {"c.qfx", "Failed to read 1 lines of data from QFX file."}},
+       "C:\\My Files\\b.qfx: Error 2: cannot open input file C:\\My Files\\b.qfx: x\n"
+       "c.qfx: Failed to read 1 lines of data from QFX file."},
+      // An empty name shows as it was given, in quotes, not as nothing.
+      {{{"", "Input File Name is missing."}}, "\"\": Input File Name is missing."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(GatheredMessage(c.messages), c.text);
+}
+
 // A name outside any code page is the file converted, never a look-alike
 // with the same letters less their accents.
 TEST_F(FormTest, NamesOutsideTheCodePageConvertTheNamedFile) {
