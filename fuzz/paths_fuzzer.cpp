@@ -1,6 +1,7 @@
 // Arbitrary command lines and folders through the path rules, with "/" and
-// with "\" as the separator: the output always lands in the chosen folder
-// under a ".qif" name made from the input's last path piece.
+// with "\" as the separator: the output lands beside the input, its folder
+// part kept, or in the chosen folder, under a ".qif" name made from the
+// input's last path piece.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -34,32 +35,61 @@ void CheckArgument(std::string_view command_line, const std::string& argument) {
   Check(ledgerlift::CommandLineArgument(argument) == argument, "removing quotes twice changes nothing");
 }
 
-void CheckDirectory(const std::string& argument, const std::string& directory, char separator) {
-  if (argument.find(separator) == std::string::npos) {
-    Check(directory == ".", "an argument without a folder lies in the current one");
-    return;
-  }
-  Check(argument.compare(0, directory.size(), directory) == 0, "the folder is the argument's start");
-  Check(argument[directory.size()] == separator, "a separator follows the folder");
-  Check(argument.find(separator, directory.size() + 1) == std::string::npos,
-        "the folder ends at the last separator");
+bool IsSeparator(char c, char separator) {
+  return c == separator || (separator == '\\' && c == '/');
 }
 
-void CheckOutputPath(const std::string& file_name, const std::string& directory,
-                     char separator) {
-  const std::string path = ledgerlift::OutputPath(file_name, directory, separator);
-  Check(path.compare(0, directory.size(), directory) == 0 &&
-            path.size() > directory.size() && path[directory.size()] == separator,
-        "the output lies in the folder");
-  Check(EndsWith(path, ".qif"), "the output name ends in .qif");
-  const std::string name = path.substr(directory.size() + 1, path.size() - directory.size() - 5);
-  Check(name.find(separator) == std::string::npos, "the name holds no separator");
-  const std::string piece = file_name.substr(file_name.rfind(separator) + 1);
-  Check(piece.compare(0, name.size(), name) == 0, "the name starts the input's last piece");
-  Check(name.size() == piece.size() || piece[name.size()] == '.',
+bool HasSeparator(std::string_view text, char separator) {
+  return std::any_of(text.begin(), text.end(),
+                     [separator](char c) { return IsSeparator(c, separator); });
+}
+
+// The output's name is the same beside the input and in any chosen folder:
+// the input's last piece cut at its last full stop, then ".qif".
+void CheckName(std::string_view piece, const std::string& name, char separator) {
+  Check(EndsWith(name, ".qif"), "the output name ends in .qif");
+  const std::string_view stem = std::string_view(name).substr(0, name.size() - 4);
+  Check(!HasSeparator(stem, separator), "the name holds no separator");
+  Check(piece.substr(0, stem.size()) == stem, "the name starts the input's last piece");
+  Check(stem.size() == piece.size() || piece[stem.size()] == '.',
         "the name is cut at a full stop");
-  Check(piece.find('.', name.size() + 1) == std::string::npos,
+  Check(piece.find('.', stem.size() + 1) == std::string::npos,
         "the name is cut at the last full stop");
+}
+
+void CheckOutputPaths(const std::string& argument, const std::string& chosen_folder,
+                      char separator) {
+  const std::string in_folder =
+      ledgerlift::OutputPath(argument, chosen_folder, separator);
+  Check(in_folder.compare(0, chosen_folder.size(), chosen_folder) == 0 &&
+            in_folder.size() > chosen_folder.size() &&
+            in_folder[chosen_folder.size()] == separator,
+        "the output lies in the chosen folder");
+  const std::string name = in_folder.substr(chosen_folder.size() + 1);
+
+  const std::string beside = ledgerlift::OutputPathBeside(argument, separator);
+  Check(EndsWith(beside, name), "beside the input, the output has the same name");
+  const std::string folder = beside.substr(0, beside.size() - name.size());
+  const std::string current = std::string(".") + separator;
+  if (folder == current && argument.compare(0, 2, current) != 0) {
+    Check(!HasSeparator(argument, separator),
+          "a name without a folder lies in the current one");
+    CheckName(argument, name, separator);
+    return;
+  }
+  Check(argument.compare(0, folder.size(), folder) == 0,
+        "the input's folder part is kept");
+  const bool drive = separator == '\\' && folder.size() == 2 && folder[1] == ':';
+  Check(drive || (!folder.empty() && IsSeparator(folder.back(), separator)),
+        "the folder part ends in a separator or is a drive");
+  const std::string piece = argument.substr(folder.size());
+  Check(!HasSeparator(piece, separator), "the folder part ends at the last separator");
+  CheckName(piece, name, separator);
+  // Dropped beside itself, a ".qfx" file becomes the same path ending ".qif".
+  if (EndsWith(argument, ".qfx")) {
+    Check(beside == argument.substr(0, argument.size() - 3) + "qif",
+          "stmt.qfx becomes stmt.qif beside it");
+  }
 }
 
 }  // namespace
@@ -72,16 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
 
   const std::string argument = ledgerlift::CommandLineArgument(command_line);
   CheckArgument(command_line, argument);
-  const std::string directory = ledgerlift::OutputDirectoryOf(argument, separator);
-  CheckDirectory(argument, directory, separator);
-  CheckOutputPath(argument, directory, separator);
-  CheckOutputPath(argument, chosen_folder, separator);
-
-  // Dropped beside itself, a ".qfx" file becomes the same path ending ".qif".
-  if (EndsWith(argument, ".qfx") && argument.find(separator) != std::string::npos) {
-    Check(ledgerlift::OutputPath(argument, directory, separator) ==
-              argument.substr(0, argument.size() - 3) + "qif",
-          "stmt.qfx becomes stmt.qif beside it");
-  }
+  CheckOutputPaths(argument, chosen_folder, separator);
   return 0;
 }

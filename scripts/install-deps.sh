@@ -6,7 +6,7 @@ set -euo pipefail
 run_packages=(cmake g++ make pkg-config libgtkmm-3.0-dev)
 test_packages=("${run_packages[@]}" libgtest-dev googletest
   clang libclang-rt-14-dev libbenchmark-dev time ofx locales
-  xvfb xauth xdotool imagemagick desktop-file-utils
+  xvfb xauth xdotool imagemagick desktop-file-utils libglib2.0-bin
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
 
 case "${1:-}" in

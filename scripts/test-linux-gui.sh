@@ -144,15 +144,16 @@ close "$w"
 finish
 check "window ends with status 0 after a failed file" is "$status" 0
 
-# Files dropped on the window: each converted into Text1's folder.
+# Files dropped on the window: each converted into Text1's folder, one
+# message at the end.
 cp "$root/examples/statement.qfx" "$work/in/good one.qfx"
 failed_lines_file "$work/in/bad.qfx"
 start "$program"
 w=$(window "Ledgerlift Converter")
 check "the window takes a drop of two files" \
   "$work/drop-files" "$w" "file://$work/in/good%20one.qfx" "file://$work/in/bad.qfx"
-check "dropped file with failed lines: the message in a dialog" \
-  logged 'message "Ledgerlift": Failed to read 2 lines of data from QFX file.'
+check "two files dropped: one dialog naming the file with failed lines" \
+  logged "message \"Ledgerlift\": $work/in/bad.qfx: Failed to read 2 lines of data from QFX file."
 press "$(window Ledgerlift)" Return
 sleep 0.3
 check "both dropped files converted into Text1's folder" \
@@ -201,6 +202,29 @@ finish
 check "desktop start: OK ends the program with status 1" is "$status" 1
 check "desktop start: the QIF file is written" test -f "$work/in/stmt.qif"
 check "desktop start: nothing on standard error" is_empty_file "$work/err"
+
+# Several files selected in a file manager and opened together: one
+# process, one dialog at the end naming each file that had something to say.
+cp "$root/examples/statement.qfx" "$work/in/several good.qfx"
+failed_lines_file "$work/in/several bad.qfx"
+start "$program" "$work/in/several good.qfx" "$work/in/several bad.qfx" "$work/in/gone.qfx"
+d=$(window Ledgerlift)
+check "desktop start with three files: a dialog" test -n "$d"
+check "desktop start with three files: exactly one dialog" \
+  is "$(xdotool search --onlyvisible --name '^Ledgerlift$' 2>/dev/null | wc -l)" 1
+check "desktop start with three files: the dialog names the file with failed lines" \
+  logged "message \"Ledgerlift\": $work/in/several bad.qfx: Failed to read 2 lines of data from QFX file."
+check "desktop start with three files: ... and the missing one, on its own line" \
+  logged "$work/in/gone.qfx: Error 2: cannot open input file $work/in/gone.qfx: No such file or directory"
+sleep 0.3
+press "$d" Return
+finish
+check "desktop start with three files: OK ends the program with the worst status, 2" \
+  is "$status" 2
+check "desktop start with three files: the others are converted beside themselves" \
+  test -f "$work/in/several good.qif" -a -f "$work/in/several bad.qif"
+check "desktop start with three files: one dialog only (none left after OK)" \
+  is "$(grep -c '^message ' "$work/gtk.log")" 1
 
 cp "$root/examples/statement.qfx" "$work/in/clean.qfx"
 start env LD_DEBUG=files "$program" "$work/in/clean.qfx"
@@ -257,5 +281,22 @@ check "installed program finds its module: desktop start shows the dialog" test 
 [ -n "$d" ] && press "$d" Return
 finish
 check "installed program: OK ends it with status 1" is "$status" 1
+
+# The desktop entry hands every selected file to one process (%F), as a file
+# manager launches it, also a name holding double quotes.
+check "the desktop entry passes all selected files (%F)" \
+  grep -qx 'Exec=ledgerlift %F' "$prefix/share/applications/ledgerlift.desktop"
+mkdir -p "$work/launched"
+cp "$root/examples/statement.qfx" "$work/launched/say \"hi\".qfx"
+failed_lines_file "$work/launched/two bad.qfx"
+: >"$work/gtk.log"
+PATH="$prefix/bin:$PATH" gio launch "$prefix/share/applications/ledgerlift.desktop" \
+  "$work/launched/say \"hi\".qfx" "$work/launched/two bad.qfx" </dev/null >/dev/null 2>&1
+d=$(window Ledgerlift)
+check "launched from the desktop entry with two files: one dialog naming the file" \
+  logged "message \"Ledgerlift\": $work/launched/two bad.qfx: Failed to read 2 lines of data from QFX file."
+[ -n "$d" ] && press "$d" Return
+check "launched from the desktop entry: the file named with quotes is converted" \
+  cmp -s "$work/launched/say \"hi\".qif" "$root/examples/statement.qif"
 
 report_checks

@@ -174,11 +174,67 @@ check "name without a folder: written to the current folder" holds "$d/stmt.qif"
 
 d=$(case_dir codepage)
 printf '%s' "$shop_line" >"$d/€uro café.qfx"
-# Wine hands the name over in the system code page (1252), as Windows does.
 run "$(windows_path "$d/€uro café.qfx")"
-check "name outside ASCII (code page 1252): exit status 0" equals "$status" 0
-check "name outside ASCII (code page 1252): output written" \
+check "name outside ASCII (in code page 1252): exit status 0" equals "$status" 0
+check "name outside ASCII (in code page 1252): output written" \
   holds "$d/€uro café.qif" "$shop_qif"
+
+# Names no code page holds: Polish, Cyrillic, Chinese, an emoji outside the
+# Basic Multilingual Plane, and a folder named so (a user's profile folder).
+d=$(case_dir unicode)
+mkdir -p "$d/Użytkownik Пётр"
+for name in "Łódź" "Пётр выписка" "银行对账单" "💸 March" "Użytkownik Пётр/stmt"; do
+  printf '%s' "$shop_line" >"$d/$name.qfx"
+  run "$(windows_path "$d/$name.qfx")"
+  check "name outside the code page ($name): exit status 0, no message" \
+    eval '[ "$status" = 0 ] && holds "$err" ""'
+  check "name outside the code page ($name): output beside the input" \
+    holds "$d/$name.qif" "$shop_qif"
+done
+
+# The code page's best fit for Łódź.qfx is Lódz.qfx: the look-alike beside
+# it must never be the file converted.
+d=$(case_dir look-alike)
+printf '%s' "$shop_line" >"$d/Łódź.qfx"
+printf '<STMTTRN><NAME>LOOK-ALIKE\r\n' >"$d/Lódz.qfx"
+run "$(windows_path "$d/Łódź.qfx")"
+check "look-alike: Łódź.qfx converted, exit status 0" equals "$status" 0
+check "look-alike: Łódź.qif holds Łódź.qfx's record" holds "$d/Łódź.qif" "$shop_qif"
+check "look-alike: Lódz.qfx left alone" test ! -e "$d/Lódz.qif"
+rm "$d/Łódź.qfx" "$d/Łódź.qif"
+run "$(windows_path "$d/Łódź.qfx")"
+check "look-alike: a missing Łódź.qfx is named in the error (UTF-8), not Lódz.qfx" \
+  holds "$err" "Error 2: cannot open input file $(windows_path "$d/Łódź.qfx"): No such file or directory$crlf"
+check "look-alike: still nothing written for Lódz.qfx" test ! -e "$d/Lódz.qif"
+
+# Windows path forms: "/" separates as "\" does; a drive-relative name lies
+# in that drive's current folder.
+d=$(case_dir slashes)
+mkdir -p "$d/My Data"
+printf '%s' "$shop_line" >"$d/My Data/stmt.qfx"
+run "Z:$d/My Data/stmt.qfx"
+check "forward slashes: exit status 0, no message" eval '[ "$status" = 0 ] && holds "$err" ""'
+check "forward slashes: output beside the input" holds "$d/My Data/stmt.qif" "$shop_qif"
+run "Z:$d/My Data/gone.qfx"
+check "forward slashes: an error keeps the path as written" holds "$err" \
+  "Error 2: cannot open input file Z:$d/My Data/gone.qfx: No such file or directory$crlf"
+
+d=$(case_dir drive-relative)
+printf '%s' "$shop_line" >"$d/stmt.qfx"
+run -C "$d" "Z:stmt.qfx"
+check "drive-relative Z:stmt.qfx: exit status 0" equals "$status" 0
+check "drive-relative Z:stmt.qfx: Z:stmt.qif in the current folder, no file named Z:stmt.qif" \
+  eval 'holds "$d/stmt.qif" "$shop_qif" && equals "$(files_in "$d")" "./stmt.qfx ./stmt.qif "'
+run -C "$d" "Z:gone.qfx"
+check "drive-relative: an error names Z:gone.qfx" holds "$err" \
+  "Error 2: cannot open input file Z:gone.qfx: No such file or directory$crlf"
+
+d=$(case_dir folder-input)
+mkdir "$d/folder.qfx"
+run "$(windows_path "$d/folder.qfx")"
+check "folder as input: exit status 2" equals "$status" 2
+check "folder as input: Error 3, as on Linux" holds "$err" \
+  "Error 3: cannot read input file $(windows_path "$d/folder.qfx"): Is a directory$crlf"
 
 d=$(case_dir failed-lines)
 printf '%s<STMTTRN><NAME>X\r\n<STMTTRN>\n' "$shop_line" >"$d/stmt.qfx"
@@ -196,12 +252,27 @@ check "failed lines: the message also reaches a pipe" \
 d=$(case_dir several)
 printf '%s' "$shop_line" >"$d/a b.qfx"
 printf '%s' "$shop_line" >"$d/c.qfx"
-# Several files dropped at once arrive as one command line; with its quotes
-# removed it names no file.
+printf '%s<STMTTRN>\r\n' "$shop_line" >"$d/💸 bad.qfx"
+# Several files dropped at once on the icon arrive as one command line, the
+# paths with blanks quoted (Wine quotes them as Explorer does); with its
+# quotes removed it names no file, so each argument is converted.
+run "$(windows_path "$d/a b.qfx")" "$(windows_path "$d/c.qfx")" \
+  "$(windows_path "$d/gone away.qfx")" "$(windows_path "$d/💸 bad.qfx")"
+check "several files on one command line: exit status 2 (the worst)" equals "$status" 2
+check "several files on one command line: each converted beside itself" \
+  eval 'holds "$d/a b.qif" "$shop_qif" && holds "$d/c.qif" "$shop_qif" &&
+        holds "$d/💸 bad.qif" "$shop_qif"'
+check "several files on one command line: one line per file that had something to say" \
+  holds "$err" "$(windows_path "$d/gone away.qfx"): Error 2: cannot open input file $(windows_path "$d/gone away.qfx"): No such file or directory$crlf$(windows_path "$d/💸 bad.qfx"): Failed to read 1 lines of data from QFX file.$crlf"
 run "$(windows_path "$d/a b.qfx")" "$(windows_path "$d/c.qfx")"
-check "several files on one command line: exit status 2" equals "$status" 2
-check "several files on one command line: not found, as one path" holds "$err" \
-  "Error 2: cannot open input file $(windows_path "$d/a b.qfx") $(windows_path "$d/c.qfx"): No such file or directory$crlf"
+check "several files, all converted: exit status 0, no message" \
+  eval '[ "$status" = 0 ] && holds "$err" ""'
+
+# `ledgerlift.exe "%FILE%"` with an empty FILE fails, so a script notices.
+run ""
+check "an explicit empty argument: exit status 2" equals "$status" 2
+check "an explicit empty argument: Input File Name is missing." \
+  holds "$err" "Input File Name is missing.$crlf"
 
 d=$(case_dir missing)
 printf 'precious' >"$d/stmt.qif"
@@ -250,6 +321,50 @@ press() {
   sleep 0.3
   xdotool mousemove --window "$target" 5 5 key "$@"
 }
+# box_says TEXT: the shown message box captioned "Ledgerlift" says exactly
+# TEXT (lines separated by newlines), read by a Windows helper.
+box_says() {
+  local said
+  said="$(wine "$work/dialog-text.exe" read 2>/dev/null)"
+  equals "$said" "$1"
+}
+# choose_file FILE: in the open-file dialog, enters FILE's Windows path and
+# opens it. ASCII is typed; other letters, which X cannot type reliably
+# (each needs a key remapped), are put into the file name box by a helper.
+choose_file() {
+  local chooser path
+  chooser=$(find_window "Open")
+  [ -n "$chooser" ] || return 1
+  path="$(windows_path "$1")"
+  if LC_ALL=C grep -q '^[ -~]*$' <<<"$path"; then
+    press "$chooser" ctrl+a
+    xdotool type --delay 20 "$path"
+  else
+    wine "$work/dialog-text.exe" put Open "$path" >/dev/null 2>&1 || return 1
+    sleep 0.3
+    xdotool mousemove --window "$chooser" 5 5
+  fi
+  xdotool key Return
+  gone "Open"
+}
+# file_uri PATH: PATH as a file:// address, its bytes percent-encoded as a
+# file manager sends them.
+file_uri() {
+  local LC_ALL=C path="$1" out="" c i
+  for ((i = 0; i < ${#path}; i++)); do
+    c="${path:i:1}"
+    case "$c" in
+      [a-zA-Z0-9/._~-]) out+="$c" ;;
+      *) printf -v c '%%%02X' "'$c"; out+="$c" ;;
+    esac
+  done
+  printf 'file://%s' "$out"
+}
+if ! x86_64-w64-mingw32-gcc -o "$work/dialog-text.exe" tests/gui/dialog-text.c -lshell32 \
+  2>"$work/.cc"; then
+  cat "$work/.cc"
+  check "the dialog helper builds (mingw-w64)" false
+fi
 
 d=$(case_dir window)
 printf '%s' "$shop_line" >"$d/into-c.qfx"
@@ -257,7 +372,8 @@ printf '%s<STMTTRN><NAME>X\r\n' "$shop_line" >"$d/into-desktop.qfx"
 drive_c="$WINEPREFIX/drive_c"
 rm -f "$drive_c/into-c.qif" "$HOME/into-desktop.qif"
 
-PATH="$work/bin:$PATH" timeout 120 wine "$exe" >/dev/null 2>&1 </dev/null &
+# Standard error goes to a file: the window shows its messages all the same.
+PATH="$work/bin:$PATH" timeout 120 wine "$exe" >/dev/null 2>"$work/window.err" </dev/null &
 window_pid=$!
 window=$(find_window "Ledgerlift Converter")
 check "window mode: the window appears with its caption" test -n "$window"
@@ -305,15 +421,12 @@ if [ -n "$window" ]; then
   browser=$(find_window "Browse for Folder")
   [ -n "$browser" ] && press "$browser" Return && gone "Browse for Folder"
   press "$window" shift+Tab space
-  chooser=$(find_window "Open")
-  if [ -n "$chooser" ]; then
-    press "$chooser" ctrl+a
-    xdotool type --delay 20 "$(windows_path "$d/into-desktop.qfx")"
-    xdotool key Return
-    gone "Open"
-  fi
+  choose_file "$d/into-desktop.qfx"
   box=$(find_window "Ledgerlift")
-  check "InputSelect: a failed line shows the message box" test -n "$box"
+  check "InputSelect: a failed line shows the message box, standard error redirected" \
+    test -n "$box"
+  check "InputSelect: one file's message as it stands" \
+    box_says "Failed to read 1 lines of data from QFX file."
   [ -n "$box" ] && press "$box" Return && gone "Ledgerlift"
   check "OutPutSelect: the chosen folder (Desktop) receives the output" \
     holds "$HOME/into-desktop.qif" "$shop_qif"
@@ -321,20 +434,45 @@ if [ -n "$window" ]; then
   check "window mode: the window stays open after a message" \
     test -n "$(xdotool search --onlyvisible --name '^Ledgerlift Converter$')"
 
+  # Names no code page holds, entered in the open-file dialog.
+  for name in "Łódź" "Пётр" "银行" "💸"; do
+    printf '%s' "$shop_line" >"$d/$name.qfx"
+    rm -f "$HOME/$name.qif"
+    press "$window" space
+    choose_file "$d/$name.qfx"
+    for _ in $(seq 50); do [ -s "$HOME/$name.qif" ] && break; sleep 0.1; done
+    check "open-file dialog: $name.qfx converted into the output folder" \
+      holds "$HOME/$name.qif" "$shop_qif"
+  done
+
   # Files dropped on the window (XDND, as a Linux file manager drops them
-  # on a Wine window) are converted one by one into the output folder.
+  # on a Wine window) are converted one by one into the output folder; one
+  # message at the end names each file that had something to say.
   if g++ -o "$work/drop-files" tests/gui/drop-files.c -lX11 2>"$work/.cc"; then
-    printf '%s' "$shop_line" >"$d/dropped one.qfx"
-    printf '%s<STMTTRN>\r\n' "$shop_line" >"$d/dropped-bad.qfx"
-    rm -f "$HOME/dropped one.qif" "$HOME/dropped-bad.qif"
-    "$work/drop-files" "$window" "file://${d// /%20}/dropped%20one.qfx" \
-      "file://$d/dropped-bad.qfx"
+    dropped=("dropped one" "dropped-bad" "Пётр выписка" "Łódź bad" "银行" "💸")
+    uris=()
+    for name in "${dropped[@]}"; do
+      if [[ "$name" == *bad ]]; then
+        printf '%s<STMTTRN>\r\n' "$shop_line" >"$d/$name.qfx"
+      else
+        printf '%s' "$shop_line" >"$d/$name.qfx"
+      fi
+      rm -f "$HOME/$name.qif"
+      uris+=("$(file_uri "$d/$name.qfx")")
+    done
+    "$work/drop-files" "$window" "${uris[@]}"
     box=$(find_window "Ledgerlift")
-    check "drop: the failed line of the second file shows the message box" test -n "$box"
+    check "drop of six files: one message box" test -n "$box"
+    check "drop of six files: it names each file with a failed line" box_says \
+      "$(windows_path "$d/dropped-bad.qfx"): Failed to read 1 lines of data from QFX file.
+$(windows_path "$d/Łódź bad.qfx"): Failed to read 1 lines of data from QFX file."
     [ -n "$box" ] && press "$box" Return && gone "Ledgerlift"
-    check "drop: the first file is converted into the output folder" \
-      holds "$HOME/dropped one.qif" "$shop_qif"
-    check "drop: the second file is converted too" holds "$HOME/dropped-bad.qif" "$shop_qif"
+    check "drop of six files: no second message box" \
+      eval '! xdotool search --onlyvisible --name "^Ledgerlift\$" >/dev/null 2>&1'
+    for name in "${dropped[@]}"; do
+      check "drop: $name.qfx converted into the output folder" \
+        holds "$HOME/$name.qif" "$shop_qif"
+    done
   else
     cat "$work/.cc"
     check "drop: the XDND helper builds (libx11-dev)" false
@@ -345,6 +483,8 @@ else
 fi
 wait "$window_pid"
 check "window mode: closing the window ends the program with status 0" equals "$?" 0
+check "window mode: no message went to the redirected standard error" \
+  eval '! grep -q "Failed to read" "$work/window.err"'
 
 # The same window at 144 DPI: every size scaled by 1.5 (Wine reads the
 # setting when its server starts).
@@ -393,6 +533,23 @@ fi
 wait "$box_pid"
 check "message box: dismissed, the program ends with status 1" equals "$?" 1
 check "message box: output written before the message" holds "$d/stmt.qif" "$shop_qif"
+
+# Several files dropped on the icon, as Explorer starts the program: one box
+# at the end names each file that had something to say.
+printf '%s' "$shop_line" >"$d/Пётр.qfx"
+timeout 120 wine "$exe" "$(windows_path "$d/stmt.qfx")" "$(windows_path "$d/Пётр.qfx")" \
+  "$(windows_path "$d/gone.qfx")" >/dev/null 2>&1 </dev/null &
+box_pid=$!
+box=$(find_window "Ledgerlift")
+check "icon drop of three files: one message box naming each file with a message" box_says \
+  "$(windows_path "$d/stmt.qfx"): Failed to read 1 lines of data from QFX file.
+$(windows_path "$d/gone.qfx"): Error 2: cannot open input file $(windows_path "$d/gone.qfx"): No such file or directory"
+[ -n "$box" ] && press "$box" Return
+wait "$box_pid"
+check "icon drop of three files: dismissed, the program ends with the worst status, 2" \
+  equals "$?" 2
+check "icon drop of three files: the others converted beside themselves" \
+  holds "$d/Пётр.qif" "$shop_qif"
 
 echo "Wine part: $(($(date +%s) - wine_started)) s"
 finish

@@ -1,18 +1,21 @@
-// ledgerlift: converts the QFX statement named on the command line into a QIF
-// file beside it, or, started without a path, shows the window explaining so.
+// ledgerlift: converts the QFX statements named on the command line into QIF
+// files beside them, or, started without an argument, shows the window
+// explaining so.
 
 #include <cstdio>
 #include <string>
 
+#include "window/command_line.h"
 #include "window/form.h"
 #include "window/layout.h"
 #include "window/platform-linux.h"
 
 int main(int argc, char** argv) {
-  const std::string command_line = ledgerlift::CommandLine(argc, argv);
-  if (command_line == "--help" || command_line == "--version") {
-    std::fputs(command_line == "--help" ? ledgerlift::TerminalHelp().data()
-                                        : "Ledgerlift 1.0.0\n",
+  const ledgerlift::CommandLine command_line =
+      ledgerlift::CommandLineFromArgv(argc, argv);
+  if (command_line.text == "--help" || command_line.text == "--version") {
+    std::fputs(command_line.text == "--help" ? ledgerlift::TerminalHelp().data()
+                                             : "Ledgerlift 1.0.0\n",
                stdout);
     return 0;
   }

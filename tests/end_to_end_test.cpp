@@ -199,16 +199,59 @@ TEST_F(EndToEnd, EmptyInputGivesOnlyTheHeader) {
   EXPECT_EQ(Read(dir_ / "empty.qif"), "!Type:Bank\r\n");
 }
 
-TEST_F(EndToEnd, VersionHelpAndNoArgument) {
+TEST_F(EndToEnd, VersionAndHelp) {
   Outcome version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "Ledgerlift 1.0.0\n");
   Outcome help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: ledgerlift FILE.qfx"), std::string::npos);
-  Outcome quotes = Run({"\"\""});
-  EXPECT_EQ(quotes.status, 0);
+}
+
+// `ledgerlift "$FILE"` with an empty $FILE fails, so that a script notices.
+TEST_F(EndToEnd, AnExplicitEmptyArgumentIsAMissingName) {
+  for (const char* empty : {"", "\"\""}) {
+    const Outcome outcome = Run({empty});
+    EXPECT_EQ(outcome.status, 2) << empty;
+    EXPECT_EQ(outcome.err, "Input File Name is missing.\n") << empty;
+    EXPECT_EQ(outcome.out, "") << empty;
+  }
   EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+TEST_F(EndToEnd, SeveralFilesEachConvertedBesideItself) {
+  fs::create_directory(dir_ / "in");
+  Write(dir_ / "a.qfx", kShopLine);
+  Write(dir_ / "in" / "b.qfx", std::string(kShopLine) + "<STMTTRN><NAME>X\r\n");
+  Write(dir_ / "c.qfx", kShopLine);
+  const Outcome outcome = Run({"a.qfx", "in/b.qfx", "c.qfx"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "in/b.qfx: Failed to read 1 lines of data from QFX file.\n");
+  EXPECT_EQ(Read(dir_ / "a.qif"), kShopQif);
+  EXPECT_EQ(Read(dir_ / "in" / "b.qif"), kShopQif);
+  EXPECT_EQ(Read(dir_ / "c.qif"), kShopQif);
+
+  // One missing: the others are converted all the same; the worst status.
+  const Outcome missing = Run({"x.qfx", "a.qfx", "in/b.qfx"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err,
+            "x.qfx: Error 2: cannot open input file x.qfx: No such file or directory\n"
+            "in/b.qfx: Failed to read 1 lines of data from QFX file.\n");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"a.qfx", "a.qif", "c.qfx", "c.qif", "in",
+                                               "in/b.qfx", "in/b.qif"}));
+}
+
+TEST_F(EndToEnd, NameHoldingQuotes) {
+  Write(dir_ / "say \"hi\".qfx", kShopLine);
+  const Outcome outcome = Run({(dir_ / "say \"hi\".qfx").string()});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(Read(dir_ / "say \"hi\".qif"), kShopQif);
+  // A path the whole command line names is still converted as one.
+  Write(dir_ / "a.qfx b.qfx", kShopLine);
+  Write(dir_ / "a.qfx", "");
+  EXPECT_EQ(Run({"a.qfx", "b.qfx"}).status, 0);
+  EXPECT_EQ(Read(dir_ / "a.qfx b.qif"), kShopQif);
+  EXPECT_FALSE(fs::exists(dir_ / "a.qif"));
 }
 
 }  // namespace

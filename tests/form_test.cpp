@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 
+#include "conversion/system_path.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
@@ -97,11 +98,16 @@ class FormTest : public testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
+  // Writes a file named `name` (UTF-8) in the test folder; returns its path
+  // as the program takes paths, in UTF-8.
   std::string Write(const std::string& name, const std::string& content) {
-    const std::string path = (folder_ / name).string();
-    std::ofstream(path, std::ios::binary) << content;
+    const std::string path = folder_.string() + kSeparator + name;
+    std::ofstream(SystemPath(path), std::ios::binary) << content;
     return path;
   }
+
+  static constexpr const char* kShopLine =
+      "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>SHOP</STMTTRN>\r\n";
 
   // The separator of the temporary folder's path: '/' on Linux, '\' on
   // Windows, where these tests run too.
@@ -112,23 +118,83 @@ class FormTest : public testing::Test {
   FakePlatform platform_;
 };
 
-TEST_F(FormTest, EmptyCommandLineSelectsWindowMode) {
+TEST_F(FormTest, OnlyNoArgumentAtAllSelectsWindowMode) {
   Form1 form(platform_, '/', "/home/user");
-  for (const char* line : {"", "\"\"", "\""}) {
-    EXPECT_FALSE(form.Load(line).has_value()) << line;
-  }
+  EXPECT_FALSE(form.Load({"", {}}).has_value());
   EXPECT_EQ(form.OutputDirectory(), "/home/user");
   EXPECT_TRUE(platform_.messages.empty());
+  // An explicit empty argument, as `ledgerlift "$FILE"` with an empty $FILE
+  // gives, is a conversion with an empty name.
+  for (const CommandLine& empty : {CommandLine{"", {""}}, CommandLine{"\"\"", {""}}}) {
+    EXPECT_EQ(form.Load(empty), 2) << empty.text;
+  }
+  EXPECT_EQ(platform_.messages,
+            std::vector<std::string>(2, "Input File Name is missing."));
 }
 
 TEST_F(FormTest, LoadConvertsBesideTheInput) {
   const std::string input = Write("stmt.qfx", "<STMTTRN><NAME>ONLY\r\n");
   Form1 form(platform_, kSeparator, "/home/user");
-  EXPECT_EQ(form.Load("\"" + input + "\""), 1);
-  EXPECT_EQ(form.OutputDirectory(), folder_.string());
+  EXPECT_EQ(form.Load({"\"" + input + "\"", {input}}), 1);
+  EXPECT_EQ(form.OutputDirectory(), "/home/user");  // Text1 is not the output's folder
   EXPECT_TRUE(std::filesystem::exists(folder_ / "stmt.qif"));
   EXPECT_EQ(platform_.messages,
             std::vector<std::string>{"Failed to read 1 lines of data from QFX file."});
+}
+
+TEST_F(FormTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
+  const std::string good = Write("good.qfx", kShopLine);
+  const std::string bad = Write("bad one.qfx", "<STMTTRN><NAME>A\r\n<STMTTRN>\r\n");
+  const std::string missing = (folder_ / "missing.qfx").string();
+  Form1 form(platform_, kSeparator, "/home/user");
+  EXPECT_EQ(form.Load({good + " " + bad + " " + missing, {good, bad, missing}}), 2);
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "good.qif"));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "bad one.qif"));
+  ASSERT_EQ(platform_.messages.size(), 1u);
+  EXPECT_EQ(platform_.messages[0].substr(0, platform_.messages[0].rfind(':')),
+            bad + ": Failed to read 2 lines of data from QFX file.\n" + missing +
+                ": Error 2: cannot open input file " + missing);
+
+  platform_.messages.clear();
+  EXPECT_EQ(form.Load({good + " " + bad, {good, bad}}), 1);
+  EXPECT_EQ(
+      platform_.messages,
+      std::vector<std::string>{bad + ": Failed to read 2 lines of data from QFX file."});
+  platform_.messages.clear();
+  EXPECT_EQ(form.Load({good + " " + good, {good, good}}), 0);
+  EXPECT_TRUE(platform_.messages.empty());
+}
+
+TEST(GatheredMessage, OneLinePerFileNamingIt) {
+  const struct {
+    std::vector<FileMessage> messages;
+    const char* text;
+  } cases[] = {
+      {{{"a.qfx", "Failed to read 2 lines of data from QFX file."}},
+       "a.qfx: Failed to read 2 lines of data from QFX file."},
+      {{{"C:\\My Files\\b.qfx", "Error 2: cannot open input file C:\\My Files\\b.qfx: x"},
+        {"c.qfx", "Failed to read 1 lines of data from QFX file."}},
+       "C:\\My Files\\b.qfx: Error 2: cannot open input file C:\\My Files\\b.qfx: x\n"
+       "c.qfx: Failed to read 1 lines of data from QFX file."},
+      // An empty name shows as it was given, in quotes, not as nothing.
+      {{{"", "Input File Name is missing."}}, "\"\": Input File Name is missing."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(GatheredMessage(c.messages), c.text);
+}
+
+// A name outside any code page is the file converted, never a look-alike
+// with the same letters less their accents.
+TEST_F(FormTest, NamesOutsideTheCodePageConvertTheNamedFile) {
+  const std::string lookalike = Write("Lódz.qfx", kShopLine);
+  Form1 form(platform_, kSeparator, "/home/user");
+  for (const char* name : {"Łódź.qfx", "Пётр.qfx", "银行.qfx", "💸.qfx"}) {
+    const std::string input = Write(name, kShopLine);
+    EXPECT_EQ(form.Load({input, {input}}), 0) << name;
+    const std::string output = input.substr(0, input.size() - 3) + "qif";
+    EXPECT_TRUE(FileExists(output)) << output;
+  }
+  EXPECT_FALSE(FileExists(lookalike.substr(0, lookalike.size() - 3) + "qif"));
+  EXPECT_TRUE(platform_.messages.empty());
 }
 
 TEST_F(FormTest, EmptyFileNameIsMissing) {
@@ -154,11 +220,19 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   form.OnInputSelectClick();  // cancelled: nothing happens
   platform_.file = first;
   form.OnInputSelectClick();
-  form.OnFilesDropped({second, (folder_ / "missing.qfx").string()});
+  EXPECT_TRUE(platform_.messages.empty());
+  const std::string missing = (folder_ / "missing.qfx").string();
+  form.OnFilesDropped({second, missing});
   EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "a.qif"));
   EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "b.qif"));
   ASSERT_EQ(platform_.messages.size(), 1u);
-  EXPECT_EQ(platform_.messages[0].rfind("Error 2: cannot open input file ", 0), 0u);
+  EXPECT_EQ(
+      platform_.messages[0].rfind(missing + ": Error 2: cannot open input file ", 0), 0u)
+      << platform_.messages[0];
+  // A single file dropped: its message as it stands.
+  form.OnFilesDropped({missing});
+  ASSERT_EQ(platform_.messages.size(), 2u);
+  EXPECT_EQ(platform_.messages[1].rfind("Error 2: cannot open input file ", 0), 0u);
 }
 
 TEST_F(FormTest, LinkOpensTheWebAddress) {

@@ -50,22 +50,6 @@ TEST(GtkModule, FoundBesideTheProgramThenUnderTheInstallPrefix) {
   }
 }
 
-TEST(CommandLine, ArgumentsJoinedWithSingleBlanks) {
-  char program[] = "ledgerlift", my[] = "/tmp/my", file[] = "stmt.qfx", empty[] = "";
-  const struct {
-    std::vector<char*> argv;
-    std::string line;
-  } cases[] = {
-      {{program}, ""},
-      {{program, empty}, ""},
-      {{program, my, file}, "/tmp/my stmt.qfx"},
-  };
-  for (const auto& c : cases) {
-    std::vector<char*> argv = c.argv;
-    EXPECT_EQ(CommandLine(static_cast<int>(argv.size()), argv.data()), c.line);
-  }
-}
-
 // Without a display GTK is never loaded: messages stay on standard error even
 // for a start that looks like the desktop's, and the window becomes the help.
 class NoDisplay : public testing::Test {

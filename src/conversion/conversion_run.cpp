@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "conversion/converter.h"
+#include "conversion/system_path.h"
 
 namespace ledgerlift {
 namespace {
@@ -34,7 +35,8 @@ class TemporaryOutput : public ByteSink {
       : output_path_(output_path) {}
   ~TemporaryOutput() override {
     file_.reset();
-    if (!path_.empty()) std::remove(path_.c_str());
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove(SystemPath(path_), ignored);
   }
 
   void Create() {
@@ -42,9 +44,9 @@ class TemporaryOutput : public ByteSink {
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
       path_ = output_path_ + "." + std::to_string(random() % 1000000000) + ".tmp";
       std::error_code ignored;
-      if (std::filesystem::exists(path_, ignored)) continue;
+      if (std::filesystem::exists(SystemPath(path_), ignored)) continue;
       errno = 0;
-      file_.reset(std::fopen(path_.c_str(), "wb"));
+      file_.reset(OpenFile(path_, "wb"));
       if (!file_) {
         const int error = errno;
         path_.clear();
@@ -72,7 +74,7 @@ class TemporaryOutput : public ByteSink {
     std::FILE* file = file_.release();
     if (std::fclose(file) != 0) ThrowWriteFailure();
     std::error_code error;
-    std::filesystem::rename(path_, output_path_, error);
+    std::filesystem::rename(SystemPath(path_), SystemPath(output_path_), error);
     if (error) {
       throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
                     output_path_, error.message());
@@ -94,16 +96,25 @@ class TemporaryOutput : public ByteSink {
 
 RunResult Convert(const std::string& input_path, const std::string& output_path) {
   errno = 0;
-  File input(std::fopen(input_path.c_str(), "rb"));
+  File input(OpenFile(input_path, "rb"));
   if (!input) {
+    const int error = errno;
+    // Windows refuses to open a folder as a file ("Permission denied");
+    // say what Linux says when reading one.
+    std::error_code unknown;
+    if (std::filesystem::is_directory(SystemPath(input_path), unknown)) {
+      throw Failure(ConversionError::kReadInput, "cannot read input file",
+                    input_path, Reason(EISDIR));
+    }
     throw Failure(ConversionError::kOpenInput, "cannot open input file",
-                  input_path, Reason(errno));
+                  input_path, Reason(error));
   }
   TemporaryOutput output(output_path);
   output.Create();
   Converter converter(output);
   std::error_code unknown_size;
-  const auto size = std::filesystem::file_size(input_path, unknown_size);
+  const auto size =
+      std::filesystem::file_size(SystemPath(input_path), unknown_size);
   // Not zeroed: a small statement touches only the pages it fills.
   const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
   std::uint64_t read = 0;

@@ -5,24 +5,27 @@
 
 namespace ledgerlift {
 
-// Path rules. Paths are plain texts; `separator` is the only separator ("/"
-// on Linux, "\" on Windows). Nothing is looked up on disk or normalised.
+// Path rules. Paths are plain texts; `separator` names the platform's path
+// forms. With '/' (Linux) only "/" separates folders. With '\' (Windows) "\"
+// and "/" both separate, and a name may start with a drive, "C:\Data\x.qfx"
+// or drive-relative "Z:x.qfx" (the current folder of drive Z:). Nothing is
+// looked up on disk or normalised.
 
 // The input path in a command line: the whole text with every double quote
-// removed, not trimmed and not split at blanks. Empty means window mode.
+// removed, not trimmed and not split at blanks. Empty means no file name.
 std::string CommandLineArgument(std::string_view command_line);
 
-// The folder the output goes to: the text before the argument's last
-// separator ("C:\Data\stmt.qfx" gives "C:\Data", "\\server\share\x.qfx"
-// gives "\\server\share", "/stmt.qfx" gives "" so that the output lands at
-// the root again). An argument without a separator lies in the current
-// folder: ".".
-std::string OutputDirectoryOf(std::string_view argument, char separator);
+// The output path beside the input: the input's folder part kept exactly as
+// written (up to its last separator, or its drive "Z:"), then the input's
+// last path piece with its extension (from its last ".") replaced by ".qif".
+// A name without a folder lies in the current folder: "./stmt.qif".
+// "C:/Data/stmt.qfx" gives "C:/Data/stmt.qif", "Z:stmt.qfx" "Z:stmt.qif".
+std::string OutputPathBeside(std::string_view file_name, char separator);
 
-// The output path: `output_directory`, the separator, then the input's last
-// path piece with its extension (from its last ".") replaced by ".qif". The
+// The output path in a chosen folder: `output_directory`, `separator`, then
+// the input's last path piece with its extension replaced by ".qif". The
 // separator is always inserted, also after a directory ending in one.
-std::string OutputPath(std::string_view file_name,
-                       std::string_view output_directory, char separator);
+std::string OutputPath(std::string_view file_name, std::string_view output_directory,
+                       char separator);
 
 }  // namespace ledgerlift

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "window/resource-win32.h"
+#include "window/utf16-win32.h"
 
 namespace ledgerlift {
 namespace {
 
-constexpr char kWindowClass[] = "LedgerliftForm1";
+constexpr wchar_t kWindowClass[] = L"LedgerliftForm1";
 constexpr int kFirstControlId = 100;     // control i has the id 100 + i
 constexpr UINT kDpiChanged = 0x02E0;     // WM_DPICHANGED, Windows 8.1 and later
 constexpr int kTwoLinesTwips = 2 * 195;  // two lines of an 8 pt font
@@ -55,7 +56,7 @@ HFONT CreateSansSerif975(UINT dpi) {
 }
 
 struct Win32Control {
-  const char* window_class;
+  const wchar_t* window_class;
   DWORD style;
   DWORD extended_style;
 };
@@ -63,9 +64,9 @@ struct Win32Control {
 Win32Control Win32ControlFor(const Control& control) {
   switch (control.kind) {
     case ControlKind::kTextBox:
-      return {"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+      return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case ControlKind::kButton:
-      return {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
+      return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
     case ControlKind::kLabel:
       break;
   }
@@ -74,7 +75,7 @@ Win32Control Win32ControlFor(const Control& control) {
   // bottom, where it could not be seen at all. SS_NOTIFY: a click on a label
   // reaches the window (Label5's link).
   const DWORD wrap = control.height < kTwoLinesTwips ? SS_LEFTNOWORDWRAP : SS_LEFT;
-  return {"STATIC", wrap | SS_NOTIFY | SS_NOPREFIX, 0};
+  return {L"STATIC", wrap | SS_NOTIFY | SS_NOPREFIX, 0};
 }
 
 }  // namespace
@@ -89,7 +90,7 @@ Form1Window::~Form1Window() {
 }
 
 bool Form1Window::Create(HINSTANCE instance) {
-  WNDCLASSEXA window_class{};
+  WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = Procedure;
   window_class.hInstance = instance;
@@ -97,16 +98,16 @@ bool Form1Window::Create(HINSTANCE instance) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kWindowClass;
   window_class.hIcon = static_cast<HICON>(
-      LoadImageA(instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON,
+      LoadImageW(instance, MAKEINTRESOURCEW(LEDGERLIFT_ICON), IMAGE_ICON,
                  GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
   window_class.hIconSm = static_cast<HICON>(
-      LoadImageA(instance, MAKEINTRESOURCEA(LEDGERLIFT_ICON), IMAGE_ICON, 16, 16, 0));
-  if (!RegisterClassExA(&window_class)) return false;
+      LoadImageW(instance, MAKEINTRESOURCEW(LEDGERLIFT_ICON), IMAGE_ICON, 16, 16, 0));
+  if (!RegisterClassExW(&window_class)) return false;
   // Resizable, so that the controls designed outside the visible area can be
   // brought into view; the window opens at its designed size.
-  CreateWindowExA(0, kWindowClass, std::string(kWindowCaption).c_str(),
-                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr,
-                  nullptr, instance, this);
+  CreateWindowExW(0, kWindowClass, Utf16(kWindowCaption).c_str(), WS_OVERLAPPEDWINDOW,
+                  CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance,
+                  this);
   if (!window_) return false;
   CreateControls(instance);
   LayOut(WindowDpi(window_));
@@ -121,10 +122,10 @@ int Form1Window::Run(int show_command) {
   focused_control_ = ControlWindow(TabOrder().front()->name);
   SetFocus(focused_control_);
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageA(window_, &message)) continue;  // Tab between controls
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(window_, &message)) continue;  // Tab between controls
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   platform_.SetOwner(nullptr);
   return 0;
@@ -133,12 +134,12 @@ int Form1Window::Run(int show_command) {
 LRESULT CALLBACK Form1Window::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_NCCREATE) {
     auto* self =
-        static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTA*>(l)->lpCreateParams);
+        static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
     self->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, message, w, l);
+  auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, w, l);
   return self->HandleMessage(message, w, l);
 }
 
@@ -171,11 +172,11 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
       PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
       window_ = nullptr;
       break;
   }
-  return DefWindowProcA(window_, message, w, l);
+  return DefWindowProcW(window_, message, w, l);
 }
 
 void Form1Window::CreateControls(HINSTANCE instance) {
@@ -185,8 +186,8 @@ void Form1Window::CreateControls(HINSTANCE instance) {
     const std::string text =
         control->name == "Text1" ? form_.OutputDirectory() : std::string(control->text);
     const size_t index = IndexOf(*control);
-    controls_[index] = CreateWindowExA(
-        kind.extended_style, kind.window_class, text.c_str(),
+    controls_[index] = CreateWindowExW(
+        kind.extended_style, kind.window_class, Utf16(text).c_str(),
         WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0, 0, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance,
         nullptr);
@@ -216,7 +217,7 @@ void Form1Window::LayOut(UINT dpi) {
                TwipsToPixels(control.height, scale), TRUE);
     const HFONT font =
         control.font == ControlFont::kSansSerif975 ? sans_serif_font_ : default_font_;
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   if (old_default) DeleteObject(old_default);
   if (old_sans_serif) DeleteObject(old_sans_serif);
@@ -236,27 +237,27 @@ void Form1Window::OnCommand(int id, int code) {
   } else if (name == "Text1" && code == EN_CHANGE) {
     // What the user types is the output folder, as with a chosen one.
     const HWND edit = ControlWindow("Text1");
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
     text.resize(static_cast<size_t>(
-        GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
-    form_.SetOutputDirectory(std::move(text));
+        GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    form_.SetOutputDirectory(Utf8(text));
   }
 }
 
 void Form1Window::OnDropFiles(HDROP drop) {
   std::vector<std::string> paths;
-  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
-    std::string path(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
-    path.resize(DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size())));
-    paths.push_back(std::move(path));
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(Utf8(path));
   }
   DragFinish(drop);
   form_.OnFilesDropped(paths);
 }
 
 void Form1Window::ShowOutputDirectory() {
-  SetWindowTextA(ControlWindow("Text1"), form_.OutputDirectory().c_str());
+  SetWindowTextW(ControlWindow("Text1"), Utf16(form_.OutputDirectory()).c_str());
 }
 
 HWND Form1Window::ControlWindow(std::string_view name) const {

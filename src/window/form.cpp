@@ -1,39 +1,68 @@
 #include "window/form.h"
 
+#include <algorithm>
+
 #include "conversion/conversion_run.h"
 #include "conversion/paths.h"
+#include "conversion/system_path.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
+
+std::string GatheredMessage(const std::vector<FileMessage>& messages) {
+  std::string text;
+  for (const FileMessage& said : messages) {
+    if (!text.empty()) text += '\n';
+    text += said.file_name.empty() ? "\"\"" : said.file_name;
+    text += ": ";
+    text += said.message;
+  }
+  return text;
+}
 
 Form1::Form1(Platform& platform, char separator, std::string output_directory)
     : platform_(platform),
       separator_(separator),
       output_directory_(std::move(output_directory)) {}
 
-std::optional<int> Form1::Load(std::string_view command_line) {
-  const std::string argument = CommandLineArgument(command_line);
-  if (argument.empty()) return std::nullopt;
-  output_directory_ = OutputDirectoryOf(argument, separator_);
-  return ConvertQFX(argument);
+std::optional<int> Form1::Load(const CommandLine& command_line) {
+  const std::vector<std::string> files = FilesToConvert(command_line, FileExists);
+  if (files.empty()) return std::nullopt;
+  return ConvertEach(files, Destination::kBesideInput);
 }
 
 int Form1::ConvertQFX(const std::string& file_name) {
-  if (file_name.empty()) {
-    platform_.ShowMessage(std::string(kMissingFileNameMessage));
-    return kExitFailed;
-  }
-  const RunResult result =
-      ConvertFile(file_name, OutputPath(file_name, output_directory_, separator_));
-  if (result.error) {
-    platform_.ShowMessage(result.error->Message());
-    return kExitFailed;
-  }
+  return ConvertEach({file_name}, Destination::kOutputDirectory);
+}
+
+Form1::Outcome Form1::Convert(const std::string& file_name,
+                              Destination destination) const {
+  if (file_name.empty()) return {kExitFailed, std::string(kMissingFileNameMessage)};
+  const std::string output_path =
+      destination == Destination::kBesideInput
+          ? OutputPathBeside(file_name, separator_)
+          : OutputPath(file_name, output_directory_, separator_);
+  const RunResult result = ConvertFile(file_name, output_path);
+  if (result.error) return {kExitFailed, result.error->Message()};
   if (result.failed_count > 0) {
-    platform_.ShowMessage(FailedLinesMessage(result.failed_count));
-    return kExitSomeLinesFailed;
+    return {kExitSomeLinesFailed, FailedLinesMessage(result.failed_count)};
   }
-  return kExitConverted;
+  return {kExitConverted, ""};
+}
+
+int Form1::ConvertEach(const std::vector<std::string>& files, Destination destination) {
+  int worst = kExitConverted;
+  std::vector<FileMessage> messages;
+  for (const std::string& file_name : files) {
+    Outcome outcome = Convert(file_name, destination);
+    worst = std::max(worst, outcome.status);  // 2 before 1 before 0
+    if (!outcome.message.empty())
+      messages.push_back({file_name, std::move(outcome.message)});
+  }
+  if (messages.empty()) return worst;
+  platform_.ShowMessage(files.size() == 1 ? messages.front().message
+                                          : GatheredMessage(messages));
+  return worst;
 }
 
 void Form1::OnLabel5Click() { platform_.OpenAddress(std::string(kWebAddress)); }
@@ -51,7 +80,7 @@ void Form1::OnInputSelectClick() {
 }
 
 void Form1::OnFilesDropped(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) ConvertQFX(path);
+  if (!paths.empty()) ConvertEach(paths, Destination::kOutputDirectory);
 }
 
 }  // namespace ledgerlift

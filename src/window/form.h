@@ -2,12 +2,24 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "window/command_line.h"
 #include "window/platform.h"
 
 namespace ledgerlift {
+
+// What a file said in a run of several files, for the one message at the
+// end.
+struct FileMessage {
+  std::string file_name;
+  std::string message;
+};
+
+// The message that ends a run of several files: one line per file that had
+// something to say, "FILE: MESSAGE", in the order the files were converted
+// (an empty name shows as ""). Lines are separated by "\n".
+std::string GatheredMessage(const std::vector<FileMessage>& messages);
 
 // The program's one window object, without a toolkit: it holds the output
 // folder (the text of its box Text1), runs the launch and the conversion, and
@@ -18,11 +30,10 @@ class Form1 {
   // initial text of Text1 ("C:\" on Windows, the home folder on Linux).
   Form1(Platform& platform, char separator, std::string output_directory);
 
-  // The load handler. A command line left empty once its double quotes are
-  // removed selects window mode (nothing). Any other text is the path of a
-  // statement: it is converted into the folder it lies in, and the exit
-  // status is returned.
-  std::optional<int> Load(std::string_view command_line);
+  // The load handler. A command line without any argument selects window
+  // mode (nothing). Otherwise the files it names (FilesToConvert) are
+  // converted, each beside itself, and the exit status is returned.
+  std::optional<int> Load(const CommandLine& command_line);
 
   // Converts `file_name` into the output folder, shows the message the run
   // calls for, and returns the exit status (0, 1 or 2).
@@ -38,6 +49,18 @@ class Form1 {
   void OnFilesDropped(const std::vector<std::string>& paths);
 
  private:
+  enum class Destination { kBesideInput, kOutputDirectory };
+  struct Outcome {
+    int status;
+    std::string message;  // empty when there is nothing to say
+  };
+
+  Outcome Convert(const std::string& file_name, Destination destination) const;
+  // Converts the files in turn and shows one message at the end: the file's
+  // own for a single file, a gathered one naming each file for several.
+  // Returns the worst exit status.
+  int ConvertEach(const std::vector<std::string>& files, Destination destination);
+
   Platform& platform_;
   char separator_;
   std::string output_directory_;

@@ -35,9 +35,10 @@ int TwipsToPixels(int twips, int dots_per_inch) {
 std::string_view TerminalHelp() {
   return "Ledgerlift 1.0.0 converts QFX bank statements to QIF.\n"
          "\n"
-         "Usage: ledgerlift FILE.qfx\n"
+         "Usage: ledgerlift FILE.qfx [FILE.qfx...]\n"
          "  Writes FILE.qif in the same folder as FILE.qfx and ends. The whole\n"
          "  command line is one path: blanks are kept, double quotes removed.\n"
+         "  When that names no file, each argument is converted in turn.\n"
          "  On a desktop, drag a QFX file onto the program's icon, or associate\n"
          "  QFX files with the program and double-click one.\n"
          "\n"

@@ -57,15 +57,6 @@ GtkDesktop* LoadGtkDesktop() {
 
 }  // namespace
 
-std::string CommandLine(int argc, char** argv) {
-  std::string line;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) line += ' ';
-    line += argv[i];
-  }
-  return line;
-}
-
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   return IsSet(home) ? home : "/";

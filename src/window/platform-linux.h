@@ -10,10 +10,6 @@
 
 namespace ledgerlift {
 
-// The command line as one text: the arguments joined with single blanks, so
-// an unquoted path with blanks arrives whole, as the shell would pass it.
-std::string CommandLine(int argc, char** argv);
-
 // The user's home folder, the initial output folder of the window.
 std::string HomeFolder();
 

@@ -5,22 +5,23 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <vector>
 
 #include "window/layout.h"
+#include "window/utf16-win32.h"
 
 namespace ledgerlift {
 namespace {
 
-constexpr char kFolderPrompt[] = "Choose the folder the QIF files are written to.";
+constexpr wchar_t kFolderPrompt[] = L"Choose the folder the QIF files are written to.";
 
 // QFX first: that is what banks hand out; some send the same as .ofx.
-constexpr char kInputFilter[] =
-    "QFX statements (*.qfx)\0*.qfx\0"
-    "OFX statements (*.ofx)\0*.ofx\0"
-    "All files (*.*)\0*.*\0";
+constexpr wchar_t kInputFilter[] =
+    L"QFX statements (*.qfx)\0*.qfx\0"
+    L"OFX statements (*.ofx)\0*.ofx\0"
+    L"All files (*.*)\0*.*\0";
 
 // Standard error when the caller redirected it to a file or a pipe: a GUI
 // program started from Explorer has none, one started from a console has
@@ -32,7 +33,13 @@ HANDLE RedirectedStandardError() {
   return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ? error : nullptr;
 }
 
-bool WriteLine(HANDLE file, std::string line) {
+// Writes `text` as UTF-8 bytes, every line ended as Windows ends lines.
+bool WriteLines(HANDLE file, const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') line += '\r';
+    line += c;
+  }
   line += "\r\n";
   DWORD written = 0;
   return WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written,
@@ -43,13 +50,13 @@ bool WriteLine(HANDLE file, std::string line) {
 }  // namespace
 
 std::string SystemErrorText(DWORD error) {
-  char* text = nullptr;
+  wchar_t* text = nullptr;
   const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string reason =
-      length ? std::string(text, length) : "error " + std::to_string(error);
+      length ? Utf8(std::wstring_view(text, length)) : "error " + std::to_string(error);
   LocalFree(text);
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                              reason.back() == ' ' || reason.back() == '.')) {
@@ -59,14 +66,18 @@ std::string SystemErrorText(DWORD error) {
 }
 
 void Win32Platform::ShowMessage(const std::string& text) {
-  if (const HANDLE error = RedirectedStandardError()) {
-    if (WriteLine(error, text)) return;
+  // The window, once shown, owns every message: its user looks at it, not
+  // at where standard error goes.
+  if (owner_ == nullptr) {
+    if (const HANDLE error = RedirectedStandardError()) {
+      if (WriteLines(error, text)) return;
+    }
   }
-  MessageBoxA(owner_, text.c_str(), std::string(kMessageCaption).c_str(), MB_OK);
+  MessageBoxW(owner_, Utf16(text).c_str(), Utf16(kMessageCaption).c_str(), MB_OK);
 }
 
 std::optional<std::string> Win32Platform::ChooseFolder() {
-  BROWSEINFOA request{};
+  BROWSEINFOW request{};
   request.hwndOwner = owner_;
   request.pidlRoot = nullptr;
   request.pszDisplayName = nullptr;
@@ -75,21 +86,21 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
   request.lpfn = nullptr;
   request.lParam = 0;
   request.iImage = 0;
-  PIDLIST_ABSOLUTE items = SHBrowseForFolderA(&request);
+  PIDLIST_ABSOLUTE items = SHBrowseForFolderW(&request);
   if (items == nullptr) return std::nullopt;  // cancelled
-  char path[MAX_PATH];
-  std::fill(std::begin(path), std::end(path), ' ');
-  const BOOL found = SHGetPathFromIDListA(items, path);
+  wchar_t path[MAX_PATH];
+  std::fill(std::begin(path), std::end(path), L' ');
+  const BOOL found = SHGetPathFromIDListW(items, path);
   CoTaskMemFree(items);
   // A place that is not a folder on disk gives no path: the buffer's blanks
   // are no folder, so the output folder stays as it was.
   if (!found) return std::nullopt;
-  return std::string(path, strnlen(path, MAX_PATH));  // before the first NUL
+  return Utf8(std::wstring_view(path, wcsnlen(path, MAX_PATH)));  // before the first NUL
 }
 
 std::optional<std::string> Win32Platform::ChooseInputFile() {
-  std::vector<char> file(32768, '\0');
-  OPENFILENAMEA request{};
+  std::vector<wchar_t> file(32768, L'\0');
+  OPENFILENAMEW request{};
   request.lStructSize = sizeof request;
   request.hwndOwner = owner_;
   request.lpstrFilter = kInputFilter;
@@ -100,14 +111,14 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
   // the folder the program was started in.
   request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                   OFN_EXPLORER | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameA(&request)) return std::nullopt;
-  return std::string(file.data());
+  if (!GetOpenFileNameW(&request)) return std::nullopt;
+  return Utf8(file.data());
 }
 
 void Win32Platform::OpenAddress(const std::string& address) {
   // Show command 0 as the program has always passed it; the browser shows
   // itself anyway. A failure has no visible effect.
-  ShellExecuteA(owner_, "open", address.c_str(), "", "", 0);
+  ShellExecuteW(owner_, L"open", Utf16(address).c_str(), L"", L"", 0);
 }
 
 }  // namespace ledgerlift

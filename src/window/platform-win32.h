@@ -10,7 +10,8 @@
 namespace ledgerlift {
 
 // The Windows desktop: message boxes, the shell's folder browser, the
-// open-file dialog and the shell's "open" verb, all in the system code page.
+// open-file dialog and the shell's "open" verb, through the wide (UTF-16)
+// functions; texts and paths cross as UTF-8.
 class Win32Platform : public Platform {
  public:
   // The window that owns the dialogs and message boxes; none (the desktop)
@@ -18,8 +19,10 @@ class Win32Platform : public Platform {
   // taskbar button of its own.
   void SetOwner(HWND owner) { owner_ = owner; }
 
-  // A message box captioned "Ledgerlift", OK only, no icon; or, when the
-  // caller redirected standard error to a file or pipe, one line there.
+  // A message box captioned "Ledgerlift", OK only, no icon. A conversion
+  // run started by a caller that redirected standard error to a file or pipe
+  // writes the text there instead, as UTF-8 lines ended by CR LF; the shown
+  // window always uses the box.
   void ShowMessage(const std::string& text) override;
   std::optional<std::string> ChooseFolder() override;
   std::optional<std::string> ChooseInputFile() override;

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ledgerlift {
+
+// The command line as the launch reads it: the whole text after the
+// program's own name, and the same text split into arguments the way the
+// platform splits it. File names are UTF-8 on both platforms.
+struct CommandLine {
+  std::string text;
+  std::vector<std::string> arguments;
+};
+
+// Linux: the arguments as the caller passed them; the text joins them with
+// single blanks, so an unquoted path with blanks arrives whole.
+CommandLine CommandLineFromArgv(int argc, char** argv);
+
+// Windows: `command_line` is the process's command line (GetCommandLineW,
+// in UTF-8). The text is what follows the program's name; the arguments are
+// that text split as CommandLineToArgvW splits it.
+CommandLine CommandLineFromWindows(std::string_view command_line);
+
+// The arguments part of a Windows process command line: the program's own
+// name taken off the front, then the blanks and tabs that separate it from
+// the arguments, as Windows does for WinMain. A name starting with `"` runs
+// to the next `"` (so it may hold blanks); any other name runs to the first
+// blank or tab. The rest is kept as it is, quotes included.
+std::string_view ArgumentsAfterProgramName(std::string_view command_line);
+
+// The Windows rules for quoted arguments (CommandLineToArgvW, after the
+// program's name): blanks and tabs outside quotes separate arguments; a `"`
+// starts or ends a quoted part, which may sit inside an argument; "" inside
+// a quoted part is a literal `"` and ends the part; 2n backslashes before a
+// `"` become n, 2n+1 become n and a literal `"`; other backslashes are kept.
+std::vector<std::string> SplitWindowsArguments(std::string_view arguments);
+
+// The files a start asks to convert, each into its own folder. None (no
+// argument at all) selects window mode. The whole text, its double quotes
+// removed, is one path; when it names an existing file, or when the split
+// gives one argument that names no existing file, that path alone is
+// converted, as it always was. Otherwise (two or more arguments, or one that
+// names an existing file) every argument is converted in turn.
+std::vector<std::string> FilesToConvert(
+    const CommandLine& command_line,
+    const std::function<bool(const std::string&)>& file_exists);
+
+}  // namespace ledgerlift

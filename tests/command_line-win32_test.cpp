@@ -1,0 +1,48 @@
+// On Windows (under Wine in the tests): the command line as the system
+// itself splits it, and the UTF-8 <-> UTF-16 conversion at its boundary.
+
+#include <windows.h>
+// shellapi.h needs windows.h first.
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include "split_cases.h"
+#include "window/command_line.h"
+#include "window/utf16-win32.h"
+
+namespace ledgerlift {
+namespace {
+
+TEST(SplitWindowsArguments, AgreesWithCommandLineToArgvW) {
+  for (const SplitCase& c : kSplitCases) {
+    const std::wstring line = L"ledgerlift.exe " + Utf16(c.arguments);
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    std::vector<std::string> system;
+    for (int i = 1; i < count; ++i) system.push_back(Utf8(argv[i]));
+    LocalFree(argv);
+    EXPECT_EQ(SplitWindowsArguments(c.arguments), system) << c.arguments;
+  }
+}
+
+TEST(Utf16, NamesOutsideEveryCodePageSurviveTheRoundTrip) {
+  const struct {
+    const char* utf8;
+    std::wstring utf16;
+  } cases[] = {
+      {"", L""},
+      {"C:\\Data\\stmt.qfx", L"C:\\Data\\stmt.qfx"},
+      {"Łódź.qfx", L"\u0141\u00F3d\u017A.qfx"},
+      {"Пётр.qfx", L"\u041F\u0451\u0442\u0440.qfx"},
+      {"银行.qfx", L"\u94F6\u884C.qfx"},
+      {"💸.qfx", L"\xD83D\xDCB8.qfx"},  // outside the BMP: a surrogate pair
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf16(c.utf8), c.utf16) << c.utf8;
+    EXPECT_EQ(Utf8(c.utf16), c.utf8) << c.utf8;
+  }
+}
+
+}  // namespace
+}  // namespace ledgerlift

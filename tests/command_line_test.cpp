@@ -1,0 +1,119 @@
+#include "window/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "split_cases.h"
+
+namespace ledgerlift {
+namespace {
+
+// What is left of GetCommandLine's text for the launch once the program's
+// own name is taken off, as Explorer, a file association and cmd.exe start it.
+TEST(ArgumentsAfterProgramName, TakesOffOnlyTheProgramsName) {
+  const struct {
+    const char* command_line;
+    const char* arguments;
+  } cases[] = {
+      // Explorer quotes both the program and a dropped file with blanks.
+      {"\"C:\\Program Files\\ledgerlift.exe\" \"C:\\My Files\\stmt.qfx\"",
+       "\"C:\\My Files\\stmt.qfx\""},
+      {"\"C:\\Program Files\\ledgerlift.exe\" C:\\Data\\stmt.qfx", "C:\\Data\\stmt.qfx"},
+      {"ledgerlift.exe C:\\Data\\stmt.qfx", "C:\\Data\\stmt.qfx"},
+      // The blanks of an unquoted path stay: the launch does not split.
+      {"ledgerlift C:\\My Files\\stmt.qfx", "C:\\My Files\\stmt.qfx"},
+      {"ledgerlift \t  stmt.qfx  ", "stmt.qfx  "},
+      // A quote inside an unquoted name does not start a quoted part.
+      {"ledger\"lift stmt.qfx", "stmt.qfx"},
+      // A quoted name ends at its closing quote, even without a blank after.
+      {"\"ledgerlift.exe\"stmt.qfx", "stmt.qfx"},
+      // Window mode: nothing or only blanks after the name.
+      {"\"C:\\Program Files\\ledgerlift.exe\"", ""},
+      {"\"C:\\Program Files\\ledgerlift.exe\"  ", ""},
+      {"ledgerlift.exe", ""},
+      {"", ""},
+      // A name whose closing quote is missing takes the whole line.
+      {"\"C:\\ledgerlift.exe stmt.qfx", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ArgumentsAfterProgramName(c.command_line), c.arguments) << c.command_line;
+  }
+}
+
+TEST(SplitWindowsArguments, FollowsTheRulesForQuotedArguments) {
+  for (const SplitCase& c : kSplitCases) {
+    EXPECT_EQ(SplitWindowsArguments(c.arguments), c.split) << c.arguments;
+  }
+}
+
+TEST(CommandLineFromArgv, JoinsWithSingleBlanksAndKeepsEachArgument) {
+  char program[] = "ledgerlift", my[] = "/tmp/my", file[] = "stmt.qfx", empty[] = "";
+  const struct {
+    std::vector<char*> argv;
+    CommandLine command_line;
+  } cases[] = {
+      {{program}, {"", {}}},
+      {{program, empty}, {"", {""}}},
+      {{program, my, file}, {"/tmp/my stmt.qfx", {"/tmp/my", "stmt.qfx"}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<char*> argv = c.argv;
+    const CommandLine line =
+        CommandLineFromArgv(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(line.text, c.command_line.text);
+    EXPECT_EQ(line.arguments, c.command_line.arguments);
+  }
+}
+
+TEST(CommandLineFromWindows, TextAfterTheNameAndItsArguments) {
+  const CommandLine line = CommandLineFromWindows(
+      "\"C:\\Program Files\\ledgerlift.exe\" \"C:\\a b.qfx\" c.qfx");
+  EXPECT_EQ(line.text, "\"C:\\a b.qfx\" c.qfx");
+  EXPECT_EQ(line.arguments, (std::vector<std::string>{"C:\\a b.qfx", "c.qfx"}));
+}
+
+// Which files a start converts, against a disk holding `existing`.
+TEST(FilesToConvert, TheWholeLineFirstThenEachArgument) {
+  const std::set<std::string> existing = {
+      "a.qfx",          "b.qfx",       "My Files/bank stmt.qfx",
+      "say \"hi\".qfx", "a.qfx b.qfx", "c.qfx"};
+  const auto exists = [&](const std::string& path) { return existing.count(path) > 0; };
+  using Files = std::vector<std::string>;
+  const struct {
+    const char* name;
+    CommandLine command_line;
+    Files files;
+  } cases[] = {
+      {"no argument at all: window mode", {"", {}}, {}},
+      {"an explicit empty argument: a conversion", {"", {""}}, {""}},
+      {"quotes only (Windows): an empty name", {"\"\"", {""}}, {""}},
+      {"one file", {"a.qfx", {"a.qfx"}}, {"a.qfx"}},
+      {"one missing file: converted (and reported)", {"x.qfx", {"x.qfx"}}, {"x.qfx"}},
+      {"an unquoted path with blanks, split by the shell",
+       {"My Files/bank stmt.qfx", {"My", "Files/bank", "stmt.qfx"}},
+       {"My Files/bank stmt.qfx"}},
+      {"a whole line naming a file wins over its arguments",
+       {"a.qfx b.qfx", {"a.qfx", "b.qfx"}},
+       {"a.qfx b.qfx"}},
+      {"several files", {"b.qfx a.qfx", {"b.qfx", "a.qfx"}}, {"b.qfx", "a.qfx"}},
+      {"several files, one missing",
+       {"a.qfx x.qfx", {"a.qfx", "x.qfx"}},
+       {"a.qfx", "x.qfx"}},
+      {"several quoted files (Windows)",
+       {"\"b.qfx\" \"c.qfx\"", {"b.qfx", "c.qfx"}},
+       {"b.qfx", "c.qfx"}},
+      {"a name holding quotes",
+       {"say \"hi\".qfx", {"say \"hi\".qfx"}},
+       {"say \"hi\".qfx"}},
+      {"a missing name holding quotes: the line without its quotes",
+       {"say \"no\".qfx", {"say \"no\".qfx"}},
+       {"say no.qfx"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FilesToConvert(c.command_line, exists), c.files) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace ledgerlift
