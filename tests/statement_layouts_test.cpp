@@ -24,10 +24,17 @@ std::string WithLineEnds(std::string_view text, std::string_view line_end) {
   return out;
 }
 
+// Built by appending: GCC 12 warns wrongly about "D" + std::string(...).
 std::string Record(std::string_view date, std::string_view payee, std::string_view amount,
                    std::string_view type) {
-  return "D" + std::string(date) + "\r\nP" + std::string(payee) + "\r\nT" +
-         std::string(amount) + "\r\nM" + std::string(type) + "\r\n^\r\n";
+  std::string record = "D";
+  for (std::string_view piece : {date, std::string_view("\r\nP"), payee,
+                                 std::string_view("\r\nT"), amount,
+                                 std::string_view("\r\nM"), type,
+                                 std::string_view("\r\n^\r\n")}) {
+    record += piece;
+  }
+  return record;
 }
 
 struct StatementCase {
