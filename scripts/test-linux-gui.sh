@@ -234,14 +234,17 @@ check "module missing: the message goes to standard error" \
 # --- installed ----------------------------------------------------------
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1
-check "cmake --install places program, module, desktop entry, MIME type and icons" \
+check "cmake --install places program, module, desktop entry, MIME type, icons, metadata, manual" \
   test -x "$prefix/bin/ledgerlift" -a -f "$prefix/lib/ledgerlift/ledgerlift-gtk.so" \
-  -a -f "$prefix/share/applications/ledgerlift.desktop" \
+  -a -f "$prefix/share/applications/com.tessarine.Ledgerlift.desktop" \
   -a -f "$prefix/share/mime/packages/ledgerlift.xml" \
   -a -f "$prefix/share/icons/hicolor/16x16/apps/ledgerlift.png" \
-  -a -f "$prefix/share/icons/hicolor/256x256/apps/ledgerlift.png"
+  -a -f "$prefix/share/icons/hicolor/256x256/apps/ledgerlift.png" \
+  -a -f "$prefix/share/icons/hicolor/scalable/apps/ledgerlift.svg" \
+  -a -f "$prefix/share/metainfo/com.tessarine.Ledgerlift.metainfo.xml" \
+  -a -f "$prefix/share/man/man1/ledgerlift.1"
 check "desktop-file-validate accepts the desktop entry" \
-  desktop-file-validate "$prefix/share/applications/ledgerlift.desktop"
+  desktop-file-validate "$prefix/share/applications/com.tessarine.Ledgerlift.desktop"
 check "the icon is 16x16" \
   is "$(identify -format '%wx%h' "$prefix/share/icons/hicolor/16x16/apps/ledgerlift.png")" 16x16
 update-mime-database "$prefix/share/mime" >/dev/null 2>&1
