@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those that are missing,
-# without questions. Usage: scripts/install-deps.sh run|test
+# without questions. Usage: scripts/install-deps.sh run|package|test
+#   run      build the program
+#   package  build the Debian package (scripts/build-deb.sh)
+#   test     everything scripts/test.sh needs
 set -euo pipefail
 
 run_packages=(cmake g++ make pkg-config libgtkmm-3.0-dev)
-test_packages=("${run_packages[@]}" libgtest-dev googletest
+package_packages=("${run_packages[@]}" dpkg-dev debhelper scdoc libgtest-dev)
+test_packages=("${package_packages[@]}" googletest
   clang libclang-rt-14-dev libbenchmark-dev time ofx locales
   xvfb xauth xdotool imagemagick desktop-file-utils
-  g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
+  g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
+  lintian appstream man-db xdg-utils libglib2.0-bin shared-mime-info
+  librsvg2-bin icoutils unzip)
 
 case "${1:-}" in
   run) wanted=("${run_packages[@]}") ;;
+  package) wanted=("${package_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  *) echo "usage: $0 run|package|test" >&2; exit 2 ;;
 esac
 
 missing=()
