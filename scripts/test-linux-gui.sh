@@ -9,27 +9,13 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build/default}" && pwd)"
 program="$build/src/ledgerlift"
-work="$(mktemp -d /tmp/ledgerlift-gui-XXXXXX)"
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$root/scripts/checks.sh"
+use_work_folder gui
 
 # --- the display --------------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-if [ ! -s "$work/display" ]; then
-  echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; echo "0 passed, 1 failed"; exit 1
+if ! start_display; then
+  echo "FAIL: Xvfb did not start"; echo "0 passed, 1 failed"; exit 1
 fi
-export DISPLAY=":$(cat "$work/display")"
-unset WAYLAND_DISPLAY
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 export LEDGERLIFT_GTK_LOG="$work/gtk.log"  # the module logs what its windows show
 export HOME="$work/home"
 mkdir -p "$HOME"

@@ -12,15 +12,8 @@
 # and how long the package build took; exits 1 on any failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-work="$(mktemp -d /tmp/ledgerlift-package-XXXXXX)"
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$root/scripts/checks.sh"
+use_work_folder package
 
 is() { [ "$1" = "$2" ] || { echo "  got: '$1', expected: '$2'"; return 1; }; }
 is_empty_file() { [ ! -s "$1" ] || { echo "  $1 holds:"; sed 's/^/    /' "$1"; return 1; }; }
@@ -123,13 +116,8 @@ done
 check "manual page: carries the project's version" grep -q "Ledgerlift $version" "$work/man.txt"
 
 # --- the desktop, on a private display ------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-unset WAYLAND_DISPLAY
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 HOME="$work/home"
+check "a private display (Xvfb) starts" start_display
+export HOME="$work/home"
 export LEDGERLIFT_GTK_LOG="$work/gtk.log"  # the module logs what its windows show
 mkdir -p "$HOME"
 
