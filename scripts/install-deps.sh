@@ -10,7 +10,7 @@ set -euo pipefail
 
 run_packages=(cmake g++ make pkg-config libgtkmm-3.0-dev)
 install_packages=("${run_packages[@]}" scdoc shared-mime-info desktop-file-utils xdg-utils)
-package_packages=("${run_packages[@]}" dpkg-dev debhelper scdoc libgtest-dev)
+package_packages=("${run_packages[@]}" build-essential dpkg-dev debhelper scdoc libgtest-dev)
 test_packages=("${install_packages[@]}" "${package_packages[@]}" googletest
   clang libclang-rt-14-dev libbenchmark-dev time ofx locales
   xvfb xauth xdotool imagemagick
