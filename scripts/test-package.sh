@@ -39,7 +39,8 @@ started=$(date +%s)
 "$root/scripts/build-deb.sh" "$deb_dir"
 build_status=$?
 package_seconds=$(($(date +%s) - started))
-deb="$deb_dir/ledgerlift_${package_version}_amd64.deb"
+arch=$(dpkg --print-architecture)
+deb="$deb_dir/ledgerlift_${package_version}_$arch.deb"
 check "dpkg-buildpackage makes $(basename "$deb")" \
   test "$build_status" = 0 -a -f "$deb"
 if [ ! -f "$deb" ]; then
@@ -47,7 +48,7 @@ if [ ! -f "$deb" ]; then
   exit 1
 fi
 
-lintian --fail-on error,warning "$deb_dir/ledgerlift_${package_version}_amd64.changes" \
+lintian --fail-on error,warning "$deb_dir/ledgerlift_${package_version}_$arch.changes" \
   >"$work/lintian" 2>&1
 lintian_status=$?
 grep -v 'running with root privileges' "$work/lintian" | sed 's/^/  lintian: /'
