@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those that are missing,
-# without questions. Usage: scripts/install-deps.sh run|test
+# without questions. Usage: scripts/install-deps.sh run|install|package|test
+#   run      build the program
+#   install  build it with its manual page and install it by hand (cmake
+#            --install, then the MIME, desktop and default-program updates)
+#   package  build the Debian package (scripts/build-deb.sh)
+#   test     everything scripts/test.sh needs
 set -euo pipefail
 
 run_packages=(cmake g++ make pkg-config libgtkmm-3.0-dev)
-test_packages=("${run_packages[@]}" libgtest-dev googletest
+install_packages=("${run_packages[@]}" scdoc shared-mime-info desktop-file-utils xdg-utils)
+package_packages=("${run_packages[@]}" build-essential dpkg-dev debhelper scdoc libgtest-dev)
+test_packages=("${install_packages[@]}" "${package_packages[@]}" googletest
   clang libclang-rt-14-dev libbenchmark-dev time ofx locales
-  xvfb xauth xdotool imagemagick desktop-file-utils libglib2.0-bin
-  g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
+  xvfb xauth xdotool imagemagick
+  g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
+  lintian appstream man-db libglib2.0-bin librsvg2-bin icoutils unzip)
 
 case "${1:-}" in
   run) wanted=("${run_packages[@]}") ;;
+  install) wanted=("${install_packages[@]}") ;;
+  package) wanted=("${package_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  *) echo "usage: $0 run|install|package|test" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -4,6 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh" run
-cmake --preset release -S "$root" >/dev/null
-cmake --build --preset release >/dev/null
+# The presets are read from the current folder: build from the root, then
+# run the program in the caller's folder, where its relative paths point.
+(cd "$root" && cmake --preset release >/dev/null && cmake --build --preset release >/dev/null)
 exec "$root/build/release/src/ledgerlift" "$@"

@@ -9,27 +9,13 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build/default}" && pwd)"
 program="$build/src/ledgerlift"
-work="$(mktemp -d /tmp/ledgerlift-gui-XXXXXX)"
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$root/scripts/checks.sh"
+use_work_folder gui
 
 # --- the display --------------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-if [ ! -s "$work/display" ]; then
-  echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; echo "0 passed, 1 failed"; exit 1
+if ! start_display; then
+  echo "FAIL: Xvfb did not start"; echo "0 passed, 1 failed"; exit 1
 fi
-export DISPLAY=":$(cat "$work/display")"
-unset WAYLAND_DISPLAY
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 export LEDGERLIFT_GTK_LOG="$work/gtk.log"  # the module logs what its windows show
 export HOME="$work/home"
 mkdir -p "$HOME"
@@ -258,14 +244,17 @@ check "module missing: the message goes to standard error" \
 # --- installed ----------------------------------------------------------
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1
-check "cmake --install places program, module, desktop entry, MIME type and icons" \
+check "cmake --install places program, module, desktop entry, MIME type, icons, metadata, manual" \
   test -x "$prefix/bin/ledgerlift" -a -f "$prefix/lib/ledgerlift/ledgerlift-gtk.so" \
-  -a -f "$prefix/share/applications/ledgerlift.desktop" \
+  -a -f "$prefix/share/applications/com.tessarine.Ledgerlift.desktop" \
   -a -f "$prefix/share/mime/packages/ledgerlift.xml" \
   -a -f "$prefix/share/icons/hicolor/16x16/apps/ledgerlift.png" \
-  -a -f "$prefix/share/icons/hicolor/256x256/apps/ledgerlift.png"
+  -a -f "$prefix/share/icons/hicolor/256x256/apps/ledgerlift.png" \
+  -a -f "$prefix/share/icons/hicolor/scalable/apps/ledgerlift.svg" \
+  -a -f "$prefix/share/metainfo/com.tessarine.Ledgerlift.metainfo.xml" \
+  -a -f "$prefix/share/man/man1/ledgerlift.1"
 check "desktop-file-validate accepts the desktop entry" \
-  desktop-file-validate "$prefix/share/applications/ledgerlift.desktop"
+  desktop-file-validate "$prefix/share/applications/com.tessarine.Ledgerlift.desktop"
 check "the icon is 16x16" \
   is "$(identify -format '%wx%h' "$prefix/share/icons/hicolor/16x16/apps/ledgerlift.png")" 16x16
 update-mime-database "$prefix/share/mime" >/dev/null 2>&1
@@ -285,12 +274,12 @@ check "installed program: OK ends it with status 1" is "$status" 1
 # The desktop entry hands every selected file to one process (%F), as a file
 # manager launches it, also a name holding double quotes.
 check "the desktop entry passes all selected files (%F)" \
-  grep -qx 'Exec=ledgerlift %F' "$prefix/share/applications/ledgerlift.desktop"
+  grep -qx 'Exec=ledgerlift %F' "$prefix/share/applications/com.tessarine.Ledgerlift.desktop"
 mkdir -p "$work/launched"
 cp "$root/examples/statement.qfx" "$work/launched/say \"hi\".qfx"
 failed_lines_file "$work/launched/two bad.qfx"
 : >"$work/gtk.log"
-PATH="$prefix/bin:$PATH" gio launch "$prefix/share/applications/ledgerlift.desktop" \
+PATH="$prefix/bin:$PATH" gio launch "$prefix/share/applications/com.tessarine.Ledgerlift.desktop" \
   "$work/launched/say \"hi\".qfx" "$work/launched/two bad.qfx" </dev/null >/dev/null 2>&1
 d=$(window Ledgerlift)
 check "launched from the desktop entry with two files: one dialog naming the file" \
