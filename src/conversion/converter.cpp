@@ -21,6 +21,13 @@ class StringSink : public ByteSink {
 
 bool IsSegmentStart(char c) { return c == '<' || c == '\r' || c == '\n'; }
 
+// The bits of a chunk's marks from `from` on (none when `from` lies past the
+// chunk, after a key that ran into the next one).
+std::uint64_t From(const char* chunk, const char* from) {
+  if (from <= chunk) return ~std::uint64_t{0};
+  return from - chunk < 64 ? ~std::uint64_t{0} << (from - chunk) : 0;
+}
+
 // The field a tag from kType on captures.
 Field FieldOf(Tag tag) {
   constexpr Field kFields[] = {Field::kType, Field::kDate, Field::kAmount, Field::kName,
@@ -52,16 +59,18 @@ void Converter::Feed(std::string_view block) {
 
 void Converter::Finish() {
   if (state_ == State::kValue && !carried_value_.empty()) {
-    EndCarriedValue(carried_value_.data(), carried_value_.data());
+    EndValue(carried_value_.data(), carried_value_.data());
   }
   state_ = State::kSkip;
   step_.InputEnd();
   output_.Flush();
 }
 
-// Reads from `p` to the end of the block, stopping only at marked bytes:
-// at segment starts, and at ">" too while in a value. Returns early where a
-// key stands too near the block's end to be matched in place.
+// Reads from `p` to the end of the block, stopping only at segment starts
+// ("<" and line ends). A key holds neither, so the next stop never depends
+// on the key just read, and the processor can read ahead; a value ends at
+// the next stop or at the first ">" after its key. Returns early where a key
+// stands too near the block's end to be matched in place.
 const char* Converter::Scan(const char* p, const char* end) {
   State state = state_;
   if (state == State::kKey) {  // a segment began at `p`, and its key is in reach
@@ -70,46 +79,35 @@ const char* Converter::Scan(const char* p, const char* end) {
     state = OnTag(match.tag);
   }
   const char* value = p;  // where the value being read began, in kValue
-  // The block is marked 64 bytes at a time, each byte once; `p` is where the
-  // reading stands, perhaps a few bytes into the next chunk after a key.
   for (const char* chunk = p; chunk < end; chunk += 64) {
     const size_t left = static_cast<size_t>(end - chunk);
     const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
-    const std::uint64_t unread = ~std::uint64_t{0} << (p > chunk ? p - chunk : 0);
-    std::uint64_t starts = marks.starts & unread, ends = marks.ends & unread;
-    for (;;) {
-      const std::uint64_t stops = state == State::kValue ? starts | ends : starts;
-      if (stops == 0) break;
-      const int at = std::countr_zero(stops);
-      const char* const mark = chunk + at;
-      if (state == State::kValue) {
-        if (!carried_value_.empty()) {
-          EndCarriedValue(value, mark);
-        } else if (mark != value) {
-          step_.Capture(field_, std::string_view(value, mark - value));
-        }
-        if (*mark == '>') {
-          state = State::kSkip;
-          const std::uint64_t after = ~std::uint64_t{1} << at;  // at < 63 or none is left
-          starts &= after;
-          ends &= after;
-          continue;
-        }
-      }
+    std::uint64_t starts = marks.starts;
+    if (state == State::kValue) {  // a value from before this chunk
+      const std::uint64_t stops = starts | (marks.ends & From(chunk, value));
+      if (stops == 0) continue;  // it runs on
+      const char* const stop = chunk + std::countr_zero(stops);
+      EndValue(value, stop);
+      state = State::kSkip;
+    }
+    while (starts != 0) {
+      const char* const mark = chunk + std::countr_zero(starts);
+      starts &= starts - 1;
       StartSegment(*mark);
-      const char* key = mark + 1;
-      if (*mark == '\r' && key != end && *key == '\n') ++key;  // CR LF ends one line
+      const char* const key = mark + 1;
       if (static_cast<size_t>(end - key) < kTagLookahead) {
         state_ = State::kKey;
         return key;
       }
       const TagMatch match = MatchTag(key);
-      state = OnTag(match.tag);
-      p = value = key + match.size;
-      const size_t offset = static_cast<size_t>(p - chunk);
-      if (offset >= 64) break;  // the key ran into the next chunk
-      starts &= ~std::uint64_t{0} << offset;
-      ends &= ~std::uint64_t{0} << offset;
+      if (OnTag(match.tag) == State::kSkip) continue;
+      value = key + match.size;
+      const std::uint64_t stops = starts | (marks.ends & From(chunk, value));
+      if (stops == 0) {  // no stop after it here: the value runs on
+        state = State::kValue;
+        break;
+      }
+      EndValue(value, chunk + std::countr_zero(stops));
     }
   }
   if (state == State::kValue) carried_value_.append(value, end);
@@ -159,8 +157,13 @@ Converter::State Converter::OnTag(Tag tag) {
   return State::kSkip;
 }
 
-// A value begun in an earlier block ends with [begin, end) of this one.
-void Converter::EndCarriedValue(const char* begin, const char* end) {
+// A value ends at `end`: it is [begin, end) of this block, after what an
+// earlier block carried; an empty one captures nothing.
+void Converter::EndValue(const char* begin, const char* end) {
+  if (carried_value_.empty()) {
+    if (begin != end) step_.Capture(field_, std::string_view(begin, end - begin));
+    return;
+  }
   carried_value_.append(begin, end);
   step_.Capture(field_, carried_value_);
   step_.KeepValues();  // before the carried value's room is reused

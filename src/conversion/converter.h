@@ -46,7 +46,7 @@ class Converter {
   const char* Scan(const char* p, const char* end);
   const char* ReadKeyByteByByte(const char* p, const char* end);
   State OnTag(Tag tag);
-  void EndCarriedValue(const char* begin, const char* end);
+  void EndValue(const char* begin, const char* end);
   void StartSegment(char stop);
   void ClearKey();
 
