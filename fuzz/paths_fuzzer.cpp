@@ -1,6 +1,7 @@
 // Arbitrary command lines and folders through the path rules, with "/" and
 // with "\" as the separator: the output always lands in the chosen folder
-// under a ".qif" name made from the input's last path piece.
+// (the input's own when none is chosen) under a ".qif" name made from the
+// input's last path piece.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -45,9 +46,13 @@ void CheckDirectory(const std::string& argument, const std::string& directory, c
         "the folder ends at the last separator");
 }
 
-void CheckOutputPath(const std::string& file_name, const std::string& directory,
+void CheckOutputPath(const std::string& file_name, const std::string& chosen_directory,
                      char separator) {
-  const std::string path = ledgerlift::OutputPath(file_name, directory, separator);
+  const std::string path = ledgerlift::OutputPath(file_name, chosen_directory, separator);
+  // No folder chosen (the window's box emptied): the input's own.
+  const std::string directory = chosen_directory.empty()
+                                    ? ledgerlift::OutputDirectoryOf(file_name, separator)
+                                    : chosen_directory;
   Check(path.compare(0, directory.size(), directory) == 0 &&
             path.size() > directory.size() && path[directory.size()] == separator,
         "the output lies in the folder");
@@ -60,6 +65,7 @@ void CheckOutputPath(const std::string& file_name, const std::string& directory,
         "the name is cut at a full stop");
   Check(piece.find('.', name.size() + 1) == std::string::npos,
         "the name is cut at the last full stop");
+  Check(name.size() > 0 || piece.empty(), "a leading full stop starts no extension");
 }
 
 }  // namespace

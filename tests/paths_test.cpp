@@ -42,7 +42,14 @@ const PathCase kPathCases[] = {
      "/my.data/stmt.qif"},
     {"PosixTwoDots", '/', "stmt.2011.qfx", ".", "./stmt.2011.qif"},
     {"PosixOfxExtension", '/', "/home/a/bank.ofx", "/home/a", "/home/a/bank.qif"},
-    {"PosixHiddenFile", '/', "/home/a/.qfx", "/home/a", "/home/a/.qif"},
+    {"PosixLeadingDotStartsNoExtension", '/', "/home/a/.statement", "/home/a",
+     "/home/a/.statement.qif"},
+    {"PosixLeadingDotThenExtension", '/', "/home/a/.stmt.qfx", "/home/a",
+     "/home/a/.stmt.qif"},
+    {"PosixOnlyALeadingDot", '/', "/home/a/.qfx", "/home/a", "/home/a/.qfx.qif"},
+    {"WindowsLeadingDotStartsNoExtension", '\\', "C:\\Data\\.statement", "C:\\Data",
+     "C:\\Data\\.statement.qif"},
+    {"WindowsLeadingDotThenExtension", '\\', ".stmt.qfx", ".", ".\\.stmt.qif"},
     {"PosixRelative", '/', "in/stmt.qfx", "in", "in/stmt.qif"},
     {"PosixBackslashIsNoSeparator", '/', "/tmp/a\\b.qfx", "/tmp", "/tmp/a\\b.qif"},
 };
@@ -65,7 +72,26 @@ TEST(OutputPath, FolderChosenInTheWindowKeepsItsOwnSeparator) {
   // A drive root chosen in the folder chooser ends in a separator already.
   EXPECT_EQ(OutputPath("C:\\Data\\stmt.qfx", "D:\\", '\\'), "D:\\\\stmt.qif");
   EXPECT_EQ(OutputPath("/data/stmt.qfx", "/", '/'), "//stmt.qif");
-  EXPECT_EQ(OutputPath("C:\\Data\\stmt.qfx", "", '\\'), "\\stmt.qif");
+}
+
+// The window's box emptied: the output goes beside the statement, never to
+// the root of the drive.
+TEST(OutputPath, EmptyFolderMeansTheStatementsOwn) {
+  const struct {
+    char separator;
+    const char* file_name;
+    const char* output_path;
+  } cases[] = {
+      {'\\', "C:\\Data\\stmt.qfx", "C:\\Data\\stmt.qif"},
+      {'\\', "C:\\stmt.qfx", "C:\\stmt.qif"},
+      {'\\', "stmt.qfx", ".\\stmt.qif"},
+      {'/', "/data/stmt.qfx", "/data/stmt.qif"},
+      {'/', "/stmt.qfx", "/stmt.qif"},
+      {'/', "stmt.qfx", "./stmt.qif"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OutputPath(c.file_name, "", c.separator), c.output_path) << c.file_name;
+  }
 }
 
 TEST(CommandLineArgument, RemovesEveryQuoteAndKeepsBlanks) {

@@ -23,8 +23,11 @@ std::string OutputPath(std::string_view file_name,
   if (const size_t last = name.rfind(separator); last != std::string_view::npos) {
     name.remove_prefix(last + 1);
   }
-  name = name.substr(0, name.rfind('.'));
-  std::string path(output_directory);
+  if (const size_t dot = name.rfind('.'); dot != 0 && dot != std::string_view::npos) {
+    name.remove_suffix(name.size() - dot);
+  }
+  std::string path = output_directory.empty() ? OutputDirectoryOf(file_name, separator)
+                                              : std::string(output_directory);
   path += separator;
   path += name;
   path += ".qif";

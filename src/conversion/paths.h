@@ -20,8 +20,11 @@ std::string CommandLineArgument(std::string_view command_line);
 std::string OutputDirectoryOf(std::string_view argument, char separator);
 
 // The output path: `output_directory`, the separator, then the input's last
-// path piece with its extension (from its last ".") replaced by ".qif". The
-// separator is always inserted, also after a directory ending in one.
+// path piece with its extension (from its last ".") replaced by ".qif". A
+// "." that starts the piece starts no extension: ".statement" gives
+// ".statement.qif". The separator is always inserted, also after a
+// directory ending in one. An empty `output_directory` (the window's box
+// emptied) means the input's own folder, as in conversion mode.
 std::string OutputPath(std::string_view file_name,
                        std::string_view output_directory, char separator);
 
