@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "files/real_file_system.h"
 #include "window/form.h"
 #include "window/layout.h"
 #include "window/platform-linux.h"
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   ledgerlift::LinuxPlatform platform(ledgerlift::IsDesktopStart());
-  ledgerlift::Form1 form(platform, '/', ledgerlift::HomeFolder());
+  ledgerlift::RealFileSystem files;
+  ledgerlift::Form1 form(platform, files, '/', ledgerlift::HomeFolder());
   if (std::optional<int> status = form.Load(command_line)) return *status;
   return platform.RunWindow(form);
 }

@@ -8,19 +8,21 @@
 #include <clocale>
 #include <optional>
 
+#include "files/real_file_system.h"
 #include "window/form-win32.h"
 #include "window/form.h"
 #include "window/platform-win32.h"
 #include "window/windows_command_line.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
-  // Paths are texts in the system code page: the C library converts them
-  // with the user's code page, as the file functions do.
+  // The C library's texts follow the user's code page.
   std::setlocale(LC_CTYPE, "");
   ledgerlift::Win32Platform platform;
-  ledgerlift::Form1 form(platform, '\\', "C:\\");
-  if (const std::optional<int> status =
-          form.Load(ledgerlift::ArgumentsAfterProgramName(GetCommandLineA()))) {
+  ledgerlift::RealFileSystem files;
+  ledgerlift::Form1 form(platform, files, '\\', "C:\\");
+  // The command line comes in the system code page; behind it, texts are UTF-8.
+  if (const std::optional<int> status = form.Load(ledgerlift::AnsiToUtf8(
+          ledgerlift::ArgumentsAfterProgramName(GetCommandLineA())))) {
     return *status;
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder browser

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 
+#include "files/real_file_system.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
@@ -110,10 +111,11 @@ class FormTest : public testing::Test {
 
   std::filesystem::path folder_;
   FakePlatform platform_;
+  RealFileSystem files_;
 };
 
 TEST_F(FormTest, EmptyCommandLineSelectsWindowMode) {
-  Form1 form(platform_, '/', "/home/user");
+  Form1 form(platform_, files_, '/', "/home/user");
   for (const char* line : {"", "\"\"", "\""}) {
     EXPECT_FALSE(form.Load(line).has_value()) << line;
   }
@@ -123,7 +125,7 @@ TEST_F(FormTest, EmptyCommandLineSelectsWindowMode) {
 
 TEST_F(FormTest, LoadConvertsBesideTheInput) {
   const std::string input = Write("stmt.qfx", "<STMTTRN><NAME>ONLY\r\n");
-  Form1 form(platform_, kSeparator, "/home/user");
+  Form1 form(platform_, files_, kSeparator, "/home/user");
   EXPECT_EQ(form.Load("\"" + input + "\""), 1);
   EXPECT_EQ(form.OutputDirectory(), folder_.string());
   EXPECT_TRUE(std::filesystem::exists(folder_ / "stmt.qif"));
@@ -132,13 +134,13 @@ TEST_F(FormTest, LoadConvertsBesideTheInput) {
 }
 
 TEST_F(FormTest, EmptyFileNameIsMissing) {
-  Form1 form(platform_, '/', folder_.string());
+  Form1 form(platform_, files_, '/', folder_.string());
   EXPECT_EQ(form.ConvertQFX(""), 2);
   EXPECT_EQ(platform_.messages, std::vector<std::string>{"Input File Name is missing."});
 }
 
 TEST_F(FormTest, FolderChooserSetsOrKeepsTheOutputFolder) {
-  Form1 form(platform_, '\\', "C:\\");
+  Form1 form(platform_, files_, '\\', "C:\\");
   form.OnOutPutSelectClick();  // cancelled
   EXPECT_EQ(form.OutputDirectory(), "C:\\");
   platform_.folder = "D:\\";
@@ -150,7 +152,7 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   const std::string first = Write("a.qfx", "");
   const std::string second = Write("b.qfx", "");
   std::filesystem::create_directory(folder_ / "out");
-  Form1 form(platform_, kSeparator, (folder_ / "out").string());
+  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
   form.OnInputSelectClick();  // cancelled: nothing happens
   platform_.file = first;
   form.OnInputSelectClick();
@@ -161,8 +163,23 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   EXPECT_EQ(platform_.messages[0].rfind("Error 2: cannot open input file ", 0), 0u);
 }
 
+// The window's box emptied: each file goes beside itself, never to the root.
+TEST_F(FormTest, EmptiedOutputFolderMeansEachStatementsOwn) {
+  std::filesystem::create_directory(folder_ / "in");
+  const std::string dropped = Write("in" + std::string(1, kSeparator) + "a.qfx", "");
+  const std::string chosen = Write("b.qfx", "");
+  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
+  form.SetOutputDirectory("");
+  form.OnFilesDropped({dropped});
+  platform_.file = chosen;
+  form.OnInputSelectClick();
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "in" / "a.qif"));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "b.qif"));
+  EXPECT_EQ(platform_.messages, std::vector<std::string>{});
+}
+
 TEST_F(FormTest, LinkOpensTheWebAddress) {
-  Form1 form(platform_, '/', "/");
+  Form1 form(platform_, files_, '/', "/");
   form.OnLabel5Click();
   EXPECT_EQ(platform_.opened, std::vector<std::string>{std::string(kWebAddress)});
 }

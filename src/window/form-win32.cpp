@@ -182,8 +182,9 @@ void Form1Window::CreateControls(HINSTANCE instance) {
   // Created in tab order: that order is the one Tab walks through.
   for (const Control* control : TabOrder()) {
     const Win32Control kind = Win32ControlFor(*control);
-    const std::string text =
-        control->name == "Text1" ? form_.OutputDirectory() : std::string(control->text);
+    const std::string text = control->name == "Text1"
+                                 ? Utf8ToAnsi(form_.OutputDirectory())
+                                 : std::string(control->text);
     const size_t index = IndexOf(*control);
     controls_[index] = CreateWindowExA(
         kind.extended_style, kind.window_class, text.c_str(),
@@ -239,7 +240,7 @@ void Form1Window::OnCommand(int id, int code) {
     std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
     text.resize(static_cast<size_t>(
         GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
-    form_.SetOutputDirectory(std::move(text));
+    form_.SetOutputDirectory(AnsiToUtf8(text));
   }
 }
 
@@ -249,14 +250,14 @@ void Form1Window::OnDropFiles(HDROP drop) {
   for (UINT i = 0; i < count; ++i) {
     std::string path(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
     path.resize(DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size())));
-    paths.push_back(std::move(path));
+    paths.push_back(AnsiToUtf8(path));
   }
   DragFinish(drop);
   form_.OnFilesDropped(paths);
 }
 
 void Form1Window::ShowOutputDirectory() {
-  SetWindowTextA(ControlWindow("Text1"), form_.OutputDirectory().c_str());
+  SetWindowTextA(ControlWindow("Text1"), Utf8ToAnsi(form_.OutputDirectory()).c_str());
 }
 
 HWND Form1Window::ControlWindow(std::string_view name) const {

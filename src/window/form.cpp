@@ -6,8 +6,10 @@
 
 namespace ledgerlift {
 
-Form1::Form1(Platform& platform, char separator, std::string output_directory)
+Form1::Form1(Platform& platform, FileSystem& files, char separator,
+             std::string output_directory)
     : platform_(platform),
+      files_(files),
       separator_(separator),
       output_directory_(std::move(output_directory)) {}
 
@@ -23,8 +25,8 @@ int Form1::ConvertQFX(const std::string& file_name) {
     platform_.ShowMessage(std::string(kMissingFileNameMessage));
     return kExitFailed;
   }
-  const RunResult result =
-      ConvertFile(file_name, OutputPath(file_name, output_directory_, separator_));
+  const RunResult result = ConvertFile(
+      files_, file_name, OutputPath(file_name, output_directory_, separator_));
   if (result.error) {
     platform_.ShowMessage(result.error->Message());
     return kExitFailed;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "conversion/file_system.h"
 #include "window/platform.h"
 
 namespace ledgerlift {
@@ -14,9 +15,11 @@ namespace ledgerlift {
 // handles the events of its controls. Back-ends draw it and forward events.
 class Form1 {
  public:
-  // `separator` is the platform's path separator; `output_directory` the
-  // initial text of Text1 ("C:\" on Windows, the home folder on Linux).
-  Form1(Platform& platform, char separator, std::string output_directory);
+  // `files` is the disk the conversions use; `separator` the platform's
+  // path separator; `output_directory` the initial text of Text1 ("C:\" on
+  // Windows, the home folder on Linux).
+  Form1(Platform& platform, FileSystem& files, char separator,
+        std::string output_directory);
 
   // The load handler. A command line left empty once its double quotes are
   // removed selects window mode (nothing). Any other text is the path of a
@@ -39,6 +42,7 @@ class Form1 {
 
  private:
   Platform& platform_;
+  FileSystem& files_;
   char separator_;
   std::string output_directory_;
 };

@@ -42,23 +42,8 @@ bool WriteLine(HANDLE file, std::string line) {
 
 }  // namespace
 
-std::string SystemErrorText(DWORD error) {
-  char* text = nullptr;
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason =
-      length ? std::string(text, length) : "error " + std::to_string(error);
-  LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                             reason.back() == ' ' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return reason;
-}
-
-void Win32Platform::ShowMessage(const std::string& text) {
+void Win32Platform::ShowMessage(const std::string& utf8_text) {
+  const std::string text = Utf8ToAnsi(utf8_text);
   if (const HANDLE error = RedirectedStandardError()) {
     if (WriteLine(error, text)) return;
   }
@@ -84,7 +69,8 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
   // A place that is not a folder on disk gives no path: the buffer's blanks
   // are no folder, so the output folder stays as it was.
   if (!found) return std::nullopt;
-  return std::string(path, strnlen(path, MAX_PATH));  // before the first NUL
+  return AnsiToUtf8(
+      std::string_view(path, strnlen(path, MAX_PATH)));  // before the first NUL
 }
 
 std::optional<std::string> Win32Platform::ChooseInputFile() {
@@ -101,7 +87,7 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
   request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                   OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameA(&request)) return std::nullopt;
-  return std::string(file.data());
+  return AnsiToUtf8(file.data());
 }
 
 void Win32Platform::OpenAddress(const std::string& address) {

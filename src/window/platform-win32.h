@@ -5,12 +5,14 @@
 #include <optional>
 #include <string>
 
+#include "files/utf16-win32.h"  // SystemErrorText
 #include "window/platform.h"
 
 namespace ledgerlift {
 
 // The Windows desktop: message boxes, the shell's folder browser, the
 // open-file dialog and the shell's "open" verb, all in the system code page.
+// Texts cross into and out of it in UTF-8.
 class Win32Platform : public Platform {
  public:
   // The window that owns the dialogs and message boxes; none (the desktop)
@@ -28,9 +30,5 @@ class Win32Platform : public Platform {
  private:
   HWND owner_ = nullptr;
 };
-
-// The system's text for a Win32 error number (GetLastError), on one line
-// and without the closing full stop, so that it can end a message.
-std::string SystemErrorText(DWORD error);
 
 }  // namespace ledgerlift
