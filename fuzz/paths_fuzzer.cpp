@@ -83,10 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   CheckOutputPath(argument, directory, separator);
   CheckOutputPath(argument, chosen_folder, separator);
 
-  // Dropped beside itself, a ".qfx" file becomes the same path ending ".qif".
+  // Dropped beside itself, a ".qfx" file becomes the same path ending ".qif";
+  // a file named only ".qfx" has no extension and gains one.
   if (EndsWith(argument, ".qfx") && argument.find(separator) != std::string::npos) {
+    const bool only_extension = argument[argument.size() - 5] == separator;
     Check(ledgerlift::OutputPath(argument, directory, separator) ==
-              argument.substr(0, argument.size() - 3) + "qif",
+              (only_extension ? argument + ".qif"
+                              : argument.substr(0, argument.size() - 3) + "qif"),
           "stmt.qfx becomes stmt.qif beside it");
   }
   return 0;
