@@ -1,7 +1,7 @@
 // Arbitrary command lines and folders through the path rules, with "/" and
 // with "\" as the separator: the output lands beside the input, its folder
-// part kept, or in the chosen folder, under a ".qif" name made from the
-// input's last path piece.
+// part kept, or in the chosen folder (the input's own when none is chosen),
+// under a ".qif" name made from the input's last path piece.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -45,14 +45,20 @@ bool HasSeparator(std::string_view text, char separator) {
 }
 
 // The output's name is the same beside the input and in any chosen folder:
-// the input's last piece cut at its last full stop, then ".qif".
+// the input's last piece cut at its last full stop, then ".qif"; a full stop
+// that starts the piece starts no extension.
 void CheckName(std::string_view piece, const std::string& name, char separator) {
   Check(EndsWith(name, ".qif"), "the output name ends in .qif");
   const std::string_view stem = std::string_view(name).substr(0, name.size() - 4);
   Check(!HasSeparator(stem, separator), "the name holds no separator");
   Check(piece.substr(0, stem.size()) == stem, "the name starts the input's last piece");
-  Check(stem.size() == piece.size() || piece[stem.size()] == '.',
-        "the name is cut at a full stop");
+  if (stem.size() == piece.size()) {
+    const size_t last = piece.rfind('.');
+    Check(last == 0 || last == std::string_view::npos,
+          "a whole piece is kept only without an extension");
+    return;
+  }
+  Check(!stem.empty() && piece[stem.size()] == '.', "the name is cut at a full stop");
   Check(piece.find('.', stem.size() + 1) == std::string::npos,
         "the name is cut at the last full stop");
 }
@@ -61,13 +67,17 @@ void CheckOutputPaths(const std::string& argument, const std::string& chosen_fol
                       char separator) {
   const std::string in_folder =
       ledgerlift::OutputPath(argument, chosen_folder, separator);
+  const std::string beside = ledgerlift::OutputPathBeside(argument, separator);
+  if (chosen_folder.empty()) {  // the window's box emptied
+    Check(in_folder == beside, "no chosen folder means the input's own");
+    return;
+  }
   Check(in_folder.compare(0, chosen_folder.size(), chosen_folder) == 0 &&
             in_folder.size() > chosen_folder.size() &&
             in_folder[chosen_folder.size()] == separator,
         "the output lies in the chosen folder");
   const std::string name = in_folder.substr(chosen_folder.size() + 1);
 
-  const std::string beside = ledgerlift::OutputPathBeside(argument, separator);
   Check(EndsWith(beside, name), "beside the input, the output has the same name");
   const std::string folder = beside.substr(0, beside.size() - name.size());
   const std::string current = std::string(".") + separator;
@@ -85,8 +95,9 @@ void CheckOutputPaths(const std::string& argument, const std::string& chosen_fol
   const std::string piece = argument.substr(folder.size());
   Check(!HasSeparator(piece, separator), "the folder part ends at the last separator");
   CheckName(piece, name, separator);
-  // Dropped beside itself, a ".qfx" file becomes the same path ending ".qif".
-  if (EndsWith(argument, ".qfx")) {
+  // Dropped beside itself, a ".qfx" file becomes the same path ending ".qif"
+  // (unless ".qfx" is its whole name, which is then no extension).
+  if (EndsWith(argument, ".qfx") && piece != ".qfx") {
     Check(beside == argument.substr(0, argument.size() - 3) + "qif",
           "stmt.qfx becomes stmt.qif beside it");
   }

@@ -150,6 +150,21 @@ close "$w"
 finish
 check "window ends with status 0 after the drop" is "$status" 0
 
+# The output-folder box emptied: a dropped file goes beside itself, not to
+# the root folder.
+cp "$root/examples/statement.qfx" "$work/in/beside.qfx"
+start "$program"
+w=$(window "Ledgerlift Converter")
+press "$w" Tab Tab ctrl+a Delete  # InputSelect, OutPutSelect, then Text1
+"$work/drop-files" "$w" "file://$work/in/beside.qfx"
+for _ in $(seq 50); do [ -s "$work/in/beside.qif" ] && break; sleep 0.1; done
+check "emptied output-folder box: the dropped file is converted beside itself" \
+  cmp -s "$work/in/beside.qif" "$root/examples/statement.qif"
+check "emptied output-folder box: nothing written to the root folder" test ! -e /beside.qif
+close "$w"
+check "emptied output-folder box: Text1 is empty" logged "window closed, Text1: "
+finish
+
 # The link opens the web address with the desktop's handler for it.
 mkdir -p "$work/data/applications" "$work/config"
 cat >"$work/browser" <<EOF

@@ -279,7 +279,7 @@ printf 'precious' >"$d/stmt.qif"
 run "$(windows_path "$d/stmt.qfx")"
 check "missing input: exit status 2" equals "$status" 2
 check "missing input: message names the path and the reason" holds "$err" \
-  "Error 2: cannot open input file $(windows_path "$d/stmt.qfx"): No such file or directory$crlf"
+  "Error 2: cannot open input file $(windows_path "$d/stmt.qfx"): File not found$crlf"
 check "missing input: existing output untouched" holds "$d/stmt.qif" precious
 check "missing input: nothing left behind" equals "$(files_in "$d")" "./stmt.qif "
 
@@ -292,6 +292,94 @@ check "folder in the way of the output: one line naming the output" holds "$err"
   "Error 6: cannot replace output file $(windows_path "$d/stmt.qif"): Is a directory$crlf"
 check "folder in the way of the output: no temporary file left" \
   equals "$(files_in "$d")" "./stmt.qfx ./stmt.qif "
+
+echo "== Replacing a register under Wine"
+precious='an earlier register'
+d=$(case_dir replace)
+printf '%s' "$shop_line" >"$d/stmt.qfx"
+printf '%s' "$precious" >"$d/stmt.qif"
+# Left by a run a power cut ended: not ours, so the new temporary file is
+# created beside it (CREATE_NEW) and it is kept.
+printf 'left behind' >"$d/.ledgerlift-Ab12Cd.tmp"
+run "$(windows_path "$d/stmt.qfx")"
+check "existing register: exit status 0" equals "$status" 0
+check "existing register: replaced by the new one" holds "$d/stmt.qif" "$shop_qif"
+check "existing register: a leftover temporary file is kept as it was" \
+  holds "$d/.ledgerlift-Ab12Cd.tmp" "left behind"
+check "existing register: no temporary file of its own left" \
+  equals "$(files_in "$d")" "./.ledgerlift-Ab12Cd.tmp ./stmt.qfx ./stmt.qif "
+
+d=$(case_dir linked)
+mkdir "$d/books"
+printf '%s' "$shop_line" >"$d/stmt.qfx"
+printf '%s' "$precious" >"$d/books/stmt.qif"
+ln -s books/stmt.qif "$d/stmt.qif"
+run "$(windows_path "$d/stmt.qfx")"
+check "register behind a link: exit status 0" equals "$status" 0
+check "register behind a link: the link stays" equals "$(readlink "$d/stmt.qif")" books/stmt.qif
+check "register behind a link: the register it names is replaced" \
+  holds "$d/books/stmt.qif" "$shop_qif"
+check "register behind a link: no temporary file left" \
+  equals "$(files_in "$d")" "./books ./books/stmt.qif ./stmt.qfx ./stmt.qif "
+
+d=$(case_dir read-only)
+printf '%s' "$shop_line" >"$d/stmt.qfx"
+printf '%s' "$precious" >"$d/stmt.qif"
+wine attrib +r "$(windows_path "$d/stmt.qif")" >/dev/null 2>&1 </dev/null
+run "$(windows_path "$d/stmt.qfx")"
+check "read-only attribute: exit status 2" equals "$status" 2
+check "read-only attribute: the register is not replaced" holds "$err" \
+  "Error 6: cannot replace output file $(windows_path "$d/stmt.qif"): the file is read-only$crlf"
+check "read-only attribute: register untouched" holds "$d/stmt.qif" "$precious"
+check "read-only attribute: nothing left behind" equals "$(files_in "$d")" "./stmt.qfx ./stmt.qif "
+
+# The output would be the statement itself: by its name, by another letter
+# case of it (Windows names ignore case), or by a second name (hard link).
+d=$(case_dir same-file)
+printf '%s' "$shop_line" >"$d/x.qif"
+printf '%s' "$shop_line" >"$d/STMT.QIF"
+printf '%s' "$shop_line" >"$d/linked.qfx"
+ln "$d/linked.qfx" "$d/linked.qif"
+for input in x.qif STMT.QIF linked.qfx; do
+  run "$(windows_path "$d/$input")"
+  check "output that is the statement ($input): exit status 2" equals "$status" 2
+  check "output that is the statement ($input): refused" holds "$err" \
+    "Error 8: cannot convert $(windows_path "$d/$input"): the QIF file would replace the statement itself$crlf"
+done
+check "output that is the statement: every statement untouched" eval \
+  'holds "$d/x.qif" "$shop_line" && holds "$d/STMT.QIF" "$shop_line" && holds "$d/linked.qif" "$shop_line"'
+check "output that is the statement: nothing left behind" \
+  equals "$(files_in "$d")" "./STMT.QIF ./linked.qfx ./linked.qif ./x.qif "
+
+d=$(case_dir leading-dot)
+printf '%s' "$shop_line" >"$d/.statement"
+printf '%s' "$shop_line" >"$d/.stmt.qfx"
+run "$(windows_path "$d/.statement")"
+check "leading dot starts no extension: .statement gives .statement.qif" \
+  holds "$d/.statement.qif" "$shop_qif"
+run "$(windows_path "$d/.stmt.qfx")"
+check "leading dot, then an extension: .stmt.qfx gives .stmt.qif" holds "$d/.stmt.qif" "$shop_qif"
+
+# Held in the middle of a run by a statement arriving through a named pipe,
+# then ended from outside as Task Manager ends a program: the temporary file,
+# marked for deletion while it is written, goes with the process.
+d=$(case_dir ended)
+mkfifo "$d/stmt.qfx"
+printf '%s' "$precious" >"$d/stmt.qif"
+(cd "$work" && exec wine "$exe" "$(windows_path "$d/stmt.qfx")" >/dev/null 2>"$err") &
+held_pid=$!  # the program itself: wine becomes it
+exec 4<>"$d/stmt.qfx"  # read-write: a named pipe opened so never waits
+printf '%s' "$shop_line" >&4
+for _ in $(seq 100); do [ -n "$(find "$d" -name '.ledgerlift-*.tmp')" ] && break; sleep 0.1; done
+check "during a run: one temporary file named .ledgerlift-XXXXXX.tmp beside the register" \
+  eval '[ "$(find "$d" -name ".ledgerlift-*.tmp" | grep -cE "/\.ledgerlift-[A-Za-z0-9]{6}\.tmp$")" = 1 ]'
+kill -KILL "$held_pid"
+{ wait "$held_pid"; } 2>/dev/null
+exec 4>&-
+for _ in $(seq 50); do [ -z "$(find "$d" -name '.ledgerlift-*.tmp')" ] && break; sleep 0.1; done
+check "program ended from outside: its temporary file is gone" \
+  equals "$(files_in "$d")" "./stmt.qfx ./stmt.qif "
+check "program ended from outside: register untouched" holds "$d/stmt.qif" "$precious"
 
 # --- The window, under Xvfb -----------------------------------------------------
 echo "== The window under Xvfb"
@@ -485,6 +573,29 @@ wait "$window_pid"
 check "window mode: closing the window ends the program with status 0" equals "$?" 0
 check "window mode: no message went to the redirected standard error" \
   eval '! grep -q "Failed to read" "$work/window.err"'
+
+# The output-folder box emptied: each file goes beside itself, not to the
+# root of the drive.
+d=$(case_dir emptied-box)
+printf '%s' "$shop_line" >"$d/beside.qfx"
+rm -f "$drive_c/beside.qif"
+timeout 60 wine "$exe" >/dev/null 2>&1 </dev/null &
+window_pid=$!
+window=$(find_window "Ledgerlift Converter")
+if [ -n "$window" ] && [ -x "$work/drop-files" ]; then
+  # Focus starts on InputSelect; Text1 is two Tab presses further.
+  press "$window" Tab Tab Home shift+End Delete
+  sleep 0.3
+  "$work/drop-files" "$window" "file://$d/beside.qfx"
+  for _ in $(seq 50); do [ -s "$d/beside.qif" ] && break; sleep 0.1; done
+  press "$window" alt+F4
+else
+  kill "$window_pid" 2>/dev/null
+fi
+wait "$window_pid"
+check "emptied output-folder box: the dropped file is converted beside itself" \
+  holds "$d/beside.qif" "$shop_qif"
+check "emptied output-folder box: nothing written to the root of C:" test ! -e "$drive_c/beside.qif"
 
 # The same window at 144 DPI: every size scaled by 1.5 (Wine reads the
 # setting when its server starts).

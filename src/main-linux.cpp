@@ -6,6 +6,7 @@
 #include <string>
 
 #include "window/command_line.h"
+#include "files/real_file_system.h"
 #include "window/form.h"
 #include "window/layout.h"
 #include "window/platform-linux.h"
@@ -20,7 +21,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   ledgerlift::LinuxPlatform platform(ledgerlift::IsDesktopStart());
-  ledgerlift::Form1 form(platform, '/', ledgerlift::HomeFolder());
+  ledgerlift::RealFileSystem files;
+  ledgerlift::Form1 form(platform, files, '/', ledgerlift::HomeFolder());
   if (std::optional<int> status = form.Load(command_line)) return *status;
   return platform.RunWindow(form);
 }

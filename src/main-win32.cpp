@@ -8,16 +8,18 @@
 #include <optional>
 
 #include "window/command_line.h"
+#include "files/real_file_system.h"
 #include "window/form-win32.h"
 #include "window/form.h"
 #include "window/platform-win32.h"
-#include "window/utf16-win32.h"
+#include "files/utf16-win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   ledgerlift::Win32Platform platform;
-  ledgerlift::Form1 form(platform, '\\', "C:\\");
+  ledgerlift::RealFileSystem files;
+  ledgerlift::Form1 form(platform, files, '\\', "C:\\");
   if (const std::optional<int> status = form.Load(
-          ledgerlift::CommandLineFromWindows(ledgerlift::Utf8(GetCommandLineW())))) {
+          ledgerlift::CommandLineFromWindows(ledgerlift::Utf16ToUtf8(GetCommandLineW())))) {
     return *status;
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder browser

@@ -8,19 +8,19 @@
 
 #include "split_cases.h"
 #include "window/command_line.h"
-#include "window/utf16-win32.h"
+#include "files/utf16-win32.h"
 
 namespace ledgerlift {
 namespace {
 
 TEST(SplitWindowsArguments, AgreesWithCommandLineToArgvW) {
   for (const SplitCase& c : kSplitCases) {
-    const std::wstring line = L"ledgerlift.exe " + Utf16(c.arguments);
+    const std::wstring line = L"ledgerlift.exe " + Utf8ToUtf16(c.arguments);
     int count = 0;
     wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
     ASSERT_NE(argv, nullptr);
     std::vector<std::string> system;
-    for (int i = 1; i < count; ++i) system.push_back(Utf8(argv[i]));
+    for (int i = 1; i < count; ++i) system.push_back(Utf16ToUtf8(argv[i]));
     LocalFree(argv);
     EXPECT_EQ(SplitWindowsArguments(c.arguments), system) << c.arguments;
   }
@@ -39,8 +39,8 @@ TEST(Utf16, NamesOutsideEveryCodePageSurviveTheRoundTrip) {
       {"💸.qfx", L"\xD83D\xDCB8.qfx"},  // outside the BMP: a surrogate pair
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Utf16(c.utf8), c.utf16) << c.utf8;
-    EXPECT_EQ(Utf8(c.utf16), c.utf8) << c.utf8;
+    EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
+    EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8) << c.utf8;
   }
 }
 

@@ -108,9 +108,13 @@ TEST_F(EndToEnd, OutputLandsBesideTheInput) {
       {"no separator", {"stmt.qfx"}, "stmt.qfx", "stmt.qif"},
       {"dotted folder", {"my.data/stmt"}, "my.data/stmt", "my.data/stmt.qif"},
       {"two dots", {"stmt.2011.qfx"}, "stmt.2011.qfx", "stmt.2011.qif"},
-      {"blanks joined", {"My", "Files/bank", "stmt.qfx"}, "My Files/bank stmt.qfx",
+      {"blanks joined",
+       {"My", "Files/bank", "stmt.qfx"},
+       "My Files/bank stmt.qfx",
        "My Files/bank stmt.qif"},
       {"quotes removed", {"\"q.qfx\""}, "q.qfx", "q.qif"},
+      {"leading dot starts no extension", {".statement"}, ".statement", ".statement.qif"},
+      {"leading dot, then an extension", {".stmt.qfx"}, ".stmt.qfx", ".stmt.qif"},
   };
   for (const auto& c : cases) {
     fs::create_directories((dir_ / c.input).parent_path());
@@ -162,13 +166,15 @@ TEST_F(EndToEnd, InputIsAFolder) {
   EXPECT_EQ(Files(), std::vector<std::string>{"folder.qfx"});
 }
 
-TEST_F(EndToEnd, OutputMayBeTheInput) {
+TEST_F(EndToEnd, OutputThatWouldBeTheInputIsRefused) {
   // With no extension and no dot, "stmt" converts into "stmt.qif"; a file
-  // named "x.qif" converts into itself.
+  // named "x.qif" would convert into itself and only ever empty a register.
   Write(dir_ / "x.qif", kShopLine);
   const Outcome outcome = Run({(dir_ / "x.qif").string()});
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(Read(dir_ / "x.qif"), kShopQif);
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err, "Error 8: cannot convert " + (dir_ / "x.qif").string() +
+                             ": the QIF file would replace the statement itself\n");
+  EXPECT_EQ(Read(dir_ / "x.qif"), kShopLine);
   EXPECT_EQ(Files(), std::vector<std::string>{"x.qif"});
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
+#include "files/real_file_system.h"
 #include "program_run.h"
 
 namespace ledgerlift::testing_support {
@@ -22,6 +23,14 @@ class Faults : public ProgramRun {};
 
 // A statement large enough to overflow the small disk and the size limit.
 std::string LargeStatement() { return Repeat(std::string(kShopLine) + "\r\n", 40000); }
+
+// A statement beside a register with the permissions `mode`.
+fs::path ReadOnlyRegister(const fs::path& dir, int mode) {
+  Write(dir / "stmt.qfx", kShopLine);
+  Write(dir / "stmt.qif", kPrecious);
+  fs::permissions(dir / "stmt.qif", static_cast<fs::perms>(mode));
+  return dir / "stmt.qfx";
+}
 
 // Each case prepares the folder and names the input; the program must fail
 // with exactly `message` (where "@" stands for the test folder) and change
@@ -77,6 +86,65 @@ const FailureCase kFailureCases[] = {
      },
      "Error 4: cannot create output file @/locked/stmt.qif: Permission denied\n",
      {.unprivileged = true}},
+    // An output that must not be replaced is refused before anything is
+    // read or created, for every user.
+    {"read-only output",
+     [](const fs::path& dir) { return ReadOnlyRegister(dir, 0444); },
+     "Error 6: cannot replace output file @/stmt.qif: the file is read-only\n",
+     {}},
+    {"output only its owner may read",
+     [](const fs::path& dir) { return ReadOnlyRegister(dir, 0400); },
+     "Error 6: cannot replace output file @/stmt.qif: the file is read-only\n",
+     {}},
+    {"read-only output, run as another user",
+     [](const fs::path& dir) { return ReadOnlyRegister(dir, 0444); },
+     "Error 6: cannot replace output file @/stmt.qif: the file is read-only\n",
+     {.unprivileged = true}},
+    {"output is a link to the statement",
+     [](const fs::path& dir) {
+       Write(dir / "stmt.qfx", kShopLine);
+       fs::create_symlink("stmt.qfx", dir / "stmt.qif");
+       return dir / "stmt.qfx";
+     },
+     "Error 8: cannot convert @/stmt.qfx: the QIF file would replace the statement "
+     "itself\n",
+     {}},
+    {"output is a second name (hard link) of the statement",
+     [](const fs::path& dir) {
+       Write(dir / "stmt.qfx", kShopLine);
+       fs::create_hard_link(dir / "stmt.qfx", dir / "stmt.qif");
+       return dir / "stmt.qfx";
+     },
+     "Error 8: cannot convert @/stmt.qfx: the QIF file would replace the statement "
+     "itself\n",
+     {}},
+    {"statement named like its register, reached through a linked folder",
+     [](const fs::path& dir) {
+       fs::create_directory(dir / "books");
+       Write(dir / "books" / "x.qif", kShopLine);
+       fs::create_directory_symlink("books", dir / "alias");
+       return dir / "alias" / "x.qif";
+     },
+     "Error 8: cannot convert @/alias/x.qif: the QIF file would replace the statement "
+     "itself\n",
+     {}},
+    {"output links that form a loop",
+     [](const fs::path& dir) {
+       Write(dir / "stmt.qfx", kShopLine);
+       fs::create_symlink("loop.qif", dir / "stmt.qif");
+       fs::create_symlink("stmt.qif", dir / "loop.qif");
+       return dir / "stmt.qfx";
+     },
+     "Error 4: cannot create output file @/stmt.qif: Too many levels of symbolic links\n",
+     {}},
+    {"output links to a device",
+     [](const fs::path& dir) {
+       Write(dir / "stmt.qfx", kShopLine);
+       fs::create_symlink("/dev/null", dir / "stmt.qif");
+       return dir / "stmt.qfx";
+     },
+     "Error 6: cannot replace output file @/stmt.qif: not a regular file\n",
+     {}},
     {"file size limit reached while writing",
      [](const fs::path& dir) {
        Write(dir / "stmt.qfx", LargeStatement());
@@ -149,8 +217,9 @@ TEST_F(Faults, OutputFolderThatIsNotThere) {
   const std::vector<std::string> before = Snapshot();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    ledgerlift::RealFileSystem files;
     const ledgerlift::RunResult result =
-        ledgerlift::ConvertFile((dir_ / "stmt.qfx").string(), c.output.string());
+        ledgerlift::ConvertFile(files, (dir_ / "stmt.qfx").string(), c.output.string());
     ASSERT_TRUE(result.error.has_value());
     EXPECT_EQ(result.error->Message(),
               "Error 4: cannot create output file " + c.output.string() + ": " + c.reason);

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "conversion/system_path.h"
+#include "files/real_file_system.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
@@ -87,6 +87,11 @@ TEST(Layout, TwipsToPixels) {
   }
 }
 
+// A UTF-8 name as the system takes it: bytes on Linux, UTF-16 on Windows.
+std::filesystem::path Utf8Path(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 class FormTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -102,7 +107,7 @@ class FormTest : public testing::Test {
   // as the program takes paths, in UTF-8.
   std::string Write(const std::string& name, const std::string& content) {
     const std::string path = folder_.string() + kSeparator + name;
-    std::ofstream(SystemPath(path), std::ios::binary) << content;
+    std::ofstream(Utf8Path(path), std::ios::binary) << content;
     return path;
   }
 
@@ -116,10 +121,11 @@ class FormTest : public testing::Test {
 
   std::filesystem::path folder_;
   FakePlatform platform_;
+  RealFileSystem files_;
 };
 
 TEST_F(FormTest, OnlyNoArgumentAtAllSelectsWindowMode) {
-  Form1 form(platform_, '/', "/home/user");
+  Form1 form(platform_, files_, '/', "/home/user");
   EXPECT_FALSE(form.Load({"", {}}).has_value());
   EXPECT_EQ(form.OutputDirectory(), "/home/user");
   EXPECT_TRUE(platform_.messages.empty());
@@ -134,7 +140,7 @@ TEST_F(FormTest, OnlyNoArgumentAtAllSelectsWindowMode) {
 
 TEST_F(FormTest, LoadConvertsBesideTheInput) {
   const std::string input = Write("stmt.qfx", "<STMTTRN><NAME>ONLY\r\n");
-  Form1 form(platform_, kSeparator, "/home/user");
+  Form1 form(platform_, files_, kSeparator, "/home/user");
   EXPECT_EQ(form.Load({"\"" + input + "\"", {input}}), 1);
   EXPECT_EQ(form.OutputDirectory(), "/home/user");  // Text1 is not the output's folder
   EXPECT_TRUE(std::filesystem::exists(folder_ / "stmt.qif"));
@@ -146,7 +152,7 @@ TEST_F(FormTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
   const std::string good = Write("good.qfx", kShopLine);
   const std::string bad = Write("bad one.qfx", "<STMTTRN><NAME>A\r\n<STMTTRN>\r\n");
   const std::string missing = (folder_ / "missing.qfx").string();
-  Form1 form(platform_, kSeparator, "/home/user");
+  Form1 form(platform_, files_, kSeparator, "/home/user");
   EXPECT_EQ(form.Load({good + " " + bad + " " + missing, {good, bad, missing}}), 2);
   EXPECT_TRUE(std::filesystem::exists(folder_ / "good.qif"));
   EXPECT_TRUE(std::filesystem::exists(folder_ / "bad one.qif"));
@@ -186,25 +192,25 @@ TEST(GatheredMessage, OneLinePerFileNamingIt) {
 // with the same letters less their accents.
 TEST_F(FormTest, NamesOutsideTheCodePageConvertTheNamedFile) {
   const std::string lookalike = Write("Lódz.qfx", kShopLine);
-  Form1 form(platform_, kSeparator, "/home/user");
+  Form1 form(platform_, files_, kSeparator, "/home/user");
   for (const char* name : {"Łódź.qfx", "Пётр.qfx", "银行.qfx", "💸.qfx"}) {
     const std::string input = Write(name, kShopLine);
     EXPECT_EQ(form.Load({input, {input}}), 0) << name;
     const std::string output = input.substr(0, input.size() - 3) + "qif";
-    EXPECT_TRUE(FileExists(output)) << output;
+    EXPECT_TRUE(files_.Exists(output)) << output;
   }
-  EXPECT_FALSE(FileExists(lookalike.substr(0, lookalike.size() - 3) + "qif"));
+  EXPECT_FALSE(files_.Exists(lookalike.substr(0, lookalike.size() - 3) + "qif"));
   EXPECT_TRUE(platform_.messages.empty());
 }
 
 TEST_F(FormTest, EmptyFileNameIsMissing) {
-  Form1 form(platform_, '/', folder_.string());
+  Form1 form(platform_, files_, '/', folder_.string());
   EXPECT_EQ(form.ConvertQFX(""), 2);
   EXPECT_EQ(platform_.messages, std::vector<std::string>{"Input File Name is missing."});
 }
 
 TEST_F(FormTest, FolderChooserSetsOrKeepsTheOutputFolder) {
-  Form1 form(platform_, '\\', "C:\\");
+  Form1 form(platform_, files_, '\\', "C:\\");
   form.OnOutPutSelectClick();  // cancelled
   EXPECT_EQ(form.OutputDirectory(), "C:\\");
   platform_.folder = "D:\\";
@@ -216,7 +222,7 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   const std::string first = Write("a.qfx", "");
   const std::string second = Write("b.qfx", "");
   std::filesystem::create_directory(folder_ / "out");
-  Form1 form(platform_, kSeparator, (folder_ / "out").string());
+  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
   form.OnInputSelectClick();  // cancelled: nothing happens
   platform_.file = first;
   form.OnInputSelectClick();
@@ -235,8 +241,23 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   EXPECT_EQ(platform_.messages[1].rfind("Error 2: cannot open input file ", 0), 0u);
 }
 
+// The window's box emptied: each file goes beside itself, never to the root.
+TEST_F(FormTest, EmptiedOutputFolderMeansEachStatementsOwn) {
+  std::filesystem::create_directory(folder_ / "in");
+  const std::string dropped = Write("in" + std::string(1, kSeparator) + "a.qfx", "");
+  const std::string chosen = Write("b.qfx", "");
+  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
+  form.SetOutputDirectory("");
+  form.OnFilesDropped({dropped});
+  platform_.file = chosen;
+  form.OnInputSelectClick();
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "in" / "a.qif"));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "b.qif"));
+  EXPECT_EQ(platform_.messages, std::vector<std::string>{});
+}
+
 TEST_F(FormTest, LinkOpensTheWebAddress) {
-  Form1 form(platform_, '/', "/");
+  Form1 form(platform_, files_, '/', "/");
   form.OnLabel5Click();
   EXPECT_EQ(platform_.opened, std::vector<std::string>{std::string(kWebAddress)});
 }

@@ -54,7 +54,15 @@ const PathCase kPathCases[] = {
      "OUT/stmt.qif"},
     {"PosixTwoDots", '/', "stmt.2011.qfx", "./stmt.2011.qif", "OUT/stmt.2011.qif"},
     {"PosixOfxExtension", '/', "/home/a/bank.ofx", "/home/a/bank.qif", "OUT/bank.qif"},
-    {"PosixHiddenFile", '/', "/home/a/.qfx", "/home/a/.qif", "OUT/.qif"},
+    {"PosixOnlyALeadingDot", '/', "/home/a/.qfx", "/home/a/.qfx.qif", "OUT/.qfx.qif"},
+    {"PosixLeadingDotStartsNoExtension", '/', "/home/a/.statement",
+     "/home/a/.statement.qif", "OUT/.statement.qif"},
+    {"PosixLeadingDotThenExtension", '/', "/home/a/.stmt.qfx", "/home/a/.stmt.qif",
+     "OUT/.stmt.qif"},
+    {"WindowsLeadingDotStartsNoExtension", '\\', "C:\\Data\\.statement",
+     "C:\\Data\\.statement.qif", "OUT\\.statement.qif"},
+    {"WindowsLeadingDotThenExtension", '\\', ".stmt.qfx", ".\\.stmt.qif",
+     "OUT\\.stmt.qif"},
     {"PosixRelative", '/', "in/stmt.qfx", "in/stmt.qif", "OUT/stmt.qif"},
     {"PosixBackslashIsNoSeparator", '/', "/tmp/a\\b.qfx", "/tmp/a\\b.qif",
      "OUT/a\\b.qif"},
@@ -80,7 +88,26 @@ TEST(OutputPath, FolderChosenInTheWindowKeepsItsOwnSeparator) {
   // A drive root chosen in the folder chooser ends in a separator already.
   EXPECT_EQ(OutputPath("C:\\Data\\stmt.qfx", "D:\\", '\\'), "D:\\\\stmt.qif");
   EXPECT_EQ(OutputPath("/data/stmt.qfx", "/", '/'), "//stmt.qif");
-  EXPECT_EQ(OutputPath("C:\\Data\\stmt.qfx", "", '\\'), "\\stmt.qif");
+}
+
+// The window's box emptied: the output goes beside the statement, never to
+// the root of the drive.
+TEST(OutputPath, EmptyFolderMeansTheStatementsOwn) {
+  const struct {
+    char separator;
+    const char* file_name;
+    const char* output_path;
+  } cases[] = {
+      {'\\', "C:\\Data\\stmt.qfx", "C:\\Data\\stmt.qif"},
+      {'\\', "C:\\stmt.qfx", "C:\\stmt.qif"},
+      {'\\', "stmt.qfx", ".\\stmt.qif"},
+      {'/', "/data/stmt.qfx", "/data/stmt.qif"},
+      {'/', "/stmt.qfx", "/stmt.qif"},
+      {'/', "stmt.qfx", "./stmt.qif"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OutputPath(c.file_name, "", c.separator), c.output_path) << c.file_name;
+  }
 }
 
 TEST(CommandLineArgument, RemovesEveryQuoteAndKeepsBlanks) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "files/real_file_system.h"
 #include "window/layout.h"
 #include "window/platform-linux.h"
 
@@ -73,7 +74,8 @@ TEST_F(NoDisplay, MessagesGoToStandardError) {
 
 TEST_F(NoDisplay, WindowModePrintsTheHelpAndSucceeds) {
   LinuxPlatform platform(false);
-  Form1 form(platform, '/', "/home/ann");
+  RealFileSystem files;
+  Form1 form(platform, files, '/', "/home/ann");
   testing::internal::CaptureStdout();
   EXPECT_EQ(platform.RunWindow(form), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), TerminalHelp());

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,12 @@ std::string Repeat(const std::string& text, size_t count) {
   return result;
 }
 
+struct stat Status(const fs::path& path) {
+  struct stat status {};
+  stat(path.c_str(), &status);
+  return status;
+}
+
 std::string Read(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
@@ -31,6 +38,23 @@ std::string Read(const fs::path& path) {
 
 void Write(const fs::path& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
+}
+
+std::vector<std::string> TemporaryFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(".ledgerlift-") && name.ends_with(".tmp")) names.push_back(name);
+  }
+  return names;
+}
+
+bool TemporaryFileAppears(const fs::path& folder, size_t present) {
+  for (int wait = 0; wait < 10000; ++wait) {
+    if (TemporaryFiles(folder).size() > present) return true;
+    usleep(1000);
+  }
+  return false;
 }
 
 void ProgramRun::SetUp() {
@@ -50,7 +74,7 @@ void ProgramRun::TearDown() {
 
 void ProgramRun::Clear() {
   for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
-    if (entry.is_directory() && !entry.is_symlink()) {
+    if (!entry.is_symlink() && entry.is_directory()) {
       fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
     }
   }
@@ -93,6 +117,9 @@ pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
     _exit(kCannotStart);
   }
   if (access(program.c_str(), X_OK) != 0) _exit(kCannotStart);
+  if (start.ignored_signal != 0) signal(start.ignored_signal, SIG_IGN);
+  const rlimit no_core{0, 0};  // SIGQUIT would leave one
+  setrlimit(RLIMIT_CORE, &no_core);
   if (start.file_size_limit != RLIM_INFINITY) {
     // A write past the limit then fails with EFBIG instead of a signal.
     signal(SIGXFSZ, SIG_IGN);
@@ -107,7 +134,8 @@ pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
 Outcome ProgramRun::Wait(pid_t pid) {
   int status = 0;
   waitpid(pid, &status, 0);
-  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir_ / ".stderr")};
+  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir_ / ".stderr"),
+                  WIFSIGNALED(status) ? WTERMSIG(status) : 0};
   fs::remove(dir_ / ".stderr");
   return outcome;
 }
@@ -116,13 +144,20 @@ std::vector<std::string> ProgramRun::Snapshot() {
   std::vector<std::string> entries;
   for (const auto& entry :
        fs::recursive_directory_iterator(dir_, fs::directory_options::skip_permission_denied)) {
-    std::string line = fs::relative(entry.path(), dir_).string() + " = ";
+    std::string line = entry.path().lexically_relative(dir_).string() + " = ";
     if (entry.is_symlink()) {
       line += "-> " + fs::read_symlink(entry.path()).string();
     } else if (entry.is_directory()) {
       line += "/";
+    } else if (!entry.is_regular_file()) {
+      line += "special";
     } else {
-      line += std::to_string(entry.file_size()) + ":" + Read(entry.path()).substr(0, 64);
+      const struct stat status = Status(entry.path());
+      char owner[48];
+      std::snprintf(owner, sizeof owner, "%04o %u:%u ", status.st_mode & 07777,
+                    status.st_uid, status.st_gid);
+      line += owner + std::to_string(entry.file_size()) + ":" +
+              Read(entry.path()).substr(0, 64);
     }
     entries.push_back(line);
   }

@@ -3,10 +3,10 @@
 // tests of failures and of inputs at the edges.
 #pragma once
 
-#include <sys/resource.h>
-#include <sys/types.h>
-
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <filesystem>
 #include <string>
@@ -26,11 +26,13 @@ inline constexpr const char* kHeader = "!Type:Bank\r\n";
 // `count` copies of `text`.
 std::string Repeat(const std::string& text, size_t count);
 std::string Read(const fs::path& path);
+struct stat Status(const fs::path& path);  // following links
 void Write(const fs::path& path, const std::string& content);
 
 struct Outcome {
-  int status;
+  int status;       // -1 when a signal ended the program
   std::string err;  // what the program wrote to standard error
+  int signal = 0;   // the signal that ended it
 };
 
 // How the program is started: as an unprivileged user (root passes every
@@ -38,7 +40,14 @@ struct Outcome {
 struct Start {
   bool unprivileged = false;
   rlim_t file_size_limit = RLIM_INFINITY;
+  int ignored_signal = 0;  // started ignoring it, as under nohup
 };
+
+// The names of the temporary files in `folder` (".ledgerlift-*.tmp").
+std::vector<std::string> TemporaryFiles(const fs::path& folder);
+// Waits up to ten seconds for one more temporary file than the `present`
+// ones to appear in `folder`.
+bool TemporaryFileAppears(const fs::path& folder, size_t present = 0);
 
 // The exit status when the program could not be started as asked.
 inline constexpr int kCannotStart = 126;
@@ -59,8 +68,8 @@ class ProgramRun : public ::testing::Test {
     return Wait(Launch(input, start));
   }
 
-  // Every path under the test folder with its size and first bytes, or "/"
-  // for a folder, to check that a run changed nothing.
+  // Every path under the test folder with its permissions, owner, size and
+  // first bytes, or "/" for a folder, to check that a run changed nothing.
   std::vector<std::string> Snapshot();
 
   // Mounts a small, empty tmpfs at `folder`; false when not allowed.

@@ -13,6 +13,7 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/converter.h"
+#include "files/real_file_system.h"
 #include "statement_generator.h"
 
 namespace ledgerlift {
@@ -207,7 +208,8 @@ TEST_F(FileRun, FileGivesTheSameBytesAsText) {
     const fs::path input = folder_ / "statement.qfx";
     const fs::path output = folder_ / "statement.qif";
     std::ofstream(input, std::ios::binary) << text;
-    const RunResult run = ConvertFile(input.string(), output.string());
+    RealFileSystem files;
+    const RunResult run = ConvertFile(files, input.string(), output.string());
     ASSERT_FALSE(run.error.has_value()) << run.error->Message();
     const Converted whole = Whole(text);
     EXPECT_TRUE(Read(output) == whole.out) << bench::LayoutName(layout);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/file_system.h"
+
 namespace ledgerlift {
 
 // The texts the user sees, as the program has always worded them.
@@ -24,6 +26,7 @@ struct ConversionError {
     kCreateOutput = 4,
     kWriteOutput = 5,
     kReplaceOutput = 6,
+    kOutputIsInput = 8,  // 7 is the window's (Windows)
   };
   int number;
   std::string description;  // names the path and the system's reason
@@ -37,12 +40,15 @@ struct RunResult {
   std::optional<ConversionError> error;  // set when nothing was written
 };
 
-// Converts the file at `input_path` into `output_path`. The output is written
-// to a temporary file beside it and renamed over `output_path` only when the
-// whole input has been read and converted, so a failure leaves an existing
-// output exactly as it was and nothing half-written behind. The input may be
-// the output: it is read completely before anything replaces it.
-RunResult ConvertFile(const std::string& input_path,
+// Converts the file at `input_path` into `output_path` like a careful
+// editor saves: the output is written to a temporary file in the folder of
+// the file `output_path` names (a symbolic link is followed, and stays) and
+// takes that file's place only when the whole input has been read and
+// converted. A failure leaves an existing output exactly as it was and no
+// temporary file behind. A replaced output keeps its permissions; its new
+// bytes reach the disk before it is replaced. An output that is the input
+// itself, or that nobody may write, is refused before anything is read.
+RunResult ConvertFile(FileSystem& files, const std::string& input_path,
                       const std::string& output_path);
 
 // Exit statuses of a conversion run.

@@ -21,10 +21,13 @@ size_t FolderPartLength(std::string_view path, char separator) {
 }
 
 // The output's name: the input's last path piece up to its last ".", then
-// ".qif".
+// ".qif". A "." that starts the piece starts no extension: ".statement"
+// gives ".statement.qif".
 std::string QifName(std::string_view file_name, char separator) {
   std::string_view name = file_name.substr(FolderPartLength(file_name, separator));
-  name = name.substr(0, name.rfind('.'));
+  if (const size_t dot = name.rfind('.'); dot != 0 && dot != std::string_view::npos) {
+    name.remove_suffix(name.size() - dot);
+  }
   return std::string(name) + ".qif";
 }
 
@@ -47,6 +50,7 @@ std::string OutputPathBeside(std::string_view file_name, char separator) {
 
 std::string OutputPath(std::string_view file_name, std::string_view output_directory,
                        char separator) {
+  if (output_directory.empty()) return OutputPathBeside(file_name, separator);
   std::string path(output_directory);
   path += separator;
   path += QifName(file_name, separator);

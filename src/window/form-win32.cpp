@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "window/resource-win32.h"
-#include "window/utf16-win32.h"
+#include "files/utf16-win32.h"
 
 namespace ledgerlift {
 namespace {
@@ -105,7 +105,7 @@ bool Form1Window::Create(HINSTANCE instance) {
   if (!RegisterClassExW(&window_class)) return false;
   // Resizable, so that the controls designed outside the visible area can be
   // brought into view; the window opens at its designed size.
-  CreateWindowExW(0, kWindowClass, Utf16(kWindowCaption).c_str(), WS_OVERLAPPEDWINDOW,
+  CreateWindowExW(0, kWindowClass, Utf8ToUtf16(kWindowCaption).c_str(), WS_OVERLAPPEDWINDOW,
                   CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance,
                   this);
   if (!window_) return false;
@@ -183,11 +183,12 @@ void Form1Window::CreateControls(HINSTANCE instance) {
   // Created in tab order: that order is the one Tab walks through.
   for (const Control* control : TabOrder()) {
     const Win32Control kind = Win32ControlFor(*control);
-    const std::string text =
-        control->name == "Text1" ? form_.OutputDirectory() : std::string(control->text);
+    const std::string text = control->name == "Text1"
+                                 ? form_.OutputDirectory()
+                                 : std::string(control->text);
     const size_t index = IndexOf(*control);
     controls_[index] = CreateWindowExW(
-        kind.extended_style, kind.window_class, Utf16(text).c_str(),
+        kind.extended_style, kind.window_class, Utf8ToUtf16(text).c_str(),
         WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0, 0, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance,
         nullptr);
@@ -240,7 +241,7 @@ void Form1Window::OnCommand(int id, int code) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
     text.resize(static_cast<size_t>(
         GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-    form_.SetOutputDirectory(Utf8(text));
+    form_.SetOutputDirectory(Utf16ToUtf8(text));
   }
 }
 
@@ -250,14 +251,14 @@ void Form1Window::OnDropFiles(HDROP drop) {
   for (UINT i = 0; i < count; ++i) {
     std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
     path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-    paths.push_back(Utf8(path));
+    paths.push_back(Utf16ToUtf8(path));
   }
   DragFinish(drop);
   form_.OnFilesDropped(paths);
 }
 
 void Form1Window::ShowOutputDirectory() {
-  SetWindowTextW(ControlWindow("Text1"), Utf16(form_.OutputDirectory()).c_str());
+  SetWindowTextW(ControlWindow("Text1"), Utf8ToUtf16(form_.OutputDirectory()).c_str());
 }
 
 HWND Form1Window::ControlWindow(std::string_view name) const {

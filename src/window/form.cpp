@@ -4,7 +4,6 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/paths.h"
-#include "conversion/system_path.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
@@ -20,13 +19,16 @@ std::string GatheredMessage(const std::vector<FileMessage>& messages) {
   return text;
 }
 
-Form1::Form1(Platform& platform, char separator, std::string output_directory)
+Form1::Form1(Platform& platform, FileSystem& files, char separator,
+             std::string output_directory)
     : platform_(platform),
+      files_(files),
       separator_(separator),
       output_directory_(std::move(output_directory)) {}
 
 std::optional<int> Form1::Load(const CommandLine& command_line) {
-  const std::vector<std::string> files = FilesToConvert(command_line, FileExists);
+  const std::vector<std::string> files = FilesToConvert(
+      command_line, [this](const std::string& path) { return files_.Exists(path); });
   if (files.empty()) return std::nullopt;
   return ConvertEach(files, Destination::kBesideInput);
 }
@@ -42,7 +44,7 @@ Form1::Outcome Form1::Convert(const std::string& file_name,
       destination == Destination::kBesideInput
           ? OutputPathBeside(file_name, separator_)
           : OutputPath(file_name, output_directory_, separator_);
-  const RunResult result = ConvertFile(file_name, output_path);
+  const RunResult result = ConvertFile(files_, file_name, output_path);
   if (result.error) return {kExitFailed, result.error->Message()};
   if (result.failed_count > 0) {
     return {kExitSomeLinesFailed, FailedLinesMessage(result.failed_count)};

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "window/command_line.h"
+#include "conversion/file_system.h"
 #include "window/platform.h"
 
 namespace ledgerlift {
@@ -26,9 +27,11 @@ std::string GatheredMessage(const std::vector<FileMessage>& messages);
 // handles the events of its controls. Back-ends draw it and forward events.
 class Form1 {
  public:
-  // `separator` is the platform's path separator; `output_directory` the
-  // initial text of Text1 ("C:\" on Windows, the home folder on Linux).
-  Form1(Platform& platform, char separator, std::string output_directory);
+  // `files` is the disk the conversions use; `separator` the platform's
+  // path separator; `output_directory` the initial text of Text1 ("C:\" on
+  // Windows, the home folder on Linux).
+  Form1(Platform& platform, FileSystem& files, char separator,
+        std::string output_directory);
 
   // The load handler. A command line without any argument selects window
   // mode (nothing). Otherwise the files it names (FilesToConvert) are
@@ -62,6 +65,7 @@ class Form1 {
   int ConvertEach(const std::vector<std::string>& files, Destination destination);
 
   Platform& platform_;
+  FileSystem& files_;
   char separator_;
   std::string output_directory_;
 };

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "window/layout.h"
-#include "window/utf16-win32.h"
+#include "files/utf16-win32.h"
 
 namespace ledgerlift {
 namespace {
@@ -49,22 +49,6 @@ bool WriteLines(HANDLE file, const std::string& text) {
 
 }  // namespace
 
-std::string SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason =
-      length ? Utf8(std::wstring_view(text, length)) : "error " + std::to_string(error);
-  LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                             reason.back() == ' ' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return reason;
-}
-
 void Win32Platform::ShowMessage(const std::string& text) {
   // The window, once shown, owns every message: its user looks at it, not
   // at where standard error goes.
@@ -73,7 +57,7 @@ void Win32Platform::ShowMessage(const std::string& text) {
       if (WriteLines(error, text)) return;
     }
   }
-  MessageBoxW(owner_, Utf16(text).c_str(), Utf16(kMessageCaption).c_str(), MB_OK);
+  MessageBoxW(owner_, Utf8ToUtf16(text).c_str(), Utf8ToUtf16(kMessageCaption).c_str(), MB_OK);
 }
 
 std::optional<std::string> Win32Platform::ChooseFolder() {
@@ -95,7 +79,7 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
   // A place that is not a folder on disk gives no path: the buffer's blanks
   // are no folder, so the output folder stays as it was.
   if (!found) return std::nullopt;
-  return Utf8(std::wstring_view(path, wcsnlen(path, MAX_PATH)));  // before the first NUL
+  return Utf16ToUtf8(std::wstring_view(path, wcsnlen(path, MAX_PATH)));  // before the first NUL
 }
 
 std::optional<std::string> Win32Platform::ChooseInputFile() {
@@ -112,13 +96,13 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
   request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                   OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&request)) return std::nullopt;
-  return Utf8(file.data());
+  return Utf16ToUtf8(file.data());
 }
 
 void Win32Platform::OpenAddress(const std::string& address) {
   // Show command 0 as the program has always passed it; the browser shows
   // itself anyway. A failure has no visible effect.
-  ShellExecuteW(owner_, L"open", Utf16(address).c_str(), L"", L"", 0);
+  ShellExecuteW(owner_, L"open", Utf8ToUtf16(address).c_str(), L"", L"", 0);
 }
 
 }  // namespace ledgerlift

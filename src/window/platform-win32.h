@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "files/utf16-win32.h"  // SystemErrorText
 #include "window/platform.h"
 
 namespace ledgerlift {
@@ -31,9 +32,5 @@ class Win32Platform : public Platform {
  private:
   HWND owner_ = nullptr;
 };
-
-// The system's text for a Win32 error number (GetLastError), on one line
-// and without the closing full stop, so that it can end a message.
-std::string SystemErrorText(DWORD error);
 
 }  // namespace ledgerlift

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "conversion/output_buffer.h"
+
+namespace ledgerlift {
+
+// What a conversion run needs from the disk. Each platform provides it
+// (files/real_file_system.h); tests provide one in memory. The run's rules
+// (what may be replaced, when, in which order) live with the caller, so
+// that both platforms follow them alike.
+
+// A failed call: the system's reason, ready for a person ("Permission
+// denied"). The caller adds what it was doing and the path.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Which file a handle or path reaches, whatever way it was named: the same
+// two numbers mean the same file (a link, another letter case, a path
+// through another folder).
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // `size` bytes, fewer only at the end of the file (as fread reads).
+  virtual size_t Read(char* buffer, size_t size) = 0;
+  // The size of a plain file when it was opened; none for a pipe or device.
+  virtual std::optional<std::uint64_t> Size() const = 0;
+  virtual FileIdentity Identity() const = 0;
+};
+
+// What stands at the output path, after following symbolic links.
+struct ExistingOutput {
+  enum class Kind { kNone, kFile, kFolder, kOther /* a device, a pipe */ };
+  Kind kind = Kind::kNone;
+  FileIdentity identity;
+  bool read_only = false;  // nobody may write it, or its read-only attribute
+};
+
+// The output of one run: a temporary file beside the file the output path
+// names (links followed), which takes that file's place at the end. The
+// temporary file is removed when this object goes before Replace succeeded.
+class OutputFile : public ByteSink {
+ public:
+  virtual const ExistingOutput& Existing() const = 0;
+  // Creates the temporary file, exclusively, with the permissions and, where
+  // allowed, the owner of the existing output.
+  virtual void Create() = 0;
+  void Write(std::string_view bytes) override = 0;
+  // Closes the temporary file; with `durable`, its bytes reach the disk
+  // first, so that a crash after Replace cannot leave an empty file.
+  virtual void Close(bool durable) = 0;
+  // Puts the temporary file in the output's place.
+  virtual void Replace() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Whether anything (a file, a folder) stands at `path`.
+  virtual bool Exists(const std::string& path) = 0;
+  virtual bool IsFolder(const std::string& path) = 0;
+  virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) = 0;
+  // Looks at the output's folder and at what stands at `path`.
+  virtual std::unique_ptr<OutputFile> OpenOutput(const std::string& path) = 0;
+};
+
+}  // namespace ledgerlift

@@ -1,0 +1,226 @@
+// The disk on Windows, through the UTF-16 (W) functions. The temporary
+// file is marked for deletion while it is written, so that a run ended from
+// outside (Task Manager, a closed session) leaves nothing behind either; the
+// mark is lifted just before the file takes the output's place.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "files/real_file_system.h"
+#include "files/utf16-win32.h"
+
+namespace ledgerlift {
+namespace {
+
+[[noreturn]] void ThrowError(DWORD error) { throw FileError(SystemErrorText(error)); }
+[[noreturn]] void ThrowLastError() { ThrowError(GetLastError()); }
+
+constexpr DWORD kLargestCall = 1 << 30;  // ReadFile and WriteFile take a DWORD
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  Handle(Handle&& other) noexcept
+      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~Handle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  HANDLE get() const { return handle_; }
+  HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+class Win32Input : public InputFile {
+ public:
+  explicit Win32Input(Handle file) : file_(std::move(file)) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(file_.get(), &info)) identity_ = IdentityOf(info);
+    LARGE_INTEGER size;
+    if (GetFileType(file_.get()) == FILE_TYPE_DISK && GetFileSizeEx(file_.get(), &size)) {
+      size_ = static_cast<std::uint64_t>(size.QuadPart);
+    }
+  }
+
+  size_t Read(char* buffer, size_t size) override {
+    size_t done = 0;
+    while (done < size) {
+      DWORD got = 0;
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, kLargestCall));
+      if (!ReadFile(file_.get(), buffer + done, want, &got, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_BROKEN_PIPE) break;  // a pipe's writer is done
+        ThrowError(error);
+      }
+      if (got == 0) break;
+      done += got;
+    }
+    return done;
+  }
+
+  std::optional<std::uint64_t> Size() const override { return size_; }
+  FileIdentity Identity() const override { return identity_; }
+
+ private:
+  Handle file_;
+  std::optional<std::uint64_t> size_;
+  FileIdentity identity_;
+};
+
+// The path's folder part with its separator ("C:\Data\" of "C:\Data\x.qif",
+// "C:" of "C:x.qif"), to which a name in the same folder is appended.
+std::wstring FolderPart(const std::wstring& path) {
+  const size_t last = path.find_last_of(L"\\/");
+  if (last != std::wstring::npos) return path.substr(0, last + 1);
+  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
+  return {};
+}
+
+class Win32Output : public OutputFile {
+ public:
+  explicit Win32Output(const std::string& path) : target_(Utf8ToUtf16(path)) {
+    Handle file(CreateFileW(target_.c_str(), 0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) return;  // its folder is there
+      ThrowLastError();
+    }
+    FollowLinks(file);
+    Examine(file);
+  }
+
+  ~Win32Output() override {
+    file_ = Handle();  // a file still marked for deletion goes now
+    if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
+  }
+
+  const ExistingOutput& Existing() const override { return existing_; }
+
+  void Create() override {
+    const std::wstring folder = FolderPart(target_);
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+      const std::wstring name = folder + Utf8ToUtf16(TemporaryFileName());
+      file_ = Handle(CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file_.valid()) {
+        temporary_ = name;
+        MarkForDeletion(true);  // where this fails, the destructor still removes it
+        return;
+      }
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) ThrowError(error);
+    }
+    ThrowError(ERROR_FILE_EXISTS);
+  }
+
+  void Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      DWORD written = 0;
+      const DWORD size = static_cast<DWORD>(std::min<size_t>(bytes.size(), kLargestCall));
+      if (!WriteFile(file_.get(), bytes.data(), size, &written, nullptr))
+        ThrowLastError();
+      bytes.remove_prefix(written);
+    }
+  }
+
+  void Close(bool durable) override {
+    if (!MarkForDeletion(false)) ThrowLastError();
+    if (durable && !FlushFileBuffers(file_.get())) ThrowLastError();
+    if (!CloseHandle(file_.release())) ThrowLastError();
+  }
+
+  // ReplaceFile keeps what the old file had: attributes, permissions (its
+  // access control list), creation time.
+  void Replace() override {
+    const bool replaced =
+        existing_.kind == ExistingOutput::Kind::kFile
+            ? ReplaceFileW(
+                  target_.c_str(), temporary_.c_str(), nullptr,
+                  REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                  nullptr, nullptr)
+            : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!replaced) ThrowLastError();
+    temporary_.clear();
+  }
+
+ private:
+  // The path of the file the handle reached: a symbolic link at the output
+  // (on Windows, or a Unix one under Wine) then stays, and the file it
+  // names is replaced. Where the system cannot tell, the path stays as given.
+  void FollowLinks(const Handle& file) {
+    std::wstring final_path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD size = GetFinalPathNameByHandleW(
+          file.get(), final_path.data(), static_cast<DWORD>(final_path.size()), 0);
+      if (size == 0) return;
+      const bool fits = size < final_path.size();
+      final_path.resize(size);
+      if (fits) break;
+    }
+    target_ = std::move(final_path);
+  }
+
+  void Examine(const Handle& file) {
+    using Kind = ExistingOutput::Kind;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) {  // CON, NUL
+      existing_.kind = Kind::kOther;
+      return;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file.get(), &info)) ThrowLastError();
+    existing_.kind =
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::kFolder : Kind::kFile;
+    existing_.identity = IdentityOf(info);
+    existing_.read_only = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  }
+
+  bool MarkForDeletion(bool deleted) {
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
+    return SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition,
+                                      sizeof disposition);
+  }
+
+  std::wstring target_;  // the file the output path names, links followed
+  ExistingOutput existing_;
+  Handle file_;
+  std::wstring temporary_;  // set while the temporary file exists
+};
+
+}  // namespace
+
+bool RealFileSystem::Exists(const std::string& path) {
+  return GetFileAttributesW(Utf8ToUtf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RealFileSystem::IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::unique_ptr<InputFile> RealFileSystem::OpenInput(const std::string& path) {
+  Handle file(CreateFileW(Utf8ToUtf16(path).c_str(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) ThrowLastError();
+  return std::make_unique<Win32Input>(std::move(file));
+}
+
+std::unique_ptr<OutputFile> RealFileSystem::OpenOutput(const std::string& path) {
+  return std::make_unique<Win32Output>(path);
+}
+
+}  // namespace ledgerlift

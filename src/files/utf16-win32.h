@@ -1,0 +1,20 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace ledgerlift {
+
+// The program keeps every text, paths included, in UTF-8; the W functions
+// of Windows take UTF-16. These convert at the call. Invalid input becomes
+// U+FFFD rather than failing: a text for a person is still shown.
+std::wstring Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::wstring_view text);
+
+// The system's text for a Win32 error number (GetLastError), in UTF-8, on
+// one line and without the closing full stop, so that it can end a message.
+std::string SystemErrorText(DWORD error);
+
+}  // namespace ledgerlift

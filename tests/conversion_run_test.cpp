@@ -1,0 +1,247 @@
+// The rules of a file run, on a disk in memory: what is refused before
+// anything is read or created, the order of the steps (the input read
+// completely and closed before the output is replaced, the new bytes on the
+// disk before they replace a register), the error number of each failing
+// step, and that every failure removes the temporary file and keeps the
+// old register.
+
+#include "conversion/conversion_run.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ledgerlift {
+namespace {
+
+constexpr const char* kStatement =
+    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>SHOP\r\n";
+constexpr const char* kRegister =
+    "!Type:Bank\r\nD03-02-2011\r\nPSHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+constexpr const char* kOldRegister = "an earlier register";
+
+// A disk in memory that logs each call and fails the one named `failing`.
+class FakeFileSystem : public FileSystem {
+ public:
+  struct File {
+    std::string content;
+    ExistingOutput::Kind kind = ExistingOutput::Kind::kFile;
+    bool read_only = false;
+    FileIdentity identity;
+  };
+
+  void Add(const std::string& path, std::string content,
+           ExistingOutput::Kind kind = ExistingOutput::Kind::kFile,
+           bool read_only = false) {
+    files[path] = {std::move(content), kind, read_only, {0, ++last_identity_}};
+  }
+  void Call(const std::string& call) {
+    log.push_back(call);
+    if (call == failing) throw FileError("it failed");
+  }
+
+  bool Exists(const std::string& path) override { return files.count(path) != 0; }
+  bool IsFolder(const std::string& path) override {
+    return Exists(path) && files[path].kind == ExistingOutput::Kind::kFolder;
+  }
+  std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
+  std::unique_ptr<OutputFile> OpenOutput(const std::string& path) override;
+
+  std::map<std::string, File> files;
+  std::vector<std::string> log;
+  std::string failing;
+  size_t claimed_extra_size = 0;  // the input shrinks by this after opening
+
+ private:
+  std::uint64_t last_identity_ = 0;
+};
+
+class FakeInput : public InputFile {
+ public:
+  FakeInput(FakeFileSystem& disk, const FakeFileSystem::File& file)
+      : disk_(disk), file_(file) {}
+  ~FakeInput() override { disk_.log.push_back("close input"); }
+  size_t Read(char* buffer, size_t size) override {
+    disk_.Call("read");
+    const size_t got = std::min(size, file_.content.size() - position_);
+    file_.content.copy(buffer, got, position_);
+    position_ += got;
+    return got;
+  }
+  std::optional<std::uint64_t> Size() const override {
+    return file_.content.size() + disk_.claimed_extra_size;
+  }
+  FileIdentity Identity() const override { return file_.identity; }
+
+ private:
+  FakeFileSystem& disk_;
+  const FakeFileSystem::File& file_;
+  size_t position_ = 0;
+};
+
+class FakeOutput : public OutputFile {
+ public:
+  FakeOutput(FakeFileSystem& disk, const std::string& path) : disk_(disk), path_(path) {
+    if (auto it = disk.files.find(path); it != disk.files.end()) {
+      existing_ = {it->second.kind, it->second.identity, it->second.read_only};
+    }
+  }
+  ~FakeOutput() override {
+    if (temporary_.empty()) return;
+    disk_.files.erase(temporary_);
+    disk_.log.push_back("remove temporary");
+  }
+  const ExistingOutput& Existing() const override { return existing_; }
+  void Create() override {
+    disk_.Call("create");
+    temporary_ = path_ + ".tmp";
+    disk_.Add(temporary_, "");
+  }
+  void Write(std::string_view bytes) override {
+    disk_.Call("write");
+    disk_.files[temporary_].content += bytes;
+  }
+  void Close(bool durable) override { disk_.Call(durable ? "sync and close" : "close"); }
+  void Replace() override {
+    disk_.Call("replace");
+    disk_.files[path_] = disk_.files[temporary_];
+    disk_.files.erase(std::exchange(temporary_, ""));
+  }
+
+ private:
+  FakeFileSystem& disk_;
+  std::string path_;
+  ExistingOutput existing_;
+  std::string temporary_;
+};
+
+std::unique_ptr<InputFile> FakeFileSystem::OpenInput(const std::string& path) {
+  Call("open input");
+  return std::make_unique<FakeInput>(*this, files.at(path));
+}
+
+std::unique_ptr<OutputFile> FakeFileSystem::OpenOutput(const std::string& path) {
+  Call("open output");
+  return std::make_unique<FakeOutput>(*this, path);
+}
+
+using Log = std::vector<std::string>;
+const Log kRefused = {"open input", "open output", "close input"};
+
+struct RunCase {
+  const char* name;
+  std::function<void(FakeFileSystem&)> prepare;
+  const char* message;  // empty when the run succeeds
+  Log log;
+};
+
+void ExistingRegister(FakeFileSystem& disk) { disk.Add("out.qif", kOldRegister); }
+
+const RunCase kRunCases[] = {
+    {"new output: written, closed, put in place, no flush to the disk",
+     [](FakeFileSystem&) {},
+     "",
+     {"open input", "open output", "create", "read", "write", "close input", "close",
+      "replace"}},
+    {"replaced register: its new bytes reach the disk before it is replaced",
+     ExistingRegister,
+     "",
+     {"open input", "open output", "create", "read", "write", "close input",
+      "sync and close", "replace"}},
+    {"output is the input: refused before anything is read or created",
+     [](FakeFileSystem& disk) { disk.files["out.qif"] = disk.files.at("in.qfx"); },
+     "Error 8: cannot convert in.qfx: the QIF file would replace the statement itself",
+     kRefused},
+    {"read-only register: refused before anything is read or created",
+     [](FakeFileSystem& disk) {
+       disk.Add("out.qif", kOldRegister, ExistingOutput::Kind::kFile, true);
+     },
+     "Error 6: cannot replace output file out.qif: the file is read-only", kRefused},
+    {"folder at the output",
+     [](FakeFileSystem& disk) { disk.Add("out.qif", "", ExistingOutput::Kind::kFolder); },
+     "Error 6: cannot replace output file out.qif: Is a directory", kRefused},
+    {"device at the output",
+     [](FakeFileSystem& disk) { disk.Add("out.qif", "", ExistingOutput::Kind::kOther); },
+     "Error 6: cannot replace output file out.qif: not a regular file", kRefused},
+    {"input cannot be opened",
+     [](FakeFileSystem& disk) { disk.failing = "open input"; },
+     "Error 2: cannot open input file in.qfx: it failed",
+     {"open input"}},
+    {"output's folder cannot be opened",
+     [](FakeFileSystem& disk) { disk.failing = "open output"; },
+     "Error 4: cannot create output file out.qif: it failed",
+     {"open input", "open output", "close input"}},
+    {"temporary file cannot be created",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.failing = "create";
+     },
+     "Error 4: cannot create output file out.qif: it failed",
+     {"open input", "open output", "create", "close input"}},
+    {"read fails",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.failing = "read";
+     },
+     "Error 3: cannot read input file in.qfx: it failed",
+     {"open input", "open output", "create", "read", "remove temporary", "close input"}},
+    {"input shrinks while it is read",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.claimed_extra_size = 1;
+     },
+     "Error 3: cannot read input file in.qfx: the file shrank while it was read",
+     {"open input", "open output", "create", "read", "remove temporary", "close input"}},
+    {"write fails",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.failing = "write";
+     },
+     "Error 5: cannot write output file out.qif: it failed",
+     {"open input", "open output", "create", "read", "write", "remove temporary",
+      "close input"}},
+    {"flush to the disk fails",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.failing = "sync and close";
+     },
+     "Error 5: cannot write output file out.qif: it failed",
+     {"open input", "open output", "create", "read", "write", "close input",
+      "sync and close", "remove temporary"}},
+    {"replacing fails",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.failing = "replace";
+     },
+     "Error 6: cannot replace output file out.qif: it failed",
+     {"open input", "open output", "create", "read", "write", "close input",
+      "sync and close", "replace", "remove temporary"}},
+};
+
+TEST(ConversionRun, StepsFailuresAndWhatIsLeft) {
+  for (const RunCase& c : kRunCases) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem disk;
+    disk.Add("in.qfx", kStatement);
+    c.prepare(disk);
+    const auto before = disk.files;
+    const RunResult result = ConvertFile(disk, "in.qfx", "out.qif");
+    EXPECT_EQ(result.error ? result.error->Message() : "", c.message);
+    EXPECT_EQ(disk.log, c.log);
+    if (result.error) {
+      EXPECT_EQ(disk.files.size(), before.size()) << "a temporary file was left";
+      if (before.contains("out.qif")) {
+        EXPECT_EQ(disk.files.at("out.qif").content, before.at("out.qif").content);
+      }
+    } else {
+      EXPECT_EQ(disk.files.at("out.qif").content, kRegister);
+      EXPECT_FALSE(disk.files.contains("out.qif.tmp"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ledgerlift
