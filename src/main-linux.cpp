@@ -10,13 +10,14 @@
 #include "window/form.h"
 #include "window/layout.h"
 #include "window/platform-linux.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
   const ledgerlift::CommandLine command_line =
       ledgerlift::CommandLineFromArgv(argc, argv);
   if (command_line.text == "--help" || command_line.text == "--version") {
     std::fputs(command_line.text == "--help" ? ledgerlift::TerminalHelp().data()
-                                             : "Ledgerlift 1.0.0\n",
+                                             : "Ledgerlift " LEDGERLIFT_VERSION "\n",
                stdout);
     return 0;
   }

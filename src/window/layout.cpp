@@ -33,7 +33,7 @@ int TwipsToPixels(int twips, int dots_per_inch) {
 }
 
 std::string_view TerminalHelp() {
-  return "Ledgerlift 1.0.0 converts QFX bank statements to QIF.\n"
+  return "Ledgerlift " LEDGERLIFT_VERSION " converts QFX bank statements to QIF.\n"
          "\n"
          "Usage: ledgerlift FILE.qfx [FILE.qfx...]\n"
          "  Writes FILE.qif in the same folder as FILE.qfx and ends. The whole\n"

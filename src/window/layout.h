@@ -3,12 +3,13 @@
 #include <array>
 #include <string_view>
 
+#include "version.h"
+
 namespace ledgerlift {
 
 // The window as designed: texts, controls and geometry in twips (1/1440
 // inch). Both back-ends draw from this table, so the layout lives here only.
 
-inline constexpr std::string_view kVersion = "1.0.0";
 inline constexpr std::string_view kWindowCaption = "Ledgerlift Converter";
 inline constexpr std::string_view kMessageCaption = "Ledgerlift";
 inline constexpr std::string_view kWebAddress = "https://tessarine.com/";
@@ -43,7 +44,7 @@ inline constexpr std::string_view kAssociationHint =
 // Text1 starts as "C:\" on Windows; on Linux the back-end puts the home
 // folder there instead, since "C:\" means nothing on that system.
 inline constexpr std::array<Control, 8> kControls = {{
-    {"Label1", ControlKind::kLabel, "Version 1.0.0", 0, 120, 1215, 255, 3,
+    {"Label1", ControlKind::kLabel, "Version " LEDGERLIFT_VERSION, 0, 120, 1215, 255, 3,
      ControlFont::kWindowDefault},
     {"Label2", ControlKind::kLabel, kInstructions, 120, 480, 4695, 1335, 4,
      ControlFont::kSansSerif975},
