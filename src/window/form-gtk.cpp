@@ -1,6 +1,7 @@
 #include "window/form-gtk.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 namespace ledgerlift {
@@ -74,22 +75,33 @@ MainWindow::MainWindow(WindowEvents& events)
                 Gdk::ACTION_COPY);
   add(client_);
   show_all_children();
-  set_focus(WidgetFor(TabOrder().front()->name));
+  set_focus(WidgetFor(TabOrder().front()->id));
 }
 
-Gtk::Widget& MainWindow::WidgetFor(std::string_view name) {
-  if (name == "Label1") return label1_;
-  if (name == "Label2") return label2_;
-  if (name == "Label3") return label3_;
-  if (name == "Label4") return label4_;
-  if (name == "Label5") return label5_;
-  if (name == "Text1") return text1_;
-  if (name == "OutPutSelect") return output_select_;
-  return input_select_;
+Gtk::Widget& MainWindow::WidgetFor(ControlId id) {
+  switch (id) {
+    case ControlId::kLabel1:
+      return label1_;
+    case ControlId::kLabel2:
+      return label2_;
+    case ControlId::kLabel3:
+      return label3_;
+    case ControlId::kLabel4:
+      return label4_;
+    case ControlId::kLabel5:
+      return label5_;
+    case ControlId::kText1:
+      return text1_;
+    case ControlId::kOutPutSelect:
+      return output_select_;
+    case ControlId::kInputSelect:
+      return input_select_;
+  }
+  std::abort();  // not a ControlId: a cast gone wrong
 }
 
 void MainWindow::Place(const Control& control, int dots_per_inch) {
-  Gtk::Widget& widget = WidgetFor(control.name);
+  Gtk::Widget& widget = WidgetFor(control.id);
   widget.set_name(std::string(control.name));
   widget.set_size_request(TwipsToPixels(control.width, dots_per_inch),
                           TwipsToPixels(control.height, dots_per_inch));
@@ -97,7 +109,7 @@ void MainWindow::Place(const Control& control, int dots_per_inch) {
               TwipsToPixels(control.top, dots_per_inch));
   const std::string text(control.text);
   if (auto* label = dynamic_cast<Gtk::Label*>(&widget)) {
-    if (&widget == &label5_) {
+    if (control.id == ControlId::kLabel5) {
       label->set_markup("<a href=\"" + Glib::Markup::escape_text(text) + "\">" +
                         Glib::Markup::escape_text(text) + "</a>");
     } else {
@@ -118,7 +130,7 @@ void MainWindow::Place(const Control& control, int dots_per_inch) {
 void MainWindow::MoveFocus(bool forward) {
   std::vector<Gtk::Widget*> chain;
   for (const Control* control : TabOrder()) {
-    Gtk::Widget& widget = WidgetFor(control->name);
+    Gtk::Widget& widget = WidgetFor(control->id);
     if (widget.get_can_focus() && widget.is_sensitive()) chain.push_back(&widget);
   }
   if (chain.empty()) return;

@@ -2,7 +2,6 @@
 
 #include <gtkmm.h>
 
-#include <string_view>
 #include <vector>
 
 #include "window/gtk-module.h"
@@ -45,7 +44,7 @@ class MainWindow : public Gtk::Window {
                              guint time) override;
 
  private:
-  Gtk::Widget& WidgetFor(std::string_view name);
+  Gtk::Widget& WidgetFor(ControlId id);
   void Place(const Control& control, int dots_per_inch);
   void MoveFocus(bool forward);
   void on_output_select_clicked();

@@ -5,20 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "window/resource-win32.h"
 #include "files/utf16-win32.h"
+#include "window/resource-win32.h"
 
 namespace ledgerlift {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"LedgerliftForm1";
-constexpr int kFirstControlId = 100;     // control i has the id 100 + i
+constexpr int kFirstControlId = 100;     // a control's id: 100 + its ControlId
 constexpr UINT kDpiChanged = 0x02E0;     // WM_DPICHANGED, Windows 8.1 and later
 constexpr int kTwoLinesTwips = 2 * 195;  // two lines of an 8 pt font
-
-size_t IndexOf(const Control& control) {
-  return static_cast<size_t>(&control - kControls.data());
-}
 
 // The window's dots per inch: GetDpiForWindow where Windows has it (10 and
 // later, per monitor), the screen's otherwise.
@@ -105,9 +101,9 @@ bool Form1Window::Create(HINSTANCE instance) {
   if (!RegisterClassExW(&window_class)) return false;
   // Resizable, so that the controls designed outside the visible area can be
   // brought into view; the window opens at its designed size.
-  CreateWindowExW(0, kWindowClass, Utf8ToUtf16(kWindowCaption).c_str(), WS_OVERLAPPEDWINDOW,
-                  CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance,
-                  this);
+  CreateWindowExW(0, kWindowClass, Utf8ToUtf16(kWindowCaption).c_str(),
+                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr,
+                  nullptr, instance, this);
   if (!window_) return false;
   CreateControls(instance);
   LayOut(WindowDpi(window_));
@@ -119,7 +115,7 @@ int Form1Window::Run(int show_command) {
   platform_.SetOwner(window_);
   ShowWindow(window_, show_command);
   UpdateWindow(window_);
-  focused_control_ = ControlWindow(TabOrder().front()->name);
+  focused_control_ = ControlWindow(TabOrder().front()->id);
   SetFocus(focused_control_);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -183,10 +179,10 @@ void Form1Window::CreateControls(HINSTANCE instance) {
   // Created in tab order: that order is the one Tab walks through.
   for (const Control* control : TabOrder()) {
     const Win32Control kind = Win32ControlFor(*control);
-    const std::string text = control->name == "Text1"
+    const std::string text = control->id == ControlId::kText1
                                  ? form_.OutputDirectory()
                                  : std::string(control->text);
-    const size_t index = IndexOf(*control);
+    const size_t index = static_cast<size_t>(control->id);
     controls_[index] = CreateWindowExW(
         kind.extended_style, kind.window_class, Utf8ToUtf16(text).c_str(),
         WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0, 0, window_,
@@ -212,7 +208,7 @@ void Form1Window::LayOut(UINT dpi) {
   default_font_ = CreateDefaultFont(dpi);
   sans_serif_font_ = CreateSansSerif975(dpi);
   for (const Control& control : kControls) {
-    const HWND child = controls_[IndexOf(control)];
+    const HWND child = ControlWindow(control.id);
     MoveWindow(child, TwipsToPixels(control.left, scale),
                TwipsToPixels(control.top, scale), TwipsToPixels(control.width, scale),
                TwipsToPixels(control.height, scale), TRUE);
@@ -227,21 +223,27 @@ void Form1Window::LayOut(UINT dpi) {
 void Form1Window::OnCommand(int id, int code) {
   const int index = id - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(kControls.size())) return;
-  const std::string_view name = kControls[static_cast<size_t>(index)].name;
-  if (name == "Label5" && code == STN_CLICKED) {
-    form_.OnLabel5Click();
-  } else if (name == "OutPutSelect" && code == BN_CLICKED) {
-    form_.OnOutPutSelectClick();
-    ShowOutputDirectory();
-  } else if (name == "InputSelect" && code == BN_CLICKED) {
-    form_.OnInputSelectClick();
-  } else if (name == "Text1" && code == EN_CHANGE) {
-    // What the user types is the output folder, as with a chosen one.
-    const HWND edit = ControlWindow("Text1");
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-    text.resize(static_cast<size_t>(
-        GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-    form_.SetOutputDirectory(Utf16ToUtf8(text));
+  switch (kControls[static_cast<size_t>(index)].id) {
+    case ControlId::kLabel5:
+      if (code == STN_CLICKED) form_.OnLabel5Click();
+      return;
+    case ControlId::kOutPutSelect:
+      if (code != BN_CLICKED) return;
+      form_.OnOutPutSelectClick();
+      ShowOutputDirectory();
+      return;
+    case ControlId::kInputSelect:
+      if (code == BN_CLICKED) form_.OnInputSelectClick();
+      return;
+    case ControlId::kText1:
+      // What the user types is the output folder, as with a chosen one.
+      if (code == EN_CHANGE) form_.SetOutputDirectory(Text1());
+      return;
+    case ControlId::kLabel1:
+    case ControlId::kLabel2:
+    case ControlId::kLabel3:
+    case ControlId::kLabel4:
+      return;  // no action
   }
 }
 
@@ -258,11 +260,20 @@ void Form1Window::OnDropFiles(HDROP drop) {
 }
 
 void Form1Window::ShowOutputDirectory() {
-  SetWindowTextW(ControlWindow("Text1"), Utf8ToUtf16(form_.OutputDirectory()).c_str());
+  SetWindowTextW(ControlWindow(ControlId::kText1),
+                 Utf8ToUtf16(form_.OutputDirectory()).c_str());
 }
 
-HWND Form1Window::ControlWindow(std::string_view name) const {
-  return controls_[IndexOf(FindControl(name))];
+std::string Form1Window::Text1() const {
+  const HWND edit = ControlWindow(ControlId::kText1);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+  text.resize(static_cast<size_t>(
+      GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+  return Utf16ToUtf8(text);
+}
+
+HWND Form1Window::ControlWindow(ControlId id) const {
+  return controls_[static_cast<size_t>(id)];
 }
 
 }  // namespace ledgerlift

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <array>
+#include <string>
 
 #include "window/form.h"
 #include "window/layout.h"
@@ -39,12 +40,13 @@ class Form1Window {
   void OnCommand(int id, int code);
   void OnDropFiles(HDROP drop);
   void ShowOutputDirectory();
-  HWND ControlWindow(std::string_view name) const;
+  std::string Text1() const;  // as the user typed it
+  HWND ControlWindow(ControlId id) const;
 
   Form1& form_;
   Win32Platform& platform_;
   HWND window_ = nullptr;
-  std::array<HWND, kControls.size()> controls_{};  // in kControls' order
+  std::array<HWND, kControls.size()> controls_{};  // indexed by ControlId
   HWND focused_control_ = nullptr;  // has the keyboard when the window is active
   HFONT default_font_ = nullptr;
   HFONT sans_serif_font_ = nullptr;

@@ -1,16 +1,8 @@
 #include "window/layout.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace ledgerlift {
-
-const Control& FindControl(std::string_view name) {
-  for (const Control& control : kControls) {
-    if (control.name == name) return control;
-  }
-  std::abort();  // a name that is not in the table is a programming error
-}
 
 std::array<const Control*, kControls.size()> TabOrder() {
   std::array<const Control*, kControls.size()> order{};
@@ -33,7 +25,8 @@ int TwipsToPixels(int twips, int dots_per_inch) {
 }
 
 std::string_view TerminalHelp() {
-  return "Ledgerlift " LEDGERLIFT_VERSION " converts QFX bank statements to QIF.\n"
+  return "Ledgerlift " LEDGERLIFT_VERSION
+         " converts QFX bank statements to QIF.\n"
          "\n"
          "Usage: ledgerlift FILE.qfx [FILE.qfx...]\n"
          "  Writes FILE.qif in the same folder as FILE.qfx and ends. The whole\n"

@@ -23,8 +23,23 @@ enum class ControlKind { kLabel, kTextBox, kButton };
 // font at 9.75 pt elsewhere.
 enum class ControlFont { kWindowDefault, kSansSerif975 };
 
+// The window's controls, by the names they were designed with. Each indexes
+// kControls; the back-ends switch over it without a default, so that the
+// compiler (-Wswitch) names a control one of them forgot.
+enum class ControlId {
+  kLabel1,
+  kLabel2,
+  kLabel3,
+  kLabel4,
+  kLabel5,
+  kText1,
+  kOutPutSelect,
+  kInputSelect,
+};
+
 struct Control {
-  std::string_view name;
+  ControlId id;
+  std::string_view name;  // the widget's name, as tests and screen readers find it
   ControlKind kind;
   std::string_view text;
   int left, top, width, height;  // twips, relative to the client area
@@ -44,26 +59,40 @@ inline constexpr std::string_view kAssociationHint =
 // Text1 starts as "C:\" on Windows; on Linux the back-end puts the home
 // folder there instead, since "C:\" means nothing on that system.
 inline constexpr std::array<Control, 8> kControls = {{
-    {"Label1", ControlKind::kLabel, "Version " LEDGERLIFT_VERSION, 0, 120, 1215, 255, 3,
+    {ControlId::kLabel1, "Label1", ControlKind::kLabel, "Version " LEDGERLIFT_VERSION, 0,
+     120, 1215, 255, 3, ControlFont::kWindowDefault},
+    {ControlId::kLabel2, "Label2", ControlKind::kLabel, kInstructions, 120, 480, 4695,
+     1335, 4, ControlFont::kSansSerif975},
+    {ControlId::kLabel3, "Label3", ControlKind::kLabel, kAssociationHint, 120, 1920, 4815,
+     855, 5, ControlFont::kSansSerif975},
+    {ControlId::kLabel4, "Label4", ControlKind::kLabel, "Created by Tessarine Inc", 3120,
+     2760, 1935, 255, 6, ControlFont::kWindowDefault},
+    {ControlId::kLabel5, "Label5", ControlKind::kLabel, kWebAddress, 3120, 3000, 1935,
+     255, 7, ControlFont::kWindowDefault},
+    {ControlId::kText1, "Text1", ControlKind::kTextBox, "C:\\", 480, 3960, 3375, 495, 2,
      ControlFont::kWindowDefault},
-    {"Label2", ControlKind::kLabel, kInstructions, 120, 480, 4695, 1335, 4,
-     ControlFont::kSansSerif975},
-    {"Label3", ControlKind::kLabel, kAssociationHint, 120, 1920, 4815, 855, 5,
-     ControlFont::kSansSerif975},
-    {"Label4", ControlKind::kLabel, "Created by Tessarine Inc", 3120, 2760, 1935,
-     255, 6, ControlFont::kWindowDefault},
-    {"Label5", ControlKind::kLabel, kWebAddress, 3120, 3000, 1935, 255, 7,
-     ControlFont::kWindowDefault},
-    {"Text1", ControlKind::kTextBox, "C:\\", 480, 3960, 3375, 495, 2,
-     ControlFont::kWindowDefault},
-    {"OutPutSelect", ControlKind::kButton, "Set Output Dir", 4320, 3960, 1575, 495,
-     1, ControlFont::kWindowDefault},
-    {"InputSelect", ControlKind::kButton, "Convert QFX", 6000, 3960, 1575, 495, 0,
-     ControlFont::kWindowDefault},
+    {ControlId::kOutPutSelect, "OutPutSelect", ControlKind::kButton, "Set Output Dir",
+     4320, 3960, 1575, 495, 1, ControlFont::kWindowDefault},
+    {ControlId::kInputSelect, "InputSelect", ControlKind::kButton, "Convert QFX", 6000,
+     3960, 1575, 495, 0, ControlFont::kWindowDefault},
 }};
 
-// The control of that name; every name in kControls is found.
-const Control& FindControl(std::string_view name);
+// Every control stands at its id's place in the table, under a name of its
+// own, so that an id finds its control without a search.
+constexpr bool IdsIndexTheTable() {
+  for (size_t i = 0; i < kControls.size(); ++i) {
+    if (static_cast<size_t>(kControls[i].id) != i) return false;
+    for (size_t j = 0; j < i; ++j) {
+      if (kControls[j].name == kControls[i].name) return false;
+    }
+  }
+  return static_cast<size_t>(ControlId::kInputSelect) + 1 == kControls.size();
+}
+static_assert(IdsIndexTheTable(), "kControls lists every ControlId once, in order");
+
+constexpr const Control& ControlFor(ControlId id) {
+  return kControls[static_cast<size_t>(id)];
+}
 
 // The controls in tab order (tab index 0 first).
 std::array<const Control*, kControls.size()> TabOrder();
