@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "conversion/paths.h"
+#include "window/command_line.h"
 
 namespace {
 

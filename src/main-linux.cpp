@@ -2,28 +2,25 @@
 // files beside them, or, started without an argument, shows the window
 // explaining so.
 
-#include <cstdio>
-#include <string>
-
-#include "window/command_line.h"
 #include "files/real_file_system.h"
+#include "window/command_line.h"
 #include "window/form.h"
-#include "window/layout.h"
 #include "window/platform-linux.h"
-#include "version.h"
 
 int main(int argc, char** argv) {
-  const ledgerlift::CommandLine command_line =
-      ledgerlift::CommandLineFromArgv(argc, argv);
-  if (command_line.text == "--help" || command_line.text == "--version") {
-    std::fputs(command_line.text == "--help" ? ledgerlift::TerminalHelp().data()
-                                             : "Ledgerlift " LEDGERLIFT_VERSION "\n",
-               stdout);
-    return 0;
+  using namespace ledgerlift;
+  const CommandLine command_line = CommandLineFromArgv(argc, argv);
+  switch (TerminalRequestOf(command_line)) {
+    case TerminalRequest::kHelp:
+      return PrintToStandardOutput(kTerminalHelp);
+    case TerminalRequest::kVersion:
+      return PrintToStandardOutput(kVersionLine);
+    case TerminalRequest::kNone:
+      break;
   }
-  ledgerlift::LinuxPlatform platform(ledgerlift::IsDesktopStart());
-  ledgerlift::RealFileSystem files;
-  ledgerlift::Form1 form(platform, files, '/', ledgerlift::HomeFolder());
+  LinuxPlatform platform(IsDesktopStart());
+  RealFileSystem files;
+  Form1 form(platform, files, '/', HomeFolder());
   if (std::optional<int> status = form.Load(command_line)) return *status;
   return platform.RunWindow(form);
 }

@@ -7,27 +7,23 @@
 
 #include <optional>
 
-#include "window/command_line.h"
 #include "files/real_file_system.h"
+#include "files/utf16-win32.h"
+#include "window/command_line.h"
 #include "window/form-win32.h"
 #include "window/form.h"
 #include "window/platform-win32.h"
-#include "files/utf16-win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
-  ledgerlift::Win32Platform platform;
-  ledgerlift::RealFileSystem files;
-  ledgerlift::Form1 form(platform, files, '\\', "C:\\");
-  if (const std::optional<int> status = form.Load(
-          ledgerlift::CommandLineFromWindows(ledgerlift::Utf16ToUtf8(GetCommandLineW())))) {
-    return *status;
-  }
+  using namespace ledgerlift;
+  Win32Platform platform;
+  RealFileSystem files;
+  Form1 form(platform, files, '\\', "C:\\");
+  const CommandLine command_line = CommandLineFromWindows(Utf16ToUtf8(GetCommandLineW()));
+  if (const std::optional<int> status = form.Load(command_line)) return *status;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder browser
-  ledgerlift::Form1Window window(form, platform);
-  if (!window.Create(instance)) {
-    platform.ShowMessage("Error 7: cannot create the window: " +
-                         ledgerlift::SystemErrorText(GetLastError()));
-    return 2;
-  }
+  Form1Window window(form, platform);
+  if (!window.Create(instance))
+    return form.WindowNotCreated(SystemErrorText(GetLastError()));
   return window.Run(show_command);
 }

@@ -73,6 +73,44 @@ TEST(CommandLineFromWindows, TextAfterTheNameAndItsArguments) {
   EXPECT_EQ(line.arguments, (std::vector<std::string>{"C:\\a b.qfx", "c.qfx"}));
 }
 
+TEST(CommandLineArgument, RemovesEveryQuoteAndKeepsBlanks) {
+  const struct {
+    const char* command_line;
+    const char* argument;
+  } cases[] = {
+      {"\"C:\\My Files\\stmt.qfx\"", "C:\\My Files\\stmt.qfx"},
+      {"\"\"", ""},
+      {"\"", ""},
+      {"", ""},
+      {" stmt.qfx ", " stmt.qfx "},
+      {"\"a b.qfx\" \"c.qfx\"", "a b.qfx c.qfx"},
+      {"a\"b\"c", "abc"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CommandLineArgument(c.command_line), c.argument) << c.command_line;
+  }
+}
+
+TEST(TerminalRequestOf, OnlyTheOptionAloneAsksForTheTerminal) {
+  const struct {
+    CommandLine command_line;
+    TerminalRequest request;
+  } cases[] = {
+      {{"--help", {"--help"}}, TerminalRequest::kHelp},
+      {{"--version", {"--version"}}, TerminalRequest::kVersion},
+      {{"", {}}, TerminalRequest::kNone},
+      {{"stmt.qfx", {"stmt.qfx"}}, TerminalRequest::kNone},
+      // A file named so, or the option among files, is converted.
+      {{"--help stmt.qfx", {"--help", "stmt.qfx"}}, TerminalRequest::kNone},
+      {{"./--help", {"./--help"}}, TerminalRequest::kNone},
+      {{"\"--version\"", {"\"--version\""}}, TerminalRequest::kNone},
+      {{"-h", {"-h"}}, TerminalRequest::kNone},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TerminalRequestOf(c.command_line), c.request) << c.command_line.text;
+  }
+}
+
 // Which files a start converts, against a disk holding `existing`.
 TEST(FilesToConvert, TheWholeLineFirstThenEachArgument) {
   const std::set<std::string> existing = {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ class FakeFileSystem : public FileSystem {
   void Call(const std::string& call) {
     log.push_back(call);
     if (call == failing) throw FileError("it failed");
+    if (call == out_of_memory_at) throw std::bad_alloc();
   }
 
   bool Exists(const std::string& path) override { return files.count(path) != 0; }
@@ -53,6 +55,7 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, File> files;
   std::vector<std::string> log;
   std::string failing;
+  std::string out_of_memory_at;
   size_t claimed_extra_size = 0;  // the input shrinks by this after opening
 
  private:
@@ -201,6 +204,14 @@ const RunCase kRunCases[] = {
        disk.failing = "write";
      },
      "Error 5: cannot write output file out.qif: it failed",
+     {"open input", "open output", "create", "read", "write", "remove temporary",
+      "close input"}},
+    {"memory runs out",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.out_of_memory_at = "write";
+     },
+     "Error 1: cannot convert in.qfx: not enough memory",
      {"open input", "open output", "create", "read", "write", "remove temporary",
       "close input"}},
     {"flush to the disk fails",

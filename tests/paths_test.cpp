@@ -110,23 +110,5 @@ TEST(OutputPath, EmptyFolderMeansTheStatementsOwn) {
   }
 }
 
-TEST(CommandLineArgument, RemovesEveryQuoteAndKeepsBlanks) {
-  const struct {
-    const char* command_line;
-    const char* argument;
-  } cases[] = {
-      {"\"C:\\My Files\\stmt.qfx\"", "C:\\My Files\\stmt.qfx"},
-      {"\"\"", ""},
-      {"\"", ""},
-      {"", ""},
-      {" stmt.qfx ", " stmt.qfx "},
-      {"\"a b.qfx\" \"c.qfx\"", "a b.qfx c.qfx"},
-      {"a\"b\"c", "abc"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(CommandLineArgument(c.command_line), c.argument) << c.command_line;
-  }
-}
-
 }  // namespace
 }  // namespace ledgerlift

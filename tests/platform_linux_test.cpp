@@ -4,7 +4,7 @@
 #include <string>
 
 #include "files/real_file_system.h"
-#include "window/layout.h"
+#include "window/form.h"
 #include "window/platform-linux.h"
 
 namespace ledgerlift {
@@ -78,7 +78,7 @@ TEST_F(NoDisplay, WindowModePrintsTheHelpAndSucceeds) {
   Form1 form(platform, files, '/', "/home/ann");
   testing::internal::CaptureStdout();
   EXPECT_EQ(platform.RunWindow(form), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), TerminalHelp());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), kTerminalHelp);
 }
 
 }  // namespace

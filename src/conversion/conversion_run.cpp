@@ -127,10 +127,6 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
 
 }  // namespace
 
-std::string FailedLinesMessage(std::uint64_t count) {
-  return "Failed to read " + std::to_string(count) + " lines of data from QFX file.";
-}
-
 std::string ConversionError::Message() const {
   return "Error " + std::to_string(number) + ": " + description;
 }
@@ -142,8 +138,8 @@ RunResult ConvertFile(FileSystem& files, const std::string& input_path,
   } catch (ConversionError& error) {
     return {0, std::move(error)};
   } catch (const std::bad_alloc&) {
-    return {0, ConversionError{ConversionError::kOutOfMemory,
-                               "not enough memory to convert " + input_path}};
+    return {0, Failure(ConversionError::kOutOfMemory, "cannot convert", input_path,
+                       "not enough memory")};
   }
 }
 

@@ -3,21 +3,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "conversion/file_system.h"
 
 namespace ledgerlift {
 
-// The texts the user sees, as the program has always worded them.
-inline constexpr std::string_view kMissingFileNameMessage =
-    "Input File Name is missing.";
-
-// "Failed to read 3 lines of data from QFX file."
-std::string FailedLinesMessage(std::uint64_t count);
-
 // A failure that ends a run. The numbers are stable: users and scripts may
-// look them up in the README.
+// look them up in the README. They are the program's one list of error
+// numbers, so the window's own failure has its number here too.
 struct ConversionError {
   enum Number {
     kOutOfMemory = 1,
@@ -26,7 +19,8 @@ struct ConversionError {
     kCreateOutput = 4,
     kWriteOutput = 5,
     kReplaceOutput = 6,
-    kOutputIsInput = 8,  // 7 is the window's (Windows)
+    kCreateWindow = 7,  // not a run's: the window could not be made (Windows)
+    kOutputIsInput = 8,
   };
   int number;
   std::string description;  // names the path and the system's reason
@@ -50,10 +44,5 @@ struct RunResult {
 // itself, or that nobody may write, is refused before anything is read.
 RunResult ConvertFile(FileSystem& files, const std::string& input_path,
                       const std::string& output_path);
-
-// Exit statuses of a conversion run.
-inline constexpr int kExitConverted = 0;        // every transaction converted
-inline constexpr int kExitSomeLinesFailed = 1;  // written, some lines failed
-inline constexpr int kExitFailed = 2;           // nothing written or replaced
 
 }  // namespace ledgerlift

@@ -33,15 +33,6 @@ std::string QifName(std::string_view file_name, char separator) {
 
 }  // namespace
 
-std::string CommandLineArgument(std::string_view command_line) {
-  std::string argument;
-  argument.reserve(command_line.size());
-  for (char c : command_line) {
-    if (c != '"') argument += c;
-  }
-  return argument;
-}
-
 std::string OutputPathBeside(std::string_view file_name, char separator) {
   const size_t folder = FolderPartLength(file_name, separator);
   if (folder == 0) return std::string(".") + separator + QifName(file_name, separator);

@@ -11,10 +11,6 @@ namespace ledgerlift {
 // or drive-relative "Z:x.qfx" (the current folder of drive Z:). Nothing is
 // looked up on disk or normalised.
 
-// The input path in a command line: the whole text with every double quote
-// removed, not trimmed and not split at blanks. Empty means no file name.
-std::string CommandLineArgument(std::string_view command_line);
-
 // The output path beside the input: the input's folder part kept exactly as
 // written (up to its last separator, or its drive "Z:"), then the input's
 // last path piece with its extension replaced by ".qif", as OutputPath does.

@@ -1,7 +1,5 @@
 #include "window/command_line.h"
 
-#include "conversion/paths.h"
-
 namespace ledgerlift {
 namespace {
 
@@ -43,6 +41,15 @@ std::string ReadWindowsArgument(std::string_view text, size_t& at) {
 }
 
 }  // namespace
+
+std::string CommandLineArgument(std::string_view command_line) {
+  std::string argument;
+  argument.reserve(command_line.size());
+  for (char c : command_line) {
+    if (c != '"') argument += c;
+  }
+  return argument;
+}
 
 CommandLine CommandLineFromArgv(int argc, char** argv) {
   CommandLine command_line;
@@ -90,6 +97,13 @@ std::vector<std::string> FilesToConvert(
   if (file_exists(whole)) return {std::move(whole)};
   if (arguments.size() >= 2 || file_exists(arguments.front())) return arguments;
   return {std::move(whole)};
+}
+
+TerminalRequest TerminalRequestOf(const CommandLine& command_line) {
+  if (command_line.arguments.size() != 1) return TerminalRequest::kNone;
+  if (command_line.arguments.front() == "--help") return TerminalRequest::kHelp;
+  if (command_line.arguments.front() == "--version") return TerminalRequest::kVersion;
+  return TerminalRequest::kNone;
 }
 
 }  // namespace ledgerlift

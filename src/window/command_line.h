@@ -15,6 +15,10 @@ struct CommandLine {
   std::vector<std::string> arguments;
 };
 
+// The input path in a command line: the whole text with every double quote
+// removed, not trimmed and not split at blanks. Empty means no file name.
+std::string CommandLineArgument(std::string_view command_line);
+
 // Linux: the arguments as the caller passed them; the text joins them with
 // single blanks, so an unquoted path with blanks arrives whole.
 CommandLine CommandLineFromArgv(int argc, char** argv);
@@ -47,5 +51,11 @@ std::vector<std::string> SplitWindowsArguments(std::string_view arguments);
 std::vector<std::string> FilesToConvert(
     const CommandLine& command_line,
     const std::function<bool(const std::string&)>& file_exists);
+
+// What a start asks of the terminal instead of a conversion (Linux): the
+// help or the version, when the command line is that option and nothing
+// else.
+enum class TerminalRequest { kNone, kHelp, kVersion };
+TerminalRequest TerminalRequestOf(const CommandLine& command_line);
 
 }  // namespace ledgerlift

@@ -8,6 +8,10 @@
 
 namespace ledgerlift {
 
+std::string FailedLinesMessage(std::uint64_t count) {
+  return "Failed to read " + std::to_string(count) + " lines of data from QFX file.";
+}
+
 std::string GatheredMessage(const std::vector<FileMessage>& messages) {
   std::string text;
   for (const FileMessage& said : messages) {
@@ -37,6 +41,13 @@ int Form1::ConvertQFX(const std::string& file_name) {
   return ConvertEach({file_name}, Destination::kOutputDirectory);
 }
 
+int Form1::WindowNotCreated(const std::string& reason) {
+  platform_.ShowMessage(ConversionError{ConversionError::kCreateWindow,
+                                        "cannot create the window: " + reason}
+                            .Message());
+  return kExitFailed;
+}
+
 Form1::Outcome Form1::Convert(const std::string& file_name,
                               Destination destination) const {
   if (file_name.empty()) return {kExitFailed, std::string(kMissingFileNameMessage)};
@@ -49,11 +60,11 @@ Form1::Outcome Form1::Convert(const std::string& file_name,
   if (result.failed_count > 0) {
     return {kExitSomeLinesFailed, FailedLinesMessage(result.failed_count)};
   }
-  return {kExitConverted, ""};
+  return {kExitSuccess, ""};
 }
 
 int Form1::ConvertEach(const std::vector<std::string>& files, Destination destination) {
-  int worst = kExitConverted;
+  int worst = kExitSuccess;
   std::vector<FileMessage> messages;
   for (const std::string& file_name : files) {
     Outcome outcome = Convert(file_name, destination);

@@ -1,14 +1,52 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "window/command_line.h"
 #include "conversion/file_system.h"
+#include "version.h"
+#include "window/command_line.h"
 #include "window/platform.h"
 
 namespace ledgerlift {
+
+// The program's exit statuses: scripts and the README rely on them.
+inline constexpr int kExitSuccess = 0;          // converted; also help, version, window
+inline constexpr int kExitSomeLinesFailed = 1;  // written, some transactions not read
+inline constexpr int kExitFailed = 2;           // nothing written or replaced
+
+// The program's own texts, as it has always worded them.
+inline constexpr std::string_view kMissingFileNameMessage = "Input File Name is missing.";
+
+// "Failed to read 3 lines of data from QFX file."
+std::string FailedLinesMessage(std::uint64_t count);
+
+// What --version prints.
+inline constexpr std::string_view kVersionLine = "Ledgerlift " LEDGERLIFT_VERSION "\n";
+
+// What the window says, as lines for a terminal (--help, or no display).
+inline constexpr std::string_view kTerminalHelp =
+    "Ledgerlift " LEDGERLIFT_VERSION
+    " converts QFX bank statements to QIF.\n"
+    "\n"
+    "Usage: ledgerlift FILE.qfx [FILE.qfx...]\n"
+    "  Writes FILE.qif in the same folder as FILE.qfx and ends. The whole\n"
+    "  command line is one path: blanks are kept, double quotes removed.\n"
+    "  When that names no file, each argument is converted in turn.\n"
+    "  On a desktop, drag a QFX file onto the program's icon, or associate\n"
+    "  QFX files with the program and double-click one.\n"
+    "\n"
+    "  ledgerlift            show the window that explains this\n"
+    "  ledgerlift --help     show this text\n"
+    "  ledgerlift --version  show the version\n"
+    "\n"
+    "Exit status: 0 converted, 1 converted but some transactions could\n"
+    "not be read, 2 failed (no output written).\n"
+    "\n"
+    "Created by Tessarine Inc - https://tessarine.com/\n";
 
 // What a file said in a run of several files, for the one message at the
 // end.
@@ -41,6 +79,10 @@ class Form1 {
   // Converts `file_name` into the output folder, shows the message the run
   // calls for, and returns the exit status (0, 1 or 2).
   int ConvertQFX(const std::string& file_name);
+
+  // The window could not be made, for the system's `reason`: shows Error 7
+  // and returns the exit status.
+  int WindowNotCreated(const std::string& reason);
 
   const std::string& OutputDirectory() const { return output_directory_; }
   void SetOutputDirectory(std::string folder) { output_directory_ = std::move(folder); }

@@ -104,7 +104,4 @@ bool IsInsideClientArea(const Control& control);
 // desktop's dots per inch, rounded to the nearest pixel.
 int TwipsToPixels(int twips, int dots_per_inch = 96);
 
-// What the window says, as lines for a terminal (--help, or no display).
-std::string_view TerminalHelp();
-
 }  // namespace ledgerlift

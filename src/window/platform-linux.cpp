@@ -3,12 +3,12 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
-
-#include "window/layout.h"
 
 #ifndef LEDGERLIFT_MODULE_DIR
 #define LEDGERLIFT_MODULE_DIR "lib/ledgerlift"
@@ -72,6 +72,16 @@ bool IsDesktopStart() {
                         any_terminal);
 }
 
+int PrintToStandardOutput(std::string_view text) {
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+      std::fflush(stdout) == 0) {
+    return kExitSuccess;
+  }
+  std::fprintf(stderr, "cannot write to standard output: %s\n", std::strerror(errno));
+  return kExitFailed;
+}
+
 std::vector<std::string> GtkModuleCandidates(const std::string& executable) {
   const std::filesystem::path folder = std::filesystem::path(executable).parent_path();
   return {(folder / kGtkModuleName).string(),
@@ -102,14 +112,11 @@ void LinuxPlatform::OpenAddress(const std::string& address) {
 
 int LinuxPlatform::RunWindow(Form1& form) {
   GtkDesktop* desktop = Desktop();
-  if (desktop == nullptr) {
-    std::fputs(TerminalHelp().data(), stdout);
-    return 0;
-  }
+  if (desktop == nullptr) return PrintToStandardOutput(kTerminalHelp);
   window_shown_ = true;
   FormEvents events(form);
   desktop->RunWindow(events);
-  return 0;
+  return kExitSuccess;
 }
 
 GtkDesktop* LinuxPlatform::Desktop() {

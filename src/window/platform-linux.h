@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "window/form.h"
@@ -18,6 +19,11 @@ std::string HomeFolder();
 // terminal. Messages are then dialogs; otherwise lines on standard error.
 bool IsDesktopStart(const char* display, const char* wayland_display, bool any_terminal);
 bool IsDesktopStart();  // from this process's environment and descriptors
+
+// Writes `text` to standard output and returns the exit status: 0, or 2 with
+// a message on standard error when it cannot be written (a full disk, a
+// closed descriptor), so that a script notices.
+int PrintToStandardOutput(std::string_view text);
 
 // Where the GTK module may lie for the program at `executable`: beside it
 // (the build tree), then in lib/ledgerlift under the install prefix.
@@ -37,7 +43,7 @@ class LinuxPlatform : public Platform {
 
   // Window mode: shows the window of `form` until it is closed. Where no
   // window can be shown, prints the window's explanation to standard output
-  // instead. Returns the exit status, 0.
+  // instead. Returns the exit status (PrintToStandardOutput's).
   int RunWindow(Form1& form);
 
  private:
