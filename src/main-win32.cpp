@@ -21,7 +21,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   Form1 form(platform, files, '\\', "C:\\");
   const CommandLine command_line = CommandLineFromWindows(Utf16ToUtf8(GetCommandLineW()));
   if (const std::optional<int> status = form.Load(command_line)) return *status;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder browser
   Form1Window window(form, platform);
   if (!window.Create(instance))
     return form.WindowNotCreated(SystemErrorText(GetLastError()));

@@ -2,7 +2,9 @@
 
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/utf16-win32.h"
@@ -32,12 +34,14 @@ UINT WindowDpi(HWND window) {
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-// The desktop's dialog font (the face of DEFAULT_GUI_FONT), 8 pt at `dpi`.
-HFONT CreateDefaultFont(UINT dpi) {
+// The desktop's dialog font (the face of DEFAULT_GUI_FONT), 8 pt at `dpi`;
+// underlined for a link.
+HFONT CreateDefaultFont(UINT dpi, bool underline = false) {
   LOGFONTA font{};
   GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
   font.lfHeight = -MulDiv(8, static_cast<int>(dpi), 72);
   font.lfWidth = 0;
+  font.lfUnderline = underline;
   return CreateFontIndirectA(&font);
 }
 
@@ -49,6 +53,18 @@ HFONT CreateSansSerif975(UINT dpi) {
   font.lfCharSet = DEFAULT_CHARSET;
   lstrcpynA(font.lfFaceName, "MS Sans Serif", LF_FACESIZE);
   return CreateFontIndirectA(&font);
+}
+
+// The desktop's colour for links, unless it hardly stands apart from the
+// window's face (Wine's light theme makes it a light grey): then the blue
+// Windows itself has for links.
+COLORREF LinkColor() {
+  const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const int distance = std::abs(GetRValue(link) - GetRValue(face)) +
+                       std::abs(GetGValue(link) - GetGValue(face)) +
+                       std::abs(GetBValue(link) - GetBValue(face));
+  return distance >= 192 ? link : RGB(0, 102, 204);
 }
 
 struct Win32Control {
@@ -79,10 +95,9 @@ Win32Control Win32ControlFor(const Control& control) {
 Form1Window::Form1Window(Form1& form, Win32Platform& platform)
     : form_(form), platform_(platform) {}
 
+// The controls go with the window, before the fonts they use.
 Form1Window::~Form1Window() {
   if (window_) DestroyWindow(window_);
-  if (default_font_) DeleteObject(default_font_);
-  if (sans_serif_font_) DeleteObject(sans_serif_font_);
 }
 
 bool Form1Window::Create(HINSTANCE instance) {
@@ -154,6 +169,22 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
         SetFocus(focused_control_);
       }
       return 0;
+    case WM_CTLCOLORSTATIC: {
+      // Label5 is a link: a link's colour, on the usual face.
+      const LRESULT brush = DefWindowProcW(window_, message, w, l);
+      if (reinterpret_cast<HWND>(l) == ControlWindow(ControlId::kLabel5)) {
+        SetTextColor(reinterpret_cast<HDC>(w), LinkColor());
+      }
+      return brush;
+    }
+    case WM_SETCURSOR:
+      // The hand over a link, as everywhere on the desktop.
+      if (reinterpret_cast<HWND>(w) == ControlWindow(ControlId::kLabel5) &&
+          LOWORD(l) == HTCLIENT) {
+        SetCursor(LoadCursor(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(w));
       return 0;
@@ -204,20 +235,30 @@ void Form1Window::LayOut(UINT dpi) {
   SetWindowPos(window_, nullptr, 0, 0, frame.right + extra_width,
                frame.bottom + extra_height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 
-  const HFONT old_default = default_font_, old_sans_serif = sans_serif_font_;
-  default_font_ = CreateDefaultFont(dpi);
-  sans_serif_font_ = CreateSansSerif975(dpi);
+  // The fonts in use until now are deleted when these go, after every
+  // control has been given its new one.
+  const Font old_default = std::exchange(default_font_, Font(CreateDefaultFont(dpi)));
+  const Font old_sans_serif =
+      std::exchange(sans_serif_font_, Font(CreateSansSerif975(dpi)));
+  const Font old_link = std::exchange(link_font_, Font(CreateDefaultFont(dpi, true)));
   for (const Control& control : kControls) {
     const HWND child = ControlWindow(control.id);
     MoveWindow(child, TwipsToPixels(control.left, scale),
                TwipsToPixels(control.top, scale), TwipsToPixels(control.width, scale),
                TwipsToPixels(control.height, scale), TRUE);
-    const HFONT font =
-        control.font == ControlFont::kSansSerif975 ? sans_serif_font_ : default_font_;
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control)), TRUE);
   }
-  if (old_default) DeleteObject(old_default);
-  if (old_sans_serif) DeleteObject(old_sans_serif);
+}
+
+HFONT Form1Window::FontFor(const Control& control) const {
+  if (control.id == ControlId::kLabel5) return link_font_.get();
+  switch (control.font) {
+    case ControlFont::kSansSerif975:
+      return sans_serif_font_.get();
+    case ControlFont::kWindowDefault:
+      break;
+  }
+  return default_font_.get();
 }
 
 void Form1Window::OnCommand(int id, int code) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "window/form.h"
+#include "window/handles-win32.h"
 #include "window/layout.h"
 #include "window/platform-win32.h"
 
@@ -37,19 +38,23 @@ class Form1Window {
   void CreateControls(HINSTANCE instance);
   // Sizes the window, places the controls and makes the fonts for `dpi`.
   void LayOut(UINT dpi);
+  HFONT FontFor(const Control& control) const;
   void OnCommand(int id, int code);
   void OnDropFiles(HDROP drop);
   void ShowOutputDirectory();
   std::string Text1() const;  // as the user typed it
   HWND ControlWindow(ControlId id) const;
 
+  // The folder browser and the open-file dialog need COM on the window's
+  // thread; declared first, it is left last.
+  ComApartment com_;
   Form1& form_;
   Win32Platform& platform_;
   HWND window_ = nullptr;
   std::array<HWND, kControls.size()> controls_{};  // indexed by ControlId
   HWND focused_control_ = nullptr;  // has the keyboard when the window is active
-  HFONT default_font_ = nullptr;
-  HFONT sans_serif_font_ = nullptr;
+  Font default_font_, sans_serif_font_;
+  Font link_font_;  // the default font underlined, for Label5
 };
 
 }  // namespace ledgerlift
