@@ -18,6 +18,9 @@
 namespace ledgerlift {
 namespace {
 
+// How wide a message may grow before it wraps, in characters.
+constexpr int kMessageWidthChars = 60;
+
 // For the tests: with LEDGERLIFT_GTK_LOG naming a file, what the windows show
 // (a message box's caption and text as its labels hold them, Text1 when the
 // window closes) is appended to it, one line each.
@@ -30,15 +33,55 @@ void Log(const std::string& line) {
   }
 }
 
-std::string ShownText(Gtk::MessageDialog& dialog) {
-  std::string text;
-  for (Gtk::Widget* child : dialog.get_message_area()->get_children()) {
-    auto* label = dynamic_cast<Gtk::Label*>(child);
-    if (label == nullptr || !label->get_visible()) continue;
+// The text of the visible labels in `widget`, one per line.
+void AppendShownText(Gtk::Widget& widget, std::string& text) {
+  if (!widget.get_visible()) return;
+  if (auto* label = dynamic_cast<Gtk::Label*>(&widget)) {
     if (!text.empty()) text += '\n';
     text += label->get_text();
+  } else if (auto* container = dynamic_cast<Gtk::Container*>(&widget)) {
+    for (Gtk::Widget* child : container->get_children()) AppendShownText(*child, text);
   }
-  return text;
+}
+
+// The part of the screen a window may take: the work area of the monitor,
+// less a margin for the dialog's frame and buttons.
+int UsableHeight(Gtk::Window& window) {
+  Glib::RefPtr<Gdk::Display> display = window.get_display();
+  Glib::RefPtr<Gdk::Monitor> monitor = display->get_primary_monitor();
+  if (!monitor) monitor = display->get_monitor(0);
+  if (!monitor) return 400;
+  Gdk::Rectangle area;
+  monitor->get_workarea(area);
+  return area.get_height() * 2 / 3;
+}
+
+// A message's text, inside the dialog's message area in place of its own
+// label: wrapped also within a long path that has no blank to wrap at, and
+// scrolled when it is taller than most of the screen (a run of many files),
+// so that the dialog fits the screen and its OK button stays in reach.
+void ShowTextFitted(Gtk::MessageDialog& dialog, const std::string& text) {
+  Gtk::Box* area = dialog.get_message_area();
+  for (Gtk::Widget* child : area->get_children()) child->hide();
+  auto* label = Gtk::make_managed<Gtk::Label>(text);
+  label->set_line_wrap(true);
+  label->set_line_wrap_mode(Pango::WRAP_WORD_CHAR);
+  // No hyphen where a name is broken: it would read as part of the name.
+  PangoAttrList* attributes = pango_attr_list_new();
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(false));
+  gtk_label_set_attributes(label->gobj(), attributes);
+  pango_attr_list_unref(attributes);
+  label->set_max_width_chars(kMessageWidthChars);
+  label->set_xalign(0);
+  label->set_yalign(0);
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_policy(Gtk::POLICY_NEVER, Gtk::POLICY_AUTOMATIC);
+  scroller->set_propagate_natural_width(true);
+  scroller->set_propagate_natural_height(true);
+  scroller->set_max_content_height(UsableHeight(dialog));
+  scroller->add(*label);
+  area->pack_start(*scroller, Gtk::PACK_EXPAND_WIDGET);
+  scroller->show_all();
 }
 
 void SetIcons() {
@@ -74,11 +117,15 @@ class Desktop : public GtkDesktop {
 };
 
 void Desktop::ShowMessage(const std::string& text) {
-  Gtk::MessageDialog dialog(text, false, Gtk::MESSAGE_OTHER, Gtk::BUTTONS_OK, true);
+  Gtk::MessageDialog dialog("", false, Gtk::MESSAGE_OTHER, Gtk::BUTTONS_OK, true);
   dialog.set_title(std::string(kMessageCaption));
+  ShowTextFitted(dialog, text);
   Attach(dialog);
-  dialog.signal_map().connect(
-      [&dialog] { Log("message \"" + dialog.get_title() + "\": " + ShownText(dialog)); });
+  dialog.signal_map().connect([&dialog] {
+    std::string shown;
+    AppendShownText(*dialog.get_message_area(), shown);
+    Log("message \"" + dialog.get_title() + "\": " + shown);
+  });
   dialog.run();
 }
 
@@ -102,21 +149,25 @@ std::optional<std::string> Desktop::ChooseFolder() {
 }
 
 std::optional<std::string> Desktop::ChooseInputFile() {
-  Gtk::FileChooserDialog dialog("Convert QFX", Gtk::FILE_CHOOSER_ACTION_OPEN);
+  // Titled after the button that opens it.
+  Gtk::FileChooserDialog dialog(std::string(ControlFor(ControlId::kInputSelect).text),
+                                Gtk::FILE_CHOOSER_ACTION_OPEN);
   Attach(dialog);
   dialog.set_local_only(true);
   dialog.add_button("_Cancel", Gtk::RESPONSE_CANCEL);
   dialog.add_button("_Open", Gtk::RESPONSE_ACCEPT);
+  // Any letter case, as the desktop's own file types take .qfx and .ofx:
+  // stmt.Qfx is a statement too.
   const struct {
     const char* name;
-    std::vector<const char*> patterns;
-  } filters[] = {{"QFX statements (*.qfx)", {"*.qfx", "*.QFX"}},
-                 {"OFX statements (*.ofx)", {"*.ofx", "*.OFX"}},
-                 {"All files", {"*"}}};
+    const char* pattern;
+  } filters[] = {{"QFX statements (*.qfx)", "*.[qQ][fF][xX]"},
+                 {"OFX statements (*.ofx)", "*.[oO][fF][xX]"},
+                 {"All files", "*"}};
   for (const auto& entry : filters) {
     auto filter = Gtk::FileFilter::create();
     filter->set_name(entry.name);
-    for (const char* pattern : entry.patterns) filter->add_pattern(pattern);
+    filter->add_pattern(entry.pattern);
     dialog.add_filter(filter);
   }
   if (dialog.run() != Gtk::RESPONSE_ACCEPT) return std::nullopt;

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <vector>
 
-#include "window/layout.h"
 #include "files/utf16-win32.h"
+#include "window/layout.h"
 
 namespace ledgerlift {
 namespace {
@@ -57,7 +57,8 @@ void Win32Platform::ShowMessage(const std::string& text) {
       if (WriteLines(error, text)) return;
     }
   }
-  MessageBoxW(owner_, Utf8ToUtf16(text).c_str(), Utf8ToUtf16(kMessageCaption).c_str(), MB_OK);
+  MessageBoxW(owner_, Utf8ToUtf16(text).c_str(), Utf8ToUtf16(kMessageCaption).c_str(),
+              MB_OK);
 }
 
 std::optional<std::string> Win32Platform::ChooseFolder() {
@@ -79,11 +80,14 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
   // A place that is not a folder on disk gives no path: the buffer's blanks
   // are no folder, so the output folder stays as it was.
   if (!found) return std::nullopt;
-  return Utf16ToUtf8(std::wstring_view(path, wcsnlen(path, MAX_PATH)));  // before the first NUL
+  return Utf16ToUtf8(
+      std::wstring_view(path, wcsnlen(path, MAX_PATH)));  // before the first NUL
 }
 
 std::optional<std::string> Win32Platform::ChooseInputFile() {
   std::vector<wchar_t> file(32768, L'\0');
+  // Titled after the button that opens it, as on Linux.
+  const std::wstring title = Utf8ToUtf16(ControlFor(ControlId::kInputSelect).text);
   OPENFILENAMEW request{};
   request.lStructSize = sizeof request;
   request.hwndOwner = owner_;
@@ -91,6 +95,7 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
   request.nFilterIndex = 1;
   request.lpstrFile = file.data();
   request.nMaxFile = static_cast<DWORD>(file.size());
+  request.lpstrTitle = title.c_str();
   // OFN_NOCHANGEDIR: a relative output folder typed into Text1 keeps meaning
   // the folder the program was started in.
   request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
