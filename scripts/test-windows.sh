@@ -204,7 +204,7 @@ check "look-alike: Lódz.qfx left alone" test ! -e "$d/Lódz.qif"
 rm "$d/Łódź.qfx" "$d/Łódź.qif"
 run "$(windows_path "$d/Łódź.qfx")"
 check "look-alike: a missing Łódź.qfx is named in the error (UTF-8), not Lódz.qfx" \
-  holds "$err" "Error 2: cannot open input file $(windows_path "$d/Łódź.qfx"): No such file or directory$crlf"
+  holds "$err" "Error 2: cannot open input file $(windows_path "$d/Łódź.qfx"): File not found$crlf"
 check "look-alike: still nothing written for Lódz.qfx" test ! -e "$d/Lódz.qif"
 
 # Windows path forms: "/" separates as "\" does; a drive-relative name lies
@@ -217,7 +217,7 @@ check "forward slashes: exit status 0, no message" eval '[ "$status" = 0 ] && ho
 check "forward slashes: output beside the input" holds "$d/My Data/stmt.qif" "$shop_qif"
 run "Z:$d/My Data/gone.qfx"
 check "forward slashes: an error keeps the path as written" holds "$err" \
-  "Error 2: cannot open input file Z:$d/My Data/gone.qfx: No such file or directory$crlf"
+  "Error 2: cannot open input file Z:$d/My Data/gone.qfx: File not found$crlf"
 
 d=$(case_dir drive-relative)
 printf '%s' "$shop_line" >"$d/stmt.qfx"
@@ -227,7 +227,7 @@ check "drive-relative Z:stmt.qfx: Z:stmt.qif in the current folder, no file name
   eval 'holds "$d/stmt.qif" "$shop_qif" && equals "$(files_in "$d")" "./stmt.qfx ./stmt.qif "'
 run -C "$d" "Z:gone.qfx"
 check "drive-relative: an error names Z:gone.qfx" holds "$err" \
-  "Error 2: cannot open input file Z:gone.qfx: No such file or directory$crlf"
+  "Error 2: cannot open input file Z:gone.qfx: File not found$crlf"
 
 d=$(case_dir folder-input)
 mkdir "$d/folder.qfx"
@@ -263,7 +263,7 @@ check "several files on one command line: each converted beside itself" \
   eval 'holds "$d/a b.qif" "$shop_qif" && holds "$d/c.qif" "$shop_qif" &&
         holds "$d/💸 bad.qif" "$shop_qif"'
 check "several files on one command line: one line per file that had something to say" \
-  holds "$err" "$(windows_path "$d/gone away.qfx"): Error 2: cannot open input file $(windows_path "$d/gone away.qfx"): No such file or directory$crlf$(windows_path "$d/💸 bad.qfx"): Failed to read 1 lines of data from QFX file.$crlf"
+  holds "$err" "$(windows_path "$d/gone away.qfx"): Error 2: cannot open input file $(windows_path "$d/gone away.qfx"): File not found$crlf$(windows_path "$d/💸 bad.qfx"): Failed to read 1 lines of data from QFX file.$crlf"
 run "$(windows_path "$d/a b.qfx")" "$(windows_path "$d/c.qfx")"
 check "several files, all converted: exit status 0, no message" \
   eval '[ "$status" = 0 ] && holds "$err" ""'
@@ -654,7 +654,7 @@ box_pid=$!
 box=$(find_window "Ledgerlift")
 check "icon drop of three files: one message box naming each file with a message" box_says \
   "$(windows_path "$d/stmt.qfx"): Failed to read 1 lines of data from QFX file.
-$(windows_path "$d/gone.qfx"): Error 2: cannot open input file $(windows_path "$d/gone.qfx"): No such file or directory"
+$(windows_path "$d/gone.qfx"): Error 2: cannot open input file $(windows_path "$d/gone.qfx"): File not found"
 [ -n "$box" ] && press "$box" Return
 wait "$box_pid"
 check "icon drop of three files: dismissed, the program ends with the worst status, 2" \

@@ -110,9 +110,9 @@ inline constexpr std::array<Entry, 16> kTable = MakeTable();
 // without comparing strings or branching on letters.
 inline TagMatch MatchTag(const char* p) {
   const tag_words::Entry& entry = tag_words::kTable[tag_words::Place(p)];
-  const bool match = ((tag_words::Load(p) & entry.first_mask) == entry.first) &
-                     ((tag_words::Load(p + 8) & entry.second_mask) == entry.second);
-  return match ? TagMatch{entry.tag, entry.size} : TagMatch{};
+  const std::uint64_t differ = ((tag_words::Load(p) & entry.first_mask) ^ entry.first) |
+                               ((tag_words::Load(p + 8) & entry.second_mask) ^ entry.second);
+  return differ == 0 ? TagMatch{entry.tag, entry.size} : TagMatch{};
 }
 
 }  // namespace ledgerlift
