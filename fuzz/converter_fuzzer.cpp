@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "conversion/converter.h"
+#include "fixtures.h"
 #include "reference_reader.h"
 
 namespace {
@@ -30,20 +31,14 @@ void Check(bool holds, const char* what) {
   if (!holds) Fail(what);
 }
 
-class StringSink : public ledgerlift::ByteSink {
- public:
-  void Write(std::string_view bytes) override { text.append(bytes); }
-  std::string text;
-};
-
 // Whether `key` ">" `value` stands in the input as a whole tag: after a "<"
 // or at a line's start, and followed by "<", ">", a line end or the end.
 bool IsTagInInput(std::string_view input, std::string_view key, std::string_view value) {
   const std::string tag = std::string(key) + ">" + std::string(value);
   for (size_t at = input.find(tag); at != std::string_view::npos;
        at = input.find(tag, at + 1)) {
-    const bool starts = at == 0 || input[at - 1] == '<' || input[at - 1] == '\r' ||
-                        input[at - 1] == '\n';
+    const bool starts =
+        at == 0 || input[at - 1] == '<' || input[at - 1] == '\r' || input[at - 1] == '\n';
     const size_t after = at + tag.size();
     const bool ends = after == input.size() || input[after] == '<' ||
                       input[after] == '>' || input[after] == '\r' || input[after] == '\n';
@@ -101,26 +96,27 @@ std::string ConvertInBlocks(std::string_view input, std::uint64_t* failed) {
   std::uint32_t seed = 2166136261u;
   for (unsigned char c : input) seed = (seed ^ c) * 16777619u;
   std::minstd_rand random(seed | 1);
-  StringSink sink;
+  ledgerlift::testing_support::StringSink sink;
   ledgerlift::Converter converter(sink);
   while (!input.empty()) {
     const size_t limits[] = {1, 2, 3, 16, 70, 4096};
-    const size_t size = std::min<size_t>(input.size(), random() % (limits[random() % 6] + 1));
+    const size_t size =
+        std::min<size_t>(input.size(), random() % (limits[random() % 6] + 1));
     converter.Feed(input.substr(0, size));
     input.remove_prefix(size);
   }
   converter.Feed({});
   converter.Finish();
   *failed = converter.failed_count();
-  return sink.text;
+  return sink.out;
 }
 
 // The input read as transactions: its pieces between 0xFF bytes, five to a
 // transaction (type, date, amount, name, memo), without the bytes that end a
 // value or that XML escapes.
 using Transaction = std::array<std::string, 5>;
-constexpr std::array<std::string_view, 5> kKeys = {"TRNTYPE", "DTPOSTED", "TRNAMT", "NAME",
-                                                   "MEMO"};
+constexpr std::array<std::string_view, 5> kKeys = {"TRNTYPE", "DTPOSTED", "TRNAMT",
+                                                   "NAME", "MEMO"};
 
 std::vector<Transaction> TransactionsOf(std::string_view input) {
   std::vector<Transaction> transactions(1);
@@ -173,15 +169,15 @@ std::string Write(const std::vector<Transaction>& transactions, Layout layout,
 void CheckLayouts(std::string_view input) {
   const std::vector<Transaction> transactions = TransactionsOf(input);
   std::uint64_t expected_failed = 0;
-  const std::string expected =
-      ledgerlift::ConvertText(Write(transactions, Layout::kOnePerLine, "\r\n"),
-                              &expected_failed);
+  const std::string expected = ledgerlift::ConvertText(
+      Write(transactions, Layout::kOnePerLine, "\r\n"), &expected_failed);
   for (Layout layout : {Layout::kOnePerLine, Layout::kOneLine, Layout::kTagPerLine,
                         Layout::kIndented, Layout::kXml}) {
     for (std::string_view end : {"\r\n", "\n", "\r"}) {
       std::uint64_t failed = 0;
-      Check(ledgerlift::ConvertText(Write(transactions, layout, end), &failed) == expected,
-            "every layout gives the same register");
+      Check(
+          ledgerlift::ConvertText(Write(transactions, layout, end), &failed) == expected,
+          "every layout gives the same register");
       Check(failed == expected_failed, "every layout gives the same failed count");
     }
   }
@@ -193,12 +189,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   std::uint64_t failed = 0;
   const std::string whole = ledgerlift::ConvertText(input, &failed);
-  Check(whole.substr(0, kHeader.size()) == kHeader, "the register starts with its header");
+  Check(whole.substr(0, kHeader.size()) == kHeader,
+        "the register starts with its header");
   CheckRecords(input, std::string_view(whole).substr(kHeader.size()));
 
   std::uint64_t reference_failed = 0;
-  Check(ledgerlift::testing_reference::ReferenceConvert(input, &reference_failed) == whole,
-        "the register is the reference reader's");
+  Check(
+      ledgerlift::testing_reference::ReferenceConvert(input, &reference_failed) == whole,
+      "the register is the reference reader's");
   Check(reference_failed == failed, "the failed count is the reference reader's");
 
   std::uint64_t failed_in_blocks = 0;

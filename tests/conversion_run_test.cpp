@@ -15,13 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
+
 namespace ledgerlift {
 namespace {
 
-constexpr const char* kStatement =
-    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>SHOP\r\n";
-constexpr const char* kRegister =
-    "!Type:Bank\r\nD03-02-2011\r\nPSHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+using testing_support::kShopLine;
+using testing_support::kShopRegister;
+
 constexpr const char* kOldRegister = "an earlier register";
 
 // A disk in memory that logs each call and fails the one named `failing`.
@@ -236,7 +237,7 @@ TEST(ConversionRun, StepsFailuresAndWhatIsLeft) {
   for (const RunCase& c : kRunCases) {
     SCOPED_TRACE(c.name);
     FakeFileSystem disk;
-    disk.Add("in.qfx", kStatement);
+    disk.Add("in.qfx", kShopLine);
     c.prepare(disk);
     const auto before = disk.files;
     const RunResult result = ConvertFile(disk, "in.qfx", "out.qif");
@@ -248,7 +249,7 @@ TEST(ConversionRun, StepsFailuresAndWhatIsLeft) {
         EXPECT_EQ(disk.files.at("out.qif").content, before.at("out.qif").content);
       }
     } else {
-      EXPECT_EQ(disk.files.at("out.qif").content, kRegister);
+      EXPECT_EQ(disk.files.at("out.qif").content, kShopRegister);
       EXPECT_FALSE(disk.files.contains("out.qif.tmp"));
     }
   }

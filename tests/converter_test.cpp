@@ -1,21 +1,19 @@
 #include "conversion/converter.h"
 
-#include "conversion/byte_classes.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
+#include "conversion/byte_classes.h"
+#include "fixtures.h"
+
 namespace ledgerlift {
 namespace {
 
-constexpr const char* kHeader = "!Type:Bank\r\n";
-constexpr const char* kShopLine =
-    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77"
-    "<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>";
-constexpr const char* kShopRecord =
-    "D03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+using testing_support::kHeader;
+using testing_support::kShopLine;
+using testing_support::kShopRecord;
 
 struct StepCase {
   const char* name;
@@ -35,18 +33,15 @@ const StepCase kStepCases[] = {
      "<TRNAMT>-12.50</TRNAMT><NAME>CORNER SHOP</NAME></STMTTRN>",
      kShopRecord, 0},
     {"FieldsBeforeTheTransactionTagAreIgnored",
-     "<TRNTYPE>CREDIT<NAME>EARLY<STMTTRN><DTPOSTED>20110302<TRNAMT>-12.50",
-     "", 1},
-    {"TwoTransactionsOnALineGiveTwoRecords",
-     Transaction("FIRST") + Transaction("SECOND"),
+     "<TRNTYPE>CREDIT<NAME>EARLY<STMTTRN><DTPOSTED>20110302<TRNAMT>-12.50", "", 1},
+    {"TwoTransactionsOnALineGiveTwoRecords", Transaction("FIRST") + Transaction("SECOND"),
      "D12-31-2011\r\nPFIRST\r\nT5.00\r\nMCREDIT\r\n^\r\n"
      "D12-31-2011\r\nPSECOND\r\nT5.00\r\nMCREDIT\r\n^\r\n",
      0},
-    {"IncompleteFirstOfTwoCountsOnce",
-     "<STMTTRN><NAME>NO DATE" + Transaction("WHOLE"),
+    {"IncompleteFirstOfTwoCountsOnce", "<STMTTRN><NAME>NO DATE" + Transaction("WHOLE"),
      "D12-31-2011\r\nPWHOLE\r\nT5.00\r\nMCREDIT\r\n^\r\n", 1},
     {"ValuesDoNotPassBetweenTransactions",
-     Transaction("WHOLE") + "<STMTTRN><NAME>ONLY A NAME", 
+     Transaction("WHOLE") + "<STMTTRN><NAME>ONLY A NAME",
      "D12-31-2011\r\nPWHOLE\r\nT5.00\r\nMCREDIT\r\n^\r\n", 1},
     // NAME is optional: MEMO stands in for it, or the payee stays empty.
     {"MissingNameLeavesThePayeeEmpty",
@@ -78,8 +73,7 @@ const StepCase kStepCases[] = {
      "</STMTTRN></BANKTRANLIST><BAL><NAME>Overdraft limit<VALUE>500</BAL>",
      "D03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n", 0},
     {"DateThatIsNoNumberFailsOnlyItsTransaction",
-     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>TODAY<TRNAMT>1<NAME>X\n" +
-         std::string(kShopLine),
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>TODAY<TRNAMT>1<NAME>X\n" + std::string(kShopLine),
      kShopRecord, 1},
     {"DateWithTimeZone",
      "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302120000.000[-5:EST]<TRNAMT>-12.50"
@@ -98,7 +92,8 @@ const StepCase kStepCases[] = {
          "\xFF\r\nT5.00\r\nMCREDIT\r\n^\r\n",
      0},
     {"LastValueOfAFieldWins",
-     "<STMTTRN><NAME>FIRST<TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>CORNER SHOP",
+     "<STMTTRN><NAME>FIRST<TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>CORNER "
+     "SHOP",
      kShopRecord, 0},
     {"TransactionTagWithoutAnyFieldFails", "<STMTTRN>", "", 1},
     {"LineWithoutTransactionIsIgnored", "<BANKTRANLIST><DTSTART>20110101", "", 0},
@@ -137,9 +132,9 @@ TEST(LineEnds, CrLfLfAndLoneCrAllEndALine) {
 // "<NA" CR "ME>X" is no NAME tag: the CR ends the line between the two.
 TEST(LineEnds, CrInsideAKeyEndsTheLine) {
   std::uint64_t failed = 9;
-  EXPECT_EQ(ConvertText("<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>1<NA\rME>X",
-                        &failed),
-            std::string(kHeader) + "D03-02-2011\r\nP\r\nT1\r\nMDEBIT\r\n^\r\n");
+  EXPECT_EQ(
+      ConvertText("<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>1<NA\rME>X", &failed),
+      std::string(kHeader) + "D03-02-2011\r\nP\r\nT1\r\nMDEBIT\r\n^\r\n");
   EXPECT_EQ(failed, 0u);
 }
 
@@ -168,11 +163,13 @@ TEST(Blocks, LargeOutputIsWrittenInBlocksEvenFromOneLine) {
 // what the SSE2 one marks, and the bytes past a block's end are no marks.
 TEST(MarkBytes, PortableAndSimdAgree) {
   std::mt19937 random(5);
-  const char alphabet[] = {'<', '>', '\r', '\n', 'A', ' ', '\0', '\xBC', '\xBE', '\x8D', '\x3D'};
+  const char alphabet[] = {'<',  '>',    '\r',   '\n',   'A',   ' ',
+                           '\0', '\xBC', '\xBE', '\x8D', '\x3D'};
   for (int round = 0; round < 20000; ++round) {
     char bytes[64];
     for (char& byte : bytes) {
-      byte = round % 2 ? alphabet[random() % sizeof alphabet] : static_cast<char>(random());
+      byte =
+          round % 2 ? alphabet[random() % sizeof alphabet] : static_cast<char>(random());
     }
     const Marks portable = MarkBytesPortable(bytes);
     EXPECT_EQ(portable, MarkBytes(bytes));

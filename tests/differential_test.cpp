@@ -7,14 +7,13 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "conversion/converter.h"
+#include "fixtures.h"
 #include "reference_reader.h"
 #include "statement_generator.h"
 
@@ -22,18 +21,8 @@ namespace ledgerlift {
 namespace {
 
 using testing_reference::ReferenceConvert;
-
-class StringSink : public ByteSink {
- public:
-  void Write(std::string_view bytes) override { out.append(bytes); }
-  std::string out;
-};
-
-struct Converted {
-  std::string out;
-  std::uint64_t failed = 0;
-  bool operator==(const Converted&) const = default;
-};
+using testing_support::Converted;
+using testing_support::Read;
 
 Converted Reference(std::string_view input) {
   Converted result;
@@ -42,26 +31,56 @@ Converted Reference(std::string_view input) {
 }
 
 Converted InBlocks(std::string_view input, size_t block) {
-  StringSink sink;
-  Converter converter(sink);
-  for (size_t at = 0; at < input.size(); at += block) {
-    converter.Feed(input.substr(at, block));
-  }
-  converter.Finish();
-  return {sink.out, converter.failed_count()};
+  return testing_support::InBlocks(input, {block});
 }
 
 // The pieces random statements are made of: every tag the converter acts
 // on, in every spelling that is almost one, values good and bad, and the
 // bytes that end values, segments and lines.
 constexpr std::array<std::string_view, 44> kPieces = {
-    "<STMTTRN>", "<STMTTRN>", "</STMTTRN>", "STMTTRN>", "<stmttrn>", "<STMTTRN",
-    "<TRNTYPE>", "DEBIT", "<DTPOSTED>", "20110302", "20110302120000.000[-5:EST]",
-    "TODAY", "2011", "<TRNAMT>", "-12.50", "<NAME>", "CORNER SHOP", "<MEMO>",
-    "CARD 55", "</NAME>", "</TRNAMT>", "</BANKTRANLIST>", "</INVBANKTRAN>",
-    "<INVBANKTRAN>", "<BAL>", "<FITID>77", "\r\n", "\r\n", "\n", "\r", "<", ">",
-    " ", "\t", "NAME>", "TRNAMT>", "/STMTTRN>", "<NAMES>", "<DTPOSTEDX>",
-    "<TRNTYPE>CREDIT<DTPOSTED>20111231<TRNAMT>5.00", "&amp;", "\xC9", "",
+    "<STMTTRN>",
+    "<STMTTRN>",
+    "</STMTTRN>",
+    "STMTTRN>",
+    "<stmttrn>",
+    "<STMTTRN",
+    "<TRNTYPE>",
+    "DEBIT",
+    "<DTPOSTED>",
+    "20110302",
+    "20110302120000.000[-5:EST]",
+    "TODAY",
+    "2011",
+    "<TRNAMT>",
+    "-12.50",
+    "<NAME>",
+    "CORNER SHOP",
+    "<MEMO>",
+    "CARD 55",
+    "</NAME>",
+    "</TRNAMT>",
+    "</BANKTRANLIST>",
+    "</INVBANKTRAN>",
+    "<INVBANKTRAN>",
+    "<BAL>",
+    "<FITID>77",
+    "\r\n",
+    "\r\n",
+    "\n",
+    "\r",
+    "<",
+    ">",
+    " ",
+    "\t",
+    "NAME>",
+    "TRNAMT>",
+    "/STMTTRN>",
+    "<NAMES>",
+    "<DTPOSTEDX>",
+    "<TRNTYPE>CREDIT<DTPOSTED>20111231<TRNAMT>5.00",
+    "&amp;",
+    "\xC9",
+    "",
     "<NAME>A NAME LONGER THAN SIXTEEN BYTES, AND LONGER STILL"};
 
 std::string RandomStatement(std::mt19937& random) {
@@ -107,13 +126,6 @@ TEST(Differential, GeneratedStatementsOfEveryLayout) {
       }
     }
   }
-}
-
-std::string Read(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 TEST(Differential, ExamplesAndFuzzingSeeds) {

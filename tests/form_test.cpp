@@ -7,10 +7,13 @@
 #include <set>
 
 #include "files/real_file_system.h"
+#include "fixtures.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
 namespace {
+
+using testing_support::kShopLine;
 
 // A desktop that answers from a script and remembers what it was asked.
 class FakePlatform : public Platform {
@@ -77,9 +80,6 @@ class FormTest : public testing::Test {
     std::ofstream(Utf8Path(path), std::ios::binary) << content;
     return path;
   }
-
-  static constexpr const char* kShopLine =
-      "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>SHOP</STMTTRN>\r\n";
 
   // The separator of the temporary folder's path: '/' on Linux, '\' on
   // Windows, where these tests run too.

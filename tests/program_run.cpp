@@ -11,33 +11,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace ledgerlift::testing_support {
-
-std::string Repeat(const std::string& text, size_t count) {
-  std::string result;
-  result.reserve(text.size() * count);
-  for (size_t i = 0; i < count; ++i) result += text;
-  return result;
-}
 
 struct stat Status(const fs::path& path) {
   struct stat status {};
   stat(path.c_str(), &status);
   return status;
-}
-
-std::string Read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-void Write(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
 }
 
 std::vector<std::string> TemporaryFiles(const fs::path& folder) {
@@ -58,18 +38,23 @@ bool TemporaryFileAppears(const fs::path& folder, size_t present) {
 }
 
 void ProgramRun::SetUp() {
+  char output[] = "/tmp/ledgerlift-output-XXXXXX";
+  ASSERT_NE(mkdtemp(output), nullptr);
+  output_folder_ = output;
   char pattern[] = "/tmp/ledgerlift-run-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   dir_ = pattern;
   // Reachable by the unprivileged user the permission cases run as.
-  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read |
+                            fs::perms::group_exec | fs::perms::others_read |
+                            fs::perms::others_exec);
 }
 
 void ProgramRun::TearDown() {
   for (const fs::path& mount : mounts_) umount2(mount.c_str(), MNT_DETACH);
   Clear();
   fs::remove(dir_);
+  fs::remove_all(output_folder_);
 }
 
 void ProgramRun::Clear() {
@@ -101,14 +86,24 @@ const char* ProgramForEveryone() {
   return copied ? program : LEDGERLIFT_PROGRAM;
 }
 
-pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
-  const fs::path err = dir_ / ".stderr";
-  const std::string program = start.unprivileged ? ProgramForEveryone() : LEDGERLIFT_PROGRAM;
+pid_t ProgramRun::LaunchWith(const std::vector<std::string>& arguments,
+                             const Start& start) {
+  const fs::path out =
+      start.standard_output ? fs::path(start.standard_output) : output_folder_ / "stdout";
+  const fs::path err = output_folder_ / "stderr";
+  const std::string program =
+      start.unprivileged ? ProgramForEveryone() : LEDGERLIFT_PROGRAM;
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid != 0) return pid;
+  const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int null_fd = open("/dev/null", O_WRONLY);
-  dup2(null_fd, 1);
+  if (out_fd < 0 || err_fd < 0 || chdir(dir_.c_str()) != 0) _exit(kCannotStart);
+  dup2(out_fd, 1);
   dup2(err_fd, 2);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
@@ -126,24 +121,34 @@ pid_t ProgramRun::Launch(const fs::path& input, const Start& start) {
     const rlimit limit{start.file_size_limit, start.file_size_limit};
     setrlimit(RLIMIT_FSIZE, &limit);
   }
-  const std::string argument = input.string();
-  execl(program.c_str(), program.c_str(), argument.c_str(), nullptr);
+  execv(argv[0], argv.data());
   _exit(127);
 }
 
 Outcome ProgramRun::Wait(pid_t pid) {
   int status = 0;
   waitpid(pid, &status, 0);
-  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(dir_ / ".stderr"),
-                  WIFSIGNALED(status) ? WTERMSIG(status) : 0};
-  fs::remove(dir_ / ".stderr");
+  Outcome outcome{
+      WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(output_folder_ / "stderr"),
+      WIFSIGNALED(status) ? WTERMSIG(status) : 0, Read(output_folder_ / "stdout")};
+  fs::remove(output_folder_ / "stderr");
+  fs::remove(output_folder_ / "stdout");
   return outcome;
+}
+
+std::vector<std::string> ProgramRun::Files() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+    names.push_back(entry.path().lexically_relative(dir_).string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::vector<std::string> ProgramRun::Snapshot() {
   std::vector<std::string> entries;
-  for (const auto& entry :
-       fs::recursive_directory_iterator(dir_, fs::directory_options::skip_permission_denied)) {
+  for (const auto& entry : fs::recursive_directory_iterator(
+           dir_, fs::directory_options::skip_permission_denied)) {
     std::string line = entry.path().lexically_relative(dir_).string() + " = ";
     if (entry.is_symlink()) {
       line += "-> " + fs::read_symlink(entry.path()).string();

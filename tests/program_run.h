@@ -1,6 +1,6 @@
 // Runs the built program in a temporary folder, as a user would meet it:
-// its exit status, its message and what it leaves on disk. Shared by the
-// tests of failures and of inputs at the edges.
+// its exit status, what it prints and what it leaves on disk. The one runner
+// of every test of the built program.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,27 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
+
 namespace ledgerlift::testing_support {
 
 namespace fs = std::filesystem;
 
-inline constexpr const char* kShopLine =
-    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77"
-    "<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>";
-inline constexpr const char* kShopRecord =
-    "D03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
-inline constexpr const char* kHeader = "!Type:Bank\r\n";
-
-// `count` copies of `text`.
-std::string Repeat(const std::string& text, size_t count);
-std::string Read(const fs::path& path);
 struct stat Status(const fs::path& path);  // following links
-void Write(const fs::path& path, const std::string& content);
 
 struct Outcome {
   int status;       // -1 when a signal ended the program
   std::string err;  // what the program wrote to standard error
   int signal = 0;   // the signal that ended it
+  std::string out;  // what it wrote to standard output
 };
 
 // How the program is started: as an unprivileged user (root passes every
@@ -41,6 +33,9 @@ struct Start {
   bool unprivileged = false;
   rlim_t file_size_limit = RLIM_INFINITY;
   int ignored_signal = 0;  // started ignoring it, as under nohup
+  // Where standard output goes ("/dev/full"); by default it is kept for
+  // Outcome::out.
+  const char* standard_output = nullptr;
 };
 
 // The names of the temporary files in `folder` (".ledgerlift-*.tmp").
@@ -61,13 +56,23 @@ class ProgramRun : public ::testing::Test {
   // Empties the test folder, also folders a case made read-only.
   void Clear();
 
-  // Starts the program on `input` in the background; Wait ends it.
-  pid_t Launch(const fs::path& input, const Start& start = {});
+  // Starts the program in the test folder with `arguments`, without a
+  // display, in the background; Wait ends it. Launch and Run take the one
+  // input path of most cases.
+  pid_t LaunchWith(const std::vector<std::string>& arguments, const Start& start = {});
+  pid_t Launch(const fs::path& input, const Start& start = {}) {
+    return LaunchWith({input.string()}, start);
+  }
   Outcome Wait(pid_t pid);
+  Outcome RunWith(const std::vector<std::string>& arguments, const Start& start = {}) {
+    return Wait(LaunchWith(arguments, start));
+  }
   Outcome Run(const fs::path& input, const Start& start = {}) {
     return Wait(Launch(input, start));
   }
 
+  // Every path under the test folder, relative to it, in order.
+  std::vector<std::string> Files();
   // Every path under the test folder with its permissions, owner, size and
   // first bytes, or "/" for a folder, to check that a run changed nothing.
   std::vector<std::string> Snapshot();
@@ -78,6 +83,7 @@ class ProgramRun : public ::testing::Test {
   fs::path dir_;
 
  private:
+  fs::path output_folder_;  // the program's captured output, beside dir_
   std::vector<fs::path> mounts_;
 };
 

@@ -5,15 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "conversion/conversion_run.h"
 #include "conversion/converter.h"
 #include "files/real_file_system.h"
+#include "fixtures.h"
 #include "statement_generator.h"
 
 namespace ledgerlift {
@@ -21,43 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using bench::Layout;
-
-class StringSink : public ByteSink {
- public:
-  void Write(std::string_view bytes) override { out.append(bytes); }
-  std::string out;
-};
-
-struct Converted {
-  std::string out;
-  std::uint64_t failed = 0;
-  bool operator==(const Converted&) const = default;
-};
+using testing_support::Converted;
+using testing_support::InBlocks;
+using testing_support::Read;
+using testing_support::Write;
 
 Converted Whole(std::string_view input) {
   Converted result;
   result.out = ConvertText(input, &result.failed);
   return result;
-}
-
-// Feeds the input in blocks whose sizes cycle through `sizes`.
-Converted InBlocks(std::string_view input, const std::vector<size_t>& sizes) {
-  StringSink sink;
-  Converter converter(sink);
-  for (size_t at = 0, next = 0; at < input.size(); ++next) {
-    const size_t size = sizes[next % sizes.size()];
-    converter.Feed(input.substr(at, size));
-    at += size;
-  }
-  converter.Finish();
-  return {sink.out, converter.failed_count()};
-}
-
-std::string Read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 struct Input {
@@ -111,7 +82,8 @@ TEST(Streaming, AnyBlockSizeGivesTheWholeInputsBytes) {
 // every kind of line end, and each one gives a record.
 TEST(Streaming, EveryLayoutGivesTheSameRecords) {
   constexpr std::uint64_t kCount = 500;
-  const Converted expected = Whole(bench::GenerateStatement({.count = kCount, .seed = 9}));
+  const Converted expected =
+      Whole(bench::GenerateStatement({.count = kCount, .seed = 9}));
   EXPECT_EQ(expected.failed, 0u);
   size_t records = 0;
   for (size_t at = 0; (at = expected.out.find("\r\n^\r\n", at)) != std::string::npos;
@@ -207,7 +179,7 @@ TEST_F(FileRun, FileGivesTheSameBytesAsText) {
     ASSERT_GT(text.size(), size_t{1} << 20);
     const fs::path input = folder_ / "statement.qfx";
     const fs::path output = folder_ / "statement.qif";
-    std::ofstream(input, std::ios::binary) << text;
+    Write(input, text);
     RealFileSystem files;
     const RunResult run = ConvertFile(files, input.string(), output.string());
     ASSERT_FALSE(run.error.has_value()) << run.error->Message();

@@ -1,0 +1,75 @@
+// What the tests (and the converter's fuzzer) share: one realistic
+// transaction and what it converts to, a sink that keeps what it is given,
+// conversion in blocks of chosen sizes, and files read and written whole.
+// No test framework here, so that the fuzzer can use it too.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/converter.h"
+
+namespace ledgerlift::testing_support {
+
+// A card payment at a shop, one transaction on one line (no line end).
+inline constexpr const char* kShopLine =
+    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77"
+    "<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>";
+// The record kShopLine gives, and the header every register starts with.
+inline constexpr const char* kShopRecord =
+    "D03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+inline constexpr const char* kHeader = "!Type:Bank\r\n";
+// The whole register of a statement holding only kShopLine.
+inline const std::string kShopRegister = std::string(kHeader) + kShopRecord;
+
+class StringSink : public ByteSink {
+ public:
+  void Write(std::string_view bytes) override { out.append(bytes); }
+  std::string out;
+};
+
+// A register and the count of transactions that could not be read.
+struct Converted {
+  std::string out;
+  std::uint64_t failed = 0;
+  bool operator==(const Converted&) const = default;
+};
+
+// Feeds `input` to the converter in blocks whose sizes cycle through `sizes`.
+inline Converted InBlocks(std::string_view input, const std::vector<size_t>& sizes) {
+  StringSink sink;
+  Converter converter(sink);
+  for (size_t at = 0, next = 0; at < input.size(); ++next) {
+    const size_t size = sizes[next % sizes.size()];
+    converter.Feed(input.substr(at, size));
+    at += size;
+  }
+  converter.Finish();
+  return {sink.out, converter.failed_count()};
+}
+
+// `count` copies of `text`.
+inline std::string Repeat(const std::string& text, size_t count) {
+  std::string result;
+  result.reserve(text.size() * count);
+  for (size_t i = 0; i < count; ++i) result += text;
+  return result;
+}
+
+inline std::string Read(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+inline void Write(const std::filesystem::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+}  // namespace ledgerlift::testing_support
