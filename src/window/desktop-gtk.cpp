@@ -120,6 +120,9 @@ void Desktop::ShowMessage(const std::string& text) {
   Gtk::MessageDialog dialog("", false, Gtk::MESSAGE_OTHER, Gtk::BUTTONS_OK, true);
   dialog.set_title(std::string(kMessageCaption));
   ShowTextFitted(dialog, text);
+  // Return and Escape answer OK, also when the text can be scrolled.
+  if (Gtk::Widget* ok = dialog.get_widget_for_response(Gtk::RESPONSE_OK))
+    ok->grab_focus();
   Attach(dialog);
   dialog.signal_map().connect([&dialog] {
     std::string shown;
