@@ -12,18 +12,17 @@
 # and how long the package build took; exits 1 on any failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-source "$root/scripts/checks.sh"
+source "$root/tests/gui/lib.sh"
 use_work_folder package
 
-is() { [ "$1" = "$2" ] || { echo "  got: '$1', expected: '$2'"; return 1; }; }
-is_empty_file() { [ ! -s "$1" ] || { echo "  $1 holds:"; sed 's/^/    /' "$1"; return 1; }; }
-same_bytes() { cmp "$1" "$2" || { echo "  $1 differs from $2"; return 1; }; }
 # quietly COMMAND...: runs COMMAND, shows its output only when it fails.
 quietly() { "$@" >"$work/output" 2>&1 || { sed 's/^/  /' "$work/output"; return 1; }; }
-failed_lines_file() { printf '<STMTTRN><NAME>ONE\r\n<STMTTRN><NAME>TWO\r\n' >"$1"; }
 
 # --- one version everywhere ---------------------------------------------
-version=$(sed -n 's/^project(ledgerlift VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+# The program, its manual page and its Windows resources take the version
+# from project(VERSION); the package's changelog and the AppStream release
+# history must write it out, so they are checked against it.
+version=$(project_version)
 package_version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
 check "debian/changelog carries the project's version ($version)" \
   is "${package_version%-*}" "$version"

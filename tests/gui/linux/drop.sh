@@ -1,0 +1,39 @@
+# Files dropped on the window (XDND, as a file manager drops them): each is
+# converted into Text1's folder, one message at the end.
+
+test_drop_of_two_files() {
+  mkdir in
+  cp "$root/examples/statement.qfx" "in/good one.qfx"
+  failed_lines_file in/bad.qfx
+  open_window
+  check "the window takes a drop of two files" \
+    "$work/bin/drop-files" "$w" "file://$case_dir/in/good%20one.qfx" "file://$case_dir/in/bad.qfx"
+  check "two files dropped: one dialog naming the file with failed lines" \
+    logged "message \"Ledgerlift\": $case_dir/in/bad.qfx: Failed to read 2 lines of data from QFX file."
+  press "$(find_window Ledgerlift)" Return
+  gone Ledgerlift
+  check "both dropped files converted into Text1's folder" \
+    test -f "$HOME/good one.qif" -a -f "$HOME/bad.qif"
+  check "the converted drop equals the shipped example's QIF" \
+    same_bytes "$HOME/good one.qif" "$root/examples/statement.qif"
+  close_window "$w"
+  wait_program
+  check "window ends with status 0 after the drop" is "$status" 0
+}
+
+# The output-folder box emptied: a dropped file goes beside itself, not to
+# the root folder.
+test_drop_with_the_output_folder_box_emptied() {
+  mkdir in
+  cp "$root/examples/statement.qfx" in/beside.qfx
+  open_window
+  press "$w" Tab Tab ctrl+a Delete  # InputSelect, OutPutSelect, then Text1
+  "$work/bin/drop-files" "$w" "file://$case_dir/in/beside.qfx"
+  wait_for_file in/beside.qif
+  check "emptied output-folder box: the dropped file is converted beside itself" \
+    same_bytes in/beside.qif "$root/examples/statement.qif"
+  check "emptied output-folder box: nothing written to the root folder" test ! -e /beside.qif
+  close_window "$w"
+  check "emptied output-folder box: Text1 is empty" logged "window closed, Text1: "
+  wait_program
+}
