@@ -176,6 +176,15 @@ TEST_F(FormTest, EmptyFileNameIsMissing) {
   EXPECT_EQ(platform_.messages, std::vector<std::string>{"Input File Name is missing."});
 }
 
+// The window could not be made (Windows): error 7, in the common form.
+TEST_F(FormTest, WindowThatCannotBeMadeIsError7) {
+  Form1 form(platform_, files_, '\\', "C:\\");
+  EXPECT_EQ(form.WindowNotCreated("Not enough memory resources are available"), 2);
+  EXPECT_EQ(platform_.messages,
+            std::vector<std::string>{"Error 7: cannot create the window: Not enough "
+                                     "memory resources are available"});
+}
+
 TEST_F(FormTest, FolderChooserSetsOrKeepsTheOutputFolder) {
   Form1 form(platform_, files_, '\\', "C:\\");
   form.OnOutPutSelectClick();  // cancelled

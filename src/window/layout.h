@@ -39,7 +39,7 @@ enum class ControlId {
 
 struct Control {
   ControlId id;
-  std::string_view name;  // the widget's name, as tests and screen readers find it
+  std::string_view name;  // as designed; GTK names its widget so, for tests
   ControlKind kind;
   std::string_view text;
   int left, top, width, height;  // twips, relative to the client area
