@@ -117,10 +117,13 @@ run() {
   status=$?
 }
 
-# start_exe ARGUMENT...: starts the program in the background (the window,
-# or a message box), standard error not redirected to a file or pipe.
+# start_exe [--stderr FILE] ARGUMENT...: starts the program in the
+# background (the window, or a message box), standard error not redirected
+# to a file or pipe unless FILE is given.
 start_exe() {
-  PATH="$work/bin:$PATH" timeout 120 wine "$exe" "$@" >/dev/null 2>&1 </dev/null &
+  local errors=/dev/null
+  if [ "${1:-}" = --stderr ]; then errors="$2"; shift 2; fi
+  PATH="$work/bin:$PATH" timeout 120 wine "$exe" "$@" >/dev/null 2>"$errors" </dev/null &
   app=$!
   echo "$app" >>"$work/.started"
 }

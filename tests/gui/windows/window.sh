@@ -86,9 +86,7 @@ test_buttons_open_the_browser_and_the_open_file_dialog() {
 test_chosen_folder_receives_the_output() {
   printf '%s<STMTTRN><NAME>X\r\n' "$shop_line" >into-desktop.qfx
   rm -f "$HOME/into-desktop.qif"
-  PATH="$work/bin:$PATH" timeout 120 wine "$exe" >/dev/null 2>window.err </dev/null &
-  app=$!
-  echo "$app" >>"$work/.started"
+  start_exe --stderr window.err
   w=$(find_window "Ledgerlift Converter")
   [ -n "$w" ] || { check "window mode: the window appears" false; return; }
   press "$w" Tab space
