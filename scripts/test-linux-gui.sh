@@ -6,13 +6,29 @@
 # Usage: scripts/test-linux-gui.sh [BUILD_DIR [SUITE...]]   (default
 # build/default and every suite; use a build without sanitizers: GTK under
 # ASan reports its own leaks)
-# Writes docs/screenshot-linux.png. Prints PASS/FAIL per check and
-# "N passed, M failed"; exits 1 on any failure.
+# Builds the default preset first when BUILD_DIR is that preset's folder and
+# holds no program. Keeps a screenshot of the window in
+# BUILD_DIR/screenshots (scripts/update-screenshots.sh copies it into docs/).
+# Prints PASS/FAIL per check and "N passed, M failed"; exits 1 on any failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$(cd "${1:-$root/build/default}" && pwd)"
+build="${1:-$root/build/default}"
 shift $(($# > 0 ? 1 : 0))
+[[ "$build" = /* ]] || build="$PWD/$build"
+[ "$(realpath -m "$build")" = "$root/build/default" ] && build="$root/build/default"
+if [ ! -x "$build/src/ledgerlift" ] && [ "$build" = "$root/build/default" ]; then
+  echo "== Building the default preset (no program in $build yet)"
+  (cd "$root" && cmake --preset default >/dev/null && cmake --build --preset default -j2) ||
+    { echo "the build failed"; echo "0 passed, 1 failed"; exit 1; }
+fi
+if [ ! -x "$build/src/ledgerlift" ]; then
+  echo "no program in $build/src: build it first (cmake --workflow --preset default)"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+build="$(cd "$build" && pwd)"
 program="$build/src/ledgerlift"
+screenshots="$build/screenshots"
 source "$root/tests/gui/lib.sh"
 use_work_folder gui
 

@@ -7,7 +7,8 @@
 # a conversion shows when standard error is not redirected. The cases are in
 # tests/gui/windows, one file per topic; tests/gui/lib.sh is the harness they
 # share with the Linux suites. Keeps a screenshot of the window in
-# docs/screenshot-windows.png.
+# build/windows/screenshots (scripts/update-screenshots.sh copies it into
+# docs/).
 # Usage: scripts/test-windows.sh [SUITE...]   (default: every suite)
 # Prints PASS or FAIL per check and "N passed, M failed"; exits 1 on any
 # failure. Called by scripts/test.sh; the packages come from
@@ -17,6 +18,7 @@ cd "$(dirname "$0")/.."
 root="$(pwd)"
 build="$root/build/windows"
 exe="$build/src/ledgerlift.exe"
+screenshots="$build/screenshots"
 source "$root/tests/gui/lib.sh"
 use_work_folder wine
 

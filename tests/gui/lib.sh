@@ -200,7 +200,7 @@ press() {
     sleep 0.3
     xdotool mousemove --window "$target" 5 5 key "$@"
   else
-    xdotool windowfocus --sync "$target" key --delay 60 "$@" 2>/dev/null
+    timeout 20 xdotool windowfocus --sync "$target" key --delay 60 "$@" 2>/dev/null
   fi
 }
 
@@ -239,7 +239,8 @@ cursor_over() {
 # text in a link's colour (blue well above red), underlined (a row of that
 # colour as wide as most of the text).
 looks_like_link() {
-  import -window "$1" -crop "${4}x${5}+${2}+$3" +repage "$case_dir/link.png" 2>/dev/null
+  [ -n "$1" ] || { echo "  no window"; return 1; }
+  timeout 20 import -window "$1" -crop "${4}x${5}+${2}+$3" +repage "$case_dir/link.png" 2>/dev/null
   convert "$case_dir/link.png" -depth 8 rgb:- | od -An -v -tu1 -w3 | awk -v width="$4" '
     {
       x = (NR - 1) % width; y = int((NR - 1) / width); r = $1; b = $3
@@ -254,6 +255,15 @@ looks_like_link() {
       for (y in blue) if (blue[y] >= 0.8 * (last - first + 1)) underline = 1
       if (!underline) { print "  the link colour, but no underline"; exit 1 }
     }'
+}
+
+# screenshot WINDOW FILE: a PNG of the window, without dates, into FILE.
+# Fails at once when no window was found (given no id, `import` would wait
+# for a mouse click) and after 20 s when the X server does not answer.
+screenshot() {
+  [ -n "$1" ] || { echo "  no window to take a picture of"; return 1; }
+  mkdir -p "$(dirname "$2")"
+  timeout 20 import -window "$1" -strip -define png:exclude-chunks=date,time "$2" 2>/dev/null
 }
 
 # --- files ------------------------------------------------------------------

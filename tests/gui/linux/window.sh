@@ -6,9 +6,9 @@ test_window_at_its_designed_size() {
   check "window appears captioned 'Ledgerlift Converter'" test -n "$w"
   check "window opens at its designed client size, 349x225" is "$(window_size "$w")" 349x225
   sleep 0.5
-  import -window "$w" png:- 2>/dev/null | convert - -strip "$root/docs/screenshot-linux.png"
-  check "screenshot written to docs/screenshot-linux.png" \
-    is "$(identify -format '%wx%h' "$root/docs/screenshot-linux.png" 2>/dev/null)" 349x225
+  screenshot "$w" "$screenshots/screenshot-linux.png"
+  check "screenshot of the window is 349x225" \
+    is "$(identify -format '%wx%h' "$screenshots/screenshot-linux.png" 2>/dev/null)" 349x225
   close_window "$w"
   wait_program
   check "closing the window ends the program with status 0" is "$status" 0
