@@ -17,6 +17,7 @@ trap 'rm -rf "$work"' EXIT
 sizes=(16 32 48 64 128 256)
 # The drawing's flat colours: frame, paper, rules, arrow outline, arrow.
 palette=('#33383D' '#FFFFFF' '#5B8FD0' '#1B662B' '#2F9E44')
+# shellcheck disable=SC2054  # the comma belongs to ImageMagick's list
 png_options=(-strip -define png:exclude-chunks=date,time)
 
 convert "${palette[@]/#/xc:}" +append "$work/palette.png"

@@ -30,7 +30,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build/fuzz/crashes
 for name in "${harnesses[@]}"; do
   harness=build/fuzz/fuzz/fuzz_$name
-  kept=(fuzz/regressions/$name/*)
+  kept=("fuzz/regressions/$name"/*)
   if [ -e "${kept[0]}" ]; then
     echo "== $name: replaying ${#kept[@]} kept crash inputs"
     "$harness" "${kept[@]}" >"build/fuzz/$name-$mode-regressions.log" 2>&1 ||

@@ -10,6 +10,7 @@
 # holds no program. Keeps a screenshot of the window in
 # BUILD_DIR/screenshots (scripts/update-screenshots.sh copies it into docs/).
 # Prints PASS/FAIL per check and "N passed, M failed"; exits 1 on any failure.
+# shellcheck disable=SC2034  # what it sets here, the suites it sources read
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/default}"

@@ -13,8 +13,9 @@
 # Prints PASS or FAIL per check and "N passed, M failed"; exits 1 on any
 # failure. Called by scripts/test.sh; the packages come from
 # scripts/install-deps.sh test.
+# shellcheck disable=SC2034  # what it sets here, the suites it sources read
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root="$(pwd)"
 build="$root/build/windows"
 exe="$build/src/ledgerlift.exe"

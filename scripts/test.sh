@@ -7,7 +7,7 @@
 # (its own closing line: "N passed, M failed" for the shell suites), then
 # the overall result. Exits 1 when any stage failed.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 scripts/install-deps.sh test || exit 1
 
 logs="$(mktemp -d /tmp/ledgerlift-test-XXXXXX)"

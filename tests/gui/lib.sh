@@ -156,7 +156,8 @@ start_display() {
   xvfb_pid=$!
   for _ in $(seq 50); do [ -s "$work/.display" ] && break; sleep 0.1; done
   [ -s "$work/.display" ] || { cat "$work/.xvfb.log"; return 1; }
-  export DISPLAY=":$(cat "$work/.display")"
+  DISPLAY=":$(cat "$work/.display")"
+  export DISPLAY
   unset WAYLAND_DISPLAY
   export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 }

@@ -76,7 +76,7 @@ test_clean_conversion_never_loads_gtk() {
 
 test_terminal_start_writes_to_the_terminal() {
   failed_lines_file stmt.qfx
-  timeout 10 script -qec "'$program' '$case_dir/stmt.qfx'" /dev/null >tty 2>&1
+  timeout 10 script -qec "'$program' '$case_dir/stmt.qfx'" /dev/null >./tty 2>&1
   check "terminal start with a display: message on the terminal, no dialog" \
     grep -q "Failed to read 2 lines of data from QFX file." tty
 }
