@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "conversion/paths.h"
-#include "window/command_line.h"
+#include "launch/command_line.h"
 
 namespace {
 

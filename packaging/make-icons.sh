@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes every icon image from the one drawing, packaging/ledgerlift.svg: the
 # PNG sizes of the hicolor theme (packaging/linux/icons/hicolor/, also
-# compiled into the GTK module) and the Windows icon src/window/ledgerlift.ico.
+# compiled into the GTK module) and the Windows icon src/window/win32/ledgerlift.ico.
 # The outputs are committed so that a build needs no image tools; run this
 # again after changing the drawing. Needs rsvg-convert (librsvg2-bin),
 # ImageMagick and icotool (icoutils).
@@ -46,7 +46,7 @@ done
 
 # Windows picks the size it needs; 256 pixels is kept as PNG, as Windows
 # expects for that size.
-mkdir -p "$root/src/window"
-icotool --create --output "$root/src/window/ledgerlift.ico" \
+mkdir -p "$root/src/window/win32"
+icotool --create --output "$root/src/window/win32/ledgerlift.ico" \
   "$work/16.png" "$work/32.png" "$work/48.png" "$work/64.png" \
   --raw="$work/256.png"

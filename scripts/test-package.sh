@@ -171,7 +171,7 @@ for size in 16 32 48 64 128 256; do
     same_bytes "$work/icons/$png" "$root/$png"
 done
 check "Windows icon: made again from the drawing, the same bytes" \
-  same_bytes "$work/icons/src/window/ledgerlift.ico" "$root/src/window/ledgerlift.ico"
+  same_bytes "$work/icons/src/window/win32/ledgerlift.ico" "$root/src/window/win32/ledgerlift.ico"
 
 # --- the Windows release zip -----------------------------------------------
 echo "== Making the Windows release zip"

@@ -3,9 +3,9 @@
 // explaining so.
 
 #include "files/real_file_system.h"
-#include "window/command_line.h"
+#include "launch/command_line.h"
 #include "window/form.h"
-#include "window/platform-linux.h"
+#include "window/gtk/platform-linux.h"
 
 int main(int argc, char** argv) {
   using namespace ledgerlift;

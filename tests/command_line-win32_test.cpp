@@ -7,7 +7,7 @@
 #include <shellapi.h>
 
 #include "split_cases.h"
-#include "window/command_line.h"
+#include "launch/command_line.h"
 #include "files/utf16-win32.h"
 
 namespace ledgerlift {

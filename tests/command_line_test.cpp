@@ -1,4 +1,4 @@
-#include "window/command_line.h"
+#include "launch/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "files/real_file_system.h"
 #include "window/form.h"
-#include "window/platform-linux.h"
+#include "window/gtk/platform-linux.h"
 
 namespace ledgerlift {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "conversion/file_system.h"
 #include "version.h"
-#include "window/command_line.h"
+#include "launch/command_line.h"
 #include "window/platform.h"
 
 namespace ledgerlift {

@@ -1,4 +1,4 @@
-#include "window/platform-linux.h"
+#include "window/gtk/platform-linux.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

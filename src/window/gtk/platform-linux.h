@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "window/form.h"
-#include "window/gtk-module.h"
+#include "window/gtk/gtk-module.h"
 #include "window/platform.h"
 
 namespace ledgerlift {

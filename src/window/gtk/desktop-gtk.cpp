@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "window/form-gtk.h"
-#include "window/gtk-module.h"
-#include "window/icon-gtk.h"
+#include "window/gtk/form-gtk.h"
+#include "window/gtk/gtk-module.h"
+#include "window/gtk/icon-gtk.h"
 #include "window/layout.h"
 
 namespace ledgerlift {

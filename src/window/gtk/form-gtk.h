@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "window/gtk-module.h"
+#include "window/gtk/gtk-module.h"
 #include "window/layout.h"
 
 namespace ledgerlift {

@@ -1,4 +1,4 @@
-#include "window/form-win32.h"
+#include "window/win32/form-win32.h"
 
 #include <shellapi.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "files/utf16-win32.h"
-#include "window/resource-win32.h"
+#include "window/win32/resource-win32.h"
 
 namespace ledgerlift {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/platform-win32.h"
+#include "window/win32/platform-win32.h"
 
 #include <commdlg.h>
 #include <shellapi.h>

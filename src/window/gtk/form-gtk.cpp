@@ -1,4 +1,4 @@
-#include "window/form-gtk.h"
+#include "window/gtk/form-gtk.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "window/form.h"
-#include "window/handles-win32.h"
+#include "window/win32/handles-win32.h"
 #include "window/layout.h"
-#include "window/platform-win32.h"
+#include "window/win32/platform-win32.h"
 
 namespace ledgerlift {
 
