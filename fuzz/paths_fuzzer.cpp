@@ -33,7 +33,7 @@ void CheckArgument(std::string_view command_line, const std::string& argument) {
   Check(argument.size() + std::count(command_line.begin(), command_line.end(), '"') ==
             command_line.size(),
         "only quotes are removed");
-  Check(ledgerlift::CommandLineArgument(argument) == argument, "removing quotes twice changes nothing");
+  Check(ledgerlift::WholeLineAsOnePath(argument) == argument, "removing quotes twice changes nothing");
 }
 
 bool IsSeparator(char c, char separator) {
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::string chosen_folder = provider.ConsumeRandomLengthString(64);
   const std::string command_line = provider.ConsumeRemainingBytesAsString();
 
-  const std::string argument = ledgerlift::CommandLineArgument(command_line);
+  const std::string argument = ledgerlift::WholeLineAsOnePath(command_line);
   CheckArgument(command_line, argument);
   CheckOutputPaths(argument, chosen_folder, separator);
   return 0;

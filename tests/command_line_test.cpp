@@ -73,7 +73,7 @@ TEST(CommandLineFromWindows, TextAfterTheNameAndItsArguments) {
   EXPECT_EQ(line.arguments, (std::vector<std::string>{"C:\\a b.qfx", "c.qfx"}));
 }
 
-TEST(CommandLineArgument, RemovesEveryQuoteAndKeepsBlanks) {
+TEST(WholeLineAsOnePath, RemovesEveryQuoteAndKeepsBlanks) {
   const struct {
     const char* command_line;
     const char* argument;
@@ -87,7 +87,7 @@ TEST(CommandLineArgument, RemovesEveryQuoteAndKeepsBlanks) {
       {"a\"b\"c", "abc"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CommandLineArgument(c.command_line), c.argument) << c.command_line;
+    EXPECT_EQ(WholeLineAsOnePath(c.command_line), c.argument) << c.command_line;
   }
 }
 

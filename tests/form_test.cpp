@@ -187,10 +187,10 @@ TEST_F(FormTest, WindowThatCannotBeMadeIsError7) {
 
 TEST_F(FormTest, FolderChooserSetsOrKeepsTheOutputFolder) {
   Form1 form(platform_, files_, '\\', "C:\\");
-  form.OnOutPutSelectClick();  // cancelled
+  form.OnFolderButtonClick();  // cancelled
   EXPECT_EQ(form.OutputDirectory(), "C:\\");
   platform_.folder = "D:\\";
-  form.OnOutPutSelectClick();
+  form.OnFolderButtonClick();
   EXPECT_EQ(form.OutputDirectory(), "D:\\");
 }
 
@@ -199,9 +199,9 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   const std::string second = Write("b.qfx", "");
   std::filesystem::create_directory(folder_ / "out");
   Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
-  form.OnInputSelectClick();  // cancelled: nothing happens
+  form.OnConvertButtonClick();  // cancelled: nothing happens
   platform_.file = first;
-  form.OnInputSelectClick();
+  form.OnConvertButtonClick();
   EXPECT_TRUE(platform_.messages.empty());
   const std::string missing = (folder_ / "missing.qfx").string();
   form.OnFilesDropped({second, missing});
@@ -226,7 +226,7 @@ TEST_F(FormTest, EmptiedOutputFolderMeansEachStatementsOwn) {
   form.SetOutputDirectory("");
   form.OnFilesDropped({dropped});
   platform_.file = chosen;
-  form.OnInputSelectClick();
+  form.OnConvertButtonClick();
   EXPECT_TRUE(std::filesystem::exists(folder_ / "in" / "a.qif"));
   EXPECT_TRUE(std::filesystem::exists(folder_ / "b.qif"));
   EXPECT_EQ(platform_.messages, std::vector<std::string>{});

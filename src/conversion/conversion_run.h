@@ -9,8 +9,8 @@
 namespace ledgerlift {
 
 // A failure that ends a run. The numbers are stable: users and scripts may
-// look them up in the README. They are the program's one list of error
-// numbers, so the window's own failure has its number here too.
+// look them up in the README. Number 7 is the window's own failure
+// (kCreateWindowError in window/form.h); a run never uses it.
 struct ConversionError {
   enum Number {
     kOutOfMemory = 1,
@@ -19,7 +19,6 @@ struct ConversionError {
     kCreateOutput = 4,
     kWriteOutput = 5,
     kReplaceOutput = 6,
-    kCreateWindow = 7,  // not a run's: the window could not be made (Windows)
     kOutputIsInput = 8,
   };
   int number;

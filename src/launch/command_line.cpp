@@ -42,7 +42,7 @@ std::string ReadWindowsArgument(std::string_view text, size_t& at) {
 
 }  // namespace
 
-std::string CommandLineArgument(std::string_view command_line) {
+std::string WholeLineAsOnePath(std::string_view command_line) {
   std::string argument;
   argument.reserve(command_line.size());
   for (char c : command_line) {
@@ -93,7 +93,7 @@ std::vector<std::string> FilesToConvert(
     const std::function<bool(const std::string&)>& file_exists) {
   const std::vector<std::string>& arguments = command_line.arguments;
   if (arguments.empty()) return {};
-  std::string whole = CommandLineArgument(command_line.text);
+  std::string whole = WholeLineAsOnePath(command_line.text);
   if (file_exists(whole)) return {std::move(whole)};
   if (arguments.size() >= 2 || file_exists(arguments.front())) return arguments;
   return {std::move(whole)};

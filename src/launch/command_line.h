@@ -17,7 +17,7 @@ struct CommandLine {
 
 // The input path in a command line: the whole text with every double quote
 // removed, not trimmed and not split at blanks. Empty means no file name.
-std::string CommandLineArgument(std::string_view command_line);
+std::string WholeLineAsOnePath(std::string_view command_line);
 
 // Linux: the arguments as the caller passed them; the text joins them with
 // single blanks, so an unquoted path with blanks arrives whole.

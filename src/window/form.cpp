@@ -42,9 +42,9 @@ int Form1::ConvertQFX(const std::string& file_name) {
 }
 
 int Form1::WindowNotCreated(const std::string& reason) {
-  platform_.ShowMessage(ConversionError{ConversionError::kCreateWindow,
-                                        "cannot create the window: " + reason}
-                            .Message());
+  platform_.ShowMessage(
+      ConversionError{kCreateWindowError, "cannot create the window: " + reason}
+          .Message());
   return kExitFailed;
 }
 
@@ -78,15 +78,16 @@ int Form1::ConvertEach(const std::vector<std::string>& files, Destination destin
   return worst;
 }
 
-void Form1::OnLabel5Click() { platform_.OpenAddress(std::string(kWebAddress)); }
+void Form1::OnWebLinkClick() { platform_.OpenAddress(std::string(kWebAddress)); }
 
-void Form1::OnOutPutSelectClick() {
+const std::string& Form1::OnFolderButtonClick() {
   if (std::optional<std::string> folder = platform_.ChooseFolder()) {
     output_directory_ = std::move(*folder);
   }
+  return output_directory_;
 }
 
-void Form1::OnInputSelectClick() {
+void Form1::OnConvertButtonClick() {
   if (std::optional<std::string> file = platform_.ChooseInputFile()) {
     ConvertQFX(*file);
   }

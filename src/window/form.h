@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "conversion/file_system.h"
-#include "version.h"
 #include "launch/command_line.h"
+#include "version.h"
 #include "window/platform.h"
+#include "window/window_events.h"
 
 namespace ledgerlift {
 
@@ -18,7 +19,11 @@ inline constexpr int kExitSuccess = 0;          // converted; also help, version
 inline constexpr int kExitSomeLinesFailed = 1;  // written, some transactions not read
 inline constexpr int kExitFailed = 2;           // nothing written or replaced
 
-// The program's own texts, as it has always worded them.
+// The window could not be made (Windows): the one error number that is not a
+// conversion's (the others are ConversionError's).
+inline constexpr int kCreateWindowError = 7;
+
+// The program's own texts.
 inline constexpr std::string_view kMissingFileNameMessage = "Input File Name is missing.";
 
 // "Failed to read 3 lines of data from QFX file."
@@ -63,7 +68,7 @@ std::string GatheredMessage(const std::vector<FileMessage>& messages);
 // The program's one window object, without a toolkit: it holds the output
 // folder (the text of its box Text1), runs the launch and the conversion, and
 // handles the events of its controls. Back-ends draw it and forward events.
-class Form1 {
+class Form1 : public WindowEvents {
  public:
   // `files` is the disk the conversions use; `separator` the platform's
   // path separator; `output_directory` the initial text of Text1 ("C:\" on
@@ -84,14 +89,15 @@ class Form1 {
   // and returns the exit status.
   int WindowNotCreated(const std::string& reason);
 
-  const std::string& OutputDirectory() const { return output_directory_; }
-  void SetOutputDirectory(std::string folder) { output_directory_ = std::move(folder); }
-
-  // Events of the window's controls.
-  void OnLabel5Click();
-  void OnOutPutSelectClick();  // "Set Output Dir": the folder chooser
-  void OnInputSelectClick();   // "Convert QFX": choose a file, convert it
-  void OnFilesDropped(const std::vector<std::string>& paths);
+  // The events of the window's controls, as both back-ends forward them.
+  const std::string& OutputDirectory() const override { return output_directory_; }
+  void SetOutputDirectory(std::string folder) override {
+    output_directory_ = std::move(folder);
+  }
+  void OnWebLinkClick() override;
+  const std::string& OnFolderButtonClick() override;
+  void OnConvertButtonClick() override;
+  void OnFilesDropped(const std::vector<std::string>& paths) override;
 
  private:
   enum class Destination { kBesideInput, kOutputDirectory };

@@ -27,14 +27,14 @@ enum class ControlFont { kWindowDefault, kSansSerif975 };
 // kControls; the back-ends switch over it without a default, so that the
 // compiler (-Wswitch) names a control one of them forgot.
 enum class ControlId {
-  kLabel1,
-  kLabel2,
-  kLabel3,
-  kLabel4,
-  kLabel5,
-  kText1,
-  kOutPutSelect,
-  kInputSelect,
+  kVersionLabel,
+  kInstructionsLabel,
+  kAssociationLabel,
+  kCreditLabel,
+  kWebLink,
+  kOutputFolderBox,
+  kFolderButton,
+  kConvertButton,
 };
 
 struct Control {
@@ -56,24 +56,25 @@ inline constexpr std::string_view kAssociationHint =
     "For faster conversion, associate QFX files with this program.  When you "
     "double click the QFX file, the QIF will appear in the same directory.";
 
-// Text1 starts as "C:\" on Windows; on Linux the back-end puts the home
-// folder there instead, since "C:\" means nothing on that system.
+// The output-folder box (Text1) has no text of its own: it shows the window
+// object's output folder, which the mains set ("C:\" on Windows, the home
+// folder on Linux).
 inline constexpr std::array<Control, 8> kControls = {{
-    {ControlId::kLabel1, "Label1", ControlKind::kLabel, "Version " LEDGERLIFT_VERSION, 0,
-     120, 1215, 255, 3, ControlFont::kWindowDefault},
-    {ControlId::kLabel2, "Label2", ControlKind::kLabel, kInstructions, 120, 480, 4695,
-     1335, 4, ControlFont::kSansSerif975},
-    {ControlId::kLabel3, "Label3", ControlKind::kLabel, kAssociationHint, 120, 1920, 4815,
-     855, 5, ControlFont::kSansSerif975},
-    {ControlId::kLabel4, "Label4", ControlKind::kLabel, "Created by Tessarine Inc", 3120,
-     2760, 1935, 255, 6, ControlFont::kWindowDefault},
-    {ControlId::kLabel5, "Label5", ControlKind::kLabel, kWebAddress, 3120, 3000, 1935,
+    {ControlId::kVersionLabel, "Label1", ControlKind::kLabel,
+     "Version " LEDGERLIFT_VERSION, 0, 120, 1215, 255, 3, ControlFont::kWindowDefault},
+    {ControlId::kInstructionsLabel, "Label2", ControlKind::kLabel, kInstructions, 120,
+     480, 4695, 1335, 4, ControlFont::kSansSerif975},
+    {ControlId::kAssociationLabel, "Label3", ControlKind::kLabel, kAssociationHint, 120,
+     1920, 4815, 855, 5, ControlFont::kSansSerif975},
+    {ControlId::kCreditLabel, "Label4", ControlKind::kLabel, "Created by Tessarine Inc",
+     3120, 2760, 1935, 255, 6, ControlFont::kWindowDefault},
+    {ControlId::kWebLink, "Label5", ControlKind::kLabel, kWebAddress, 3120, 3000, 1935,
      255, 7, ControlFont::kWindowDefault},
-    {ControlId::kText1, "Text1", ControlKind::kTextBox, "C:\\", 480, 3960, 3375, 495, 2,
-     ControlFont::kWindowDefault},
-    {ControlId::kOutPutSelect, "OutPutSelect", ControlKind::kButton, "Set Output Dir",
+    {ControlId::kOutputFolderBox, "Text1", ControlKind::kTextBox, "", 480, 3960, 3375,
+     495, 2, ControlFont::kWindowDefault},
+    {ControlId::kFolderButton, "OutPutSelect", ControlKind::kButton, "Set Output Dir",
      4320, 3960, 1575, 495, 1, ControlFont::kWindowDefault},
-    {ControlId::kInputSelect, "InputSelect", ControlKind::kButton, "Convert QFX", 6000,
+    {ControlId::kConvertButton, "InputSelect", ControlKind::kButton, "Convert QFX", 6000,
      3960, 1575, 495, 0, ControlFont::kWindowDefault},
 }};
 
@@ -86,13 +87,30 @@ constexpr bool IdsIndexTheTable() {
       if (kControls[j].name == kControls[i].name) return false;
     }
   }
-  return static_cast<size_t>(ControlId::kInputSelect) + 1 == kControls.size();
+  return static_cast<size_t>(ControlId::kConvertButton) + 1 == kControls.size();
 }
 static_assert(IdsIndexTheTable(), "kControls lists every ControlId once, in order");
 
 constexpr const Control& ControlFor(ControlId id) {
   return kControls[static_cast<size_t>(id)];
 }
+
+// The dialogs the window's buttons open, the same on both systems. The file
+// chooser is titled after the button that opens it.
+inline constexpr std::string_view kFolderChooserTitle =
+    "Choose the folder the QIF files are written to";
+
+// The file chooser's filters, statements first: QFX is what banks hand out,
+// some send the same as OFX. Patterns match in any letter case.
+struct FileFilter {
+  std::string_view name;
+  std::string_view extension;  // without the dot; empty for every file
+};
+inline constexpr std::array<FileFilter, 3> kStatementFilters = {{
+    {"QFX statements (*.qfx)", "qfx"},
+    {"OFX statements (*.ofx)", "ofx"},
+    {"All files (*.*)", ""},
+}};
 
 // The controls in tab order (tab index 0 first).
 std::array<const Control*, kControls.size()> TabOrder();

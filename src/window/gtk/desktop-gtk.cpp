@@ -3,12 +3,14 @@
 
 #include <gtkmm.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "window/gtk/form-gtk.h"
 #include "window/gtk/gtk-module.h"
@@ -17,6 +19,21 @@
 
 namespace ledgerlift {
 namespace {
+
+// "*.[qQ][fF][xX]" for "qfx", "*" for every file: GTK's patterns match
+// letter case exactly, and the desktop's own file types take stmt.Qfx as a
+// statement too.
+std::string AnyCasePattern(std::string_view extension) {
+  if (extension.empty()) return "*";
+  std::string pattern = "*.";
+  for (const char letter : extension) {
+    pattern += '[';
+    pattern += static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    pattern += static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    pattern += ']';
+  }
+  return pattern;
+}
 
 // How wide a message may grow before it wraps, in characters.
 constexpr int kMessageWidthChars = 60;
@@ -133,15 +150,15 @@ void Desktop::ShowMessage(const std::string& text) {
 }
 
 std::optional<std::string> Desktop::ChooseFolder() {
-  Gtk::FileChooserDialog dialog("Choose the output folder",
+  Gtk::FileChooserDialog dialog(std::string(kFolderChooserTitle),
                                 Gtk::FILE_CHOOSER_ACTION_SELECT_FOLDER);
   Attach(dialog);
   dialog.set_local_only(true);
   dialog.add_button("_Cancel", Gtk::RESPONSE_CANCEL);
   dialog.add_button("_Select", Gtk::RESPONSE_ACCEPT);
   std::error_code error;
-  if (window_ && std::filesystem::is_directory(window_->Text1(), error)) {
-    dialog.set_current_folder(window_->Text1());
+  if (window_ && std::filesystem::is_directory(window_->OutputFolderText(), error)) {
+    dialog.set_current_folder(window_->OutputFolderText());
   }
   const int response = dialog.run();
   Log(response == Gtk::RESPONSE_ACCEPT ? "folder chooser: chosen"
@@ -153,24 +170,16 @@ std::optional<std::string> Desktop::ChooseFolder() {
 
 std::optional<std::string> Desktop::ChooseInputFile() {
   // Titled after the button that opens it.
-  Gtk::FileChooserDialog dialog(std::string(ControlFor(ControlId::kInputSelect).text),
+  Gtk::FileChooserDialog dialog(std::string(ControlFor(ControlId::kConvertButton).text),
                                 Gtk::FILE_CHOOSER_ACTION_OPEN);
   Attach(dialog);
   dialog.set_local_only(true);
   dialog.add_button("_Cancel", Gtk::RESPONSE_CANCEL);
   dialog.add_button("_Open", Gtk::RESPONSE_ACCEPT);
-  // Any letter case, as the desktop's own file types take .qfx and .ofx:
-  // stmt.Qfx is a statement too.
-  const struct {
-    const char* name;
-    const char* pattern;
-  } filters[] = {{"QFX statements (*.qfx)", "*.[qQ][fF][xX]"},
-                 {"OFX statements (*.ofx)", "*.[oO][fF][xX]"},
-                 {"All files", "*"}};
-  for (const auto& entry : filters) {
+  for (const FileFilter& entry : kStatementFilters) {
     auto filter = Gtk::FileFilter::create();
-    filter->set_name(entry.name);
-    filter->add_pattern(entry.pattern);
+    filter->set_name(std::string(entry.name));
+    filter->add_pattern(AnyCasePattern(entry.extension));
     dialog.add_filter(filter);
   }
   if (dialog.run() != Gtk::RESPONSE_ACCEPT) return std::nullopt;
@@ -192,7 +201,7 @@ void Desktop::RunWindow(WindowEvents& events) {
   window_->signal_hide().connect([] { gtk_main_quit(); });
   window_->show();
   gtk_main();
-  Log("window closed, Text1: " + window_->Text1());
+  Log("window closed, Text1: " + window_->OutputFolderText());
   window_.reset();
 }
 

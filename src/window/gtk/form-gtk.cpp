@@ -62,15 +62,15 @@ MainWindow::MainWindow(WindowEvents& events)
   set_title(std::string(kWindowCaption));
   const int dots_per_inch = DotsPerInch(get_screen());
   for (const Control& control : kControls) Place(control, dots_per_inch);
-  text1_.set_text(events_.OutputDirectory());
-  text1_.signal_changed().connect(
-      [this] { events_.SetOutputDirectory(text1_.get_text()); });
-  output_select_.signal_clicked().connect(
-      sigc::mem_fun(*this, &MainWindow::on_output_select_clicked));
-  input_select_.signal_clicked().connect(
-      sigc::mem_fun(*this, &MainWindow::on_input_select_clicked));
-  label5_.signal_activate_link().connect(
-      sigc::mem_fun(*this, &MainWindow::on_label5_activate_link), false);
+  output_folder_box_.set_text(events_.OutputDirectory());
+  output_folder_box_.signal_changed().connect(
+      [this] { events_.SetOutputDirectory(output_folder_box_.get_text()); });
+  folder_button_.signal_clicked().connect(
+      sigc::mem_fun(*this, &MainWindow::on_folder_button_clicked));
+  convert_button_.signal_clicked().connect(
+      sigc::mem_fun(*this, &MainWindow::on_convert_button_clicked));
+  web_link_.signal_activate_link().connect(
+      sigc::mem_fun(*this, &MainWindow::on_web_link_activate_link), false);
   drag_dest_set({Gtk::TargetEntry("text/uri-list")}, Gtk::DEST_DEFAULT_ALL,
                 Gdk::ACTION_COPY);
   add(client_);
@@ -80,22 +80,22 @@ MainWindow::MainWindow(WindowEvents& events)
 
 Gtk::Widget& MainWindow::WidgetFor(ControlId id) {
   switch (id) {
-    case ControlId::kLabel1:
-      return label1_;
-    case ControlId::kLabel2:
-      return label2_;
-    case ControlId::kLabel3:
-      return label3_;
-    case ControlId::kLabel4:
-      return label4_;
-    case ControlId::kLabel5:
-      return label5_;
-    case ControlId::kText1:
-      return text1_;
-    case ControlId::kOutPutSelect:
-      return output_select_;
-    case ControlId::kInputSelect:
-      return input_select_;
+    case ControlId::kVersionLabel:
+      return version_label_;
+    case ControlId::kInstructionsLabel:
+      return instructions_label_;
+    case ControlId::kAssociationLabel:
+      return association_label_;
+    case ControlId::kCreditLabel:
+      return credit_label_;
+    case ControlId::kWebLink:
+      return web_link_;
+    case ControlId::kOutputFolderBox:
+      return output_folder_box_;
+    case ControlId::kFolderButton:
+      return folder_button_;
+    case ControlId::kConvertButton:
+      return convert_button_;
   }
   std::abort();  // not a ControlId: a cast gone wrong
 }
@@ -109,7 +109,7 @@ void MainWindow::Place(const Control& control, int dots_per_inch) {
               TwipsToPixels(control.top, dots_per_inch));
   const std::string text(control.text);
   if (auto* label = dynamic_cast<Gtk::Label*>(&widget)) {
-    if (control.id == ControlId::kLabel5) {
+    if (control.id == ControlId::kWebLink) {
       label->set_markup("<a href=\"" + Glib::Markup::escape_text(text) + "\">" +
                         Glib::Markup::escape_text(text) + "</a>");
     } else {
@@ -170,15 +170,14 @@ void MainWindow::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& con
   }
 }
 
-void MainWindow::on_output_select_clicked() {
-  events_.OnOutPutSelectClick();
-  text1_.set_text(events_.OutputDirectory());
+void MainWindow::on_folder_button_clicked() {
+  output_folder_box_.set_text(events_.OnFolderButtonClick());
 }
 
-void MainWindow::on_input_select_clicked() { events_.OnInputSelectClick(); }
+void MainWindow::on_convert_button_clicked() { events_.OnConvertButtonClick(); }
 
-bool MainWindow::on_label5_activate_link(const Glib::ustring&) {
-  events_.OnLabel5Click();
+bool MainWindow::on_web_link_activate_link(const Glib::ustring&) {
+  events_.OnWebLinkClick();
   return true;  // handled: the address goes to the desktop's handler
 }
 

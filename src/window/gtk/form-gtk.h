@@ -35,7 +35,7 @@ class MainWindow : public Gtk::Window {
   ~MainWindow() override { unset_focus(); }
 
   // The text of Text1 as the user sees it.
-  std::string Text1() const { return text1_.get_text(); }
+  std::string OutputFolderText() const { return output_folder_box_.get_text(); }
 
  protected:
   bool on_key_press_event(GdkEventKey* event) override;
@@ -47,15 +47,16 @@ class MainWindow : public Gtk::Window {
   Gtk::Widget& WidgetFor(ControlId id);
   void Place(const Control& control, int dots_per_inch);
   void MoveFocus(bool forward);
-  void on_output_select_clicked();
-  void on_input_select_clicked();
-  bool on_label5_activate_link(const Glib::ustring& uri);
+  void on_folder_button_clicked();
+  void on_convert_button_clicked();
+  bool on_web_link_activate_link(const Glib::ustring& uri);
 
   WindowEvents& events_;
   ClientArea client_;
-  Gtk::Label label1_, label2_, label3_, label4_, label5_;
-  Gtk::Entry text1_;
-  Gtk::Button output_select_, input_select_;
+  Gtk::Label version_label_, instructions_label_, association_label_, credit_label_,
+      web_link_;
+  Gtk::Entry output_folder_box_;
+  Gtk::Button folder_button_, convert_button_;
 };
 
 }  // namespace ledgerlift

@@ -6,25 +6,10 @@
 // megabytes, and a plain conversion needs none of it. Both sides are built
 // together by the same compiler, so C++ types may cross the boundary.
 
-#include <string>
-#include <vector>
-
 #include "window/platform.h"
+#include "window/window_events.h"
 
 namespace ledgerlift {
-
-// What the drawn window hands to the window object: the events of its
-// controls and the text of Text1.
-class WindowEvents {
- public:
-  virtual ~WindowEvents() = default;
-  virtual std::string OutputDirectory() const = 0;
-  virtual void SetOutputDirectory(std::string folder) = 0;  // Text1 edited
-  virtual void OnLabel5Click() = 0;
-  virtual void OnOutPutSelectClick() = 0;
-  virtual void OnInputSelectClick() = 0;
-  virtual void OnFilesDropped(const std::vector<std::string>& paths) = 0;
-};
 
 // The desktop as GTK shows it: the message box, the choosers, the web
 // address handler, and the main window.

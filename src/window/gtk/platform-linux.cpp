@@ -19,25 +19,6 @@ namespace {
 
 bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
 
-// The window's events, passed on to the window object.
-class FormEvents : public WindowEvents {
- public:
-  explicit FormEvents(Form1& form) : form_(form) {}
-  std::string OutputDirectory() const override { return form_.OutputDirectory(); }
-  void SetOutputDirectory(std::string folder) override {
-    form_.SetOutputDirectory(std::move(folder));
-  }
-  void OnLabel5Click() override { form_.OnLabel5Click(); }
-  void OnOutPutSelectClick() override { form_.OnOutPutSelectClick(); }
-  void OnInputSelectClick() override { form_.OnInputSelectClick(); }
-  void OnFilesDropped(const std::vector<std::string>& paths) override {
-    form_.OnFilesDropped(paths);
-  }
-
- private:
-  Form1& form_;
-};
-
 // Loads the module and starts GTK; null when the module is missing or GTK
 // cannot open the display. The module stays loaded until the process ends:
 // GTK cannot be unloaded.
@@ -114,8 +95,7 @@ int LinuxPlatform::RunWindow(Form1& form) {
   GtkDesktop* desktop = Desktop();
   if (desktop == nullptr) return PrintToStandardOutput(kTerminalHelp);
   window_shown_ = true;
-  FormEvents events(form);
-  desktop->RunWindow(events);
+  desktop->RunWindow(form);
   return kExitSuccess;
 }
 

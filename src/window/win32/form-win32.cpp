@@ -92,8 +92,8 @@ Win32Control Win32ControlFor(const Control& control) {
 
 }  // namespace
 
-Form1Window::Form1Window(Form1& form, Win32Platform& platform)
-    : form_(form), platform_(platform) {}
+Form1Window::Form1Window(WindowEvents& events, Win32Platform& platform)
+    : events_(events), platform_(platform) {}
 
 // The controls go with the window, before the fonts they use.
 Form1Window::~Form1Window() {
@@ -172,14 +172,14 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
     case WM_CTLCOLORSTATIC: {
       // Label5 is a link: a link's colour, on the usual face.
       const LRESULT brush = DefWindowProcW(window_, message, w, l);
-      if (reinterpret_cast<HWND>(l) == ControlWindow(ControlId::kLabel5)) {
+      if (reinterpret_cast<HWND>(l) == ControlWindow(ControlId::kWebLink)) {
         SetTextColor(reinterpret_cast<HDC>(w), LinkColor());
       }
       return brush;
     }
     case WM_SETCURSOR:
       // The hand over a link, as everywhere on the desktop.
-      if (reinterpret_cast<HWND>(w) == ControlWindow(ControlId::kLabel5) &&
+      if (reinterpret_cast<HWND>(w) == ControlWindow(ControlId::kWebLink) &&
           LOWORD(l) == HTCLIENT) {
         SetCursor(LoadCursor(nullptr, IDC_HAND));
         return TRUE;
@@ -210,8 +210,8 @@ void Form1Window::CreateControls(HINSTANCE instance) {
   // Created in tab order: that order is the one Tab walks through.
   for (const Control* control : TabOrder()) {
     const Win32Control kind = Win32ControlFor(*control);
-    const std::string text = control->id == ControlId::kText1
-                                 ? form_.OutputDirectory()
+    const std::string text = control->id == ControlId::kOutputFolderBox
+                                 ? events_.OutputDirectory()
                                  : std::string(control->text);
     const size_t index = static_cast<size_t>(control->id);
     controls_[index] = CreateWindowExW(
@@ -251,7 +251,7 @@ void Form1Window::LayOut(UINT dpi) {
 }
 
 HFONT Form1Window::FontFor(const Control& control) const {
-  if (control.id == ControlId::kLabel5) return link_font_.get();
+  if (control.id == ControlId::kWebLink) return link_font_.get();
   switch (control.font) {
     case ControlFont::kSansSerif975:
       return sans_serif_font_.get();
@@ -265,25 +265,24 @@ void Form1Window::OnCommand(int id, int code) {
   const int index = id - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(kControls.size())) return;
   switch (kControls[static_cast<size_t>(index)].id) {
-    case ControlId::kLabel5:
-      if (code == STN_CLICKED) form_.OnLabel5Click();
+    case ControlId::kWebLink:
+      if (code == STN_CLICKED) events_.OnWebLinkClick();
       return;
-    case ControlId::kOutPutSelect:
+    case ControlId::kFolderButton:
       if (code != BN_CLICKED) return;
-      form_.OnOutPutSelectClick();
-      ShowOutputDirectory();
+      ShowOutputDirectory(events_.OnFolderButtonClick());
       return;
-    case ControlId::kInputSelect:
-      if (code == BN_CLICKED) form_.OnInputSelectClick();
+    case ControlId::kConvertButton:
+      if (code == BN_CLICKED) events_.OnConvertButtonClick();
       return;
-    case ControlId::kText1:
+    case ControlId::kOutputFolderBox:
       // What the user types is the output folder, as with a chosen one.
-      if (code == EN_CHANGE) form_.SetOutputDirectory(Text1());
+      if (code == EN_CHANGE) events_.SetOutputDirectory(OutputFolderText());
       return;
-    case ControlId::kLabel1:
-    case ControlId::kLabel2:
-    case ControlId::kLabel3:
-    case ControlId::kLabel4:
+    case ControlId::kVersionLabel:
+    case ControlId::kInstructionsLabel:
+    case ControlId::kAssociationLabel:
+    case ControlId::kCreditLabel:
       return;  // no action
   }
 }
@@ -297,16 +296,15 @@ void Form1Window::OnDropFiles(HDROP drop) {
     paths.push_back(Utf16ToUtf8(path));
   }
   DragFinish(drop);
-  form_.OnFilesDropped(paths);
+  events_.OnFilesDropped(paths);
 }
 
-void Form1Window::ShowOutputDirectory() {
-  SetWindowTextW(ControlWindow(ControlId::kText1),
-                 Utf8ToUtf16(form_.OutputDirectory()).c_str());
+void Form1Window::ShowOutputDirectory(const std::string& folder) {
+  SetWindowTextW(ControlWindow(ControlId::kOutputFolderBox), Utf8ToUtf16(folder).c_str());
 }
 
-std::string Form1Window::Text1() const {
-  const HWND edit = ControlWindow(ControlId::kText1);
+std::string Form1Window::OutputFolderText() const {
+  const HWND edit = ControlWindow(ControlId::kOutputFolderBox);
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
   text.resize(static_cast<size_t>(
       GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));

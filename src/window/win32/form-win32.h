@@ -5,20 +5,20 @@
 #include <array>
 #include <string>
 
-#include "window/form.h"
-#include "window/win32/handles-win32.h"
 #include "window/layout.h"
+#include "window/win32/handles-win32.h"
 #include "window/win32/platform-win32.h"
+#include "window/window_events.h"
 
 namespace ledgerlift {
 
 // Form1 on the Windows desktop: a top-level window holding a real STATIC,
 // EDIT or BUTTON for every control of the model, at the model's positions
 // scaled to the window's dots per inch. It only draws the model and forwards
-// the controls' events to the Form1 it shows.
+// the controls' events to the window object (Form1) it shows.
 class Form1Window {
  public:
-  Form1Window(Form1& form, Win32Platform& platform);
+  Form1Window(WindowEvents& events, Win32Platform& platform);
   ~Form1Window();
   Form1Window(const Form1Window&) = delete;
   Form1Window& operator=(const Form1Window&) = delete;
@@ -41,14 +41,14 @@ class Form1Window {
   HFONT FontFor(const Control& control) const;
   void OnCommand(int id, int code);
   void OnDropFiles(HDROP drop);
-  void ShowOutputDirectory();
-  std::string Text1() const;  // as the user typed it
+  void ShowOutputDirectory(const std::string& folder);
+  std::string OutputFolderText() const;  // as the user typed it
   HWND ControlWindow(ControlId id) const;
 
   // The folder browser and the open-file dialog need COM on the window's
   // thread; declared first, it is left last.
   ComApartment com_;
-  Form1& form_;
+  WindowEvents& events_;
   Win32Platform& platform_;
   HWND window_ = nullptr;
   std::array<HWND, kControls.size()> controls_{};  // indexed by ControlId

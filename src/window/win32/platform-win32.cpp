@@ -15,13 +15,19 @@
 namespace ledgerlift {
 namespace {
 
-constexpr wchar_t kFolderPrompt[] = L"Choose the folder the QIF files are written to.";
-
-// QFX first: that is what banks hand out; some send the same as .ofx.
-constexpr wchar_t kInputFilter[] =
-    L"QFX statements (*.qfx)\0*.qfx\0"
-    L"OFX statements (*.ofx)\0*.ofx\0"
-    L"All files (*.*)\0*.*\0";
+// The file chooser's filters as the open-file dialog takes them: name and
+// pattern, each ended by a NUL, the list by a second NUL. Windows matches
+// them in any letter case.
+std::wstring InputFilter() {
+  std::wstring filter;
+  for (const FileFilter& entry : kStatementFilters) {
+    filter += Utf8ToUtf16(entry.name) + L'\0';
+    filter += L"*." + (entry.extension.empty() ? std::wstring(L"*")
+                                               : Utf8ToUtf16(entry.extension));
+    filter += L'\0';
+  }
+  return filter;  // the string's own NUL ends the list
+}
 
 // Standard error when the caller redirected it to a file or a pipe: a GUI
 // program started from Explorer has none, one started from a console has
@@ -66,7 +72,8 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
   request.hwndOwner = owner_;
   request.pidlRoot = nullptr;
   request.pszDisplayName = nullptr;
-  request.lpszTitle = kFolderPrompt;
+  const std::wstring prompt = Utf8ToUtf16(kFolderChooserTitle);
+  request.lpszTitle = prompt.c_str();
   request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;  // 3
   request.lpfn = nullptr;
   request.lParam = 0;
@@ -86,12 +93,12 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
 
 std::optional<std::string> Win32Platform::ChooseInputFile() {
   std::vector<wchar_t> file(32768, L'\0');
-  // Titled after the button that opens it, as on Linux.
-  const std::wstring title = Utf8ToUtf16(ControlFor(ControlId::kInputSelect).text);
+  const std::wstring title = Utf8ToUtf16(ControlFor(ControlId::kConvertButton).text);
   OPENFILENAMEW request{};
   request.lStructSize = sizeof request;
   request.hwndOwner = owner_;
-  request.lpstrFilter = kInputFilter;
+  const std::wstring filter = InputFilter();
+  request.lpstrFilter = filter.c_str();
   request.nFilterIndex = 1;
   request.lpstrFile = file.data();
   request.nMaxFile = static_cast<DWORD>(file.size());

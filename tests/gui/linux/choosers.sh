@@ -6,7 +6,7 @@ test_folder_chooser_cancelled() {
   open_window
   press "$w" Tab Return
   local chooser
-  chooser=$(find_window "Choose the output folder")
+  chooser=$(find_window "Choose the folder the QIF files are written to")
   check "Tab reaches 'Set Output Dir', which opens the folder chooser" test -n "$chooser"
   press "$chooser" Escape
   check "folder chooser cancelled with Escape" logged "folder chooser: cancelled"
@@ -19,7 +19,7 @@ test_folder_chooser_cancelled() {
 test_folder_chooser_takes_the_root() {
   open_window
   press "$w" Tab Return
-  type_path "$(find_window "Choose the output folder")" /
+  type_path "$(find_window "Choose the folder the QIF files are written to")" /
   check "folder chooser accepts the root folder" logged "folder chooser: chosen"
   close_window "$w"
   check "choosing / sets Text1 to / (no separator added or removed)" \
