@@ -112,8 +112,8 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
 }
 
 void Win32Platform::OpenAddress(const std::string& address) {
-  // Show command 0 as the program has always passed it; the browser shows
-  // itself anyway. A failure has no visible effect.
+  // Show command 0: the browser shows itself anyway. A failure has no visible
+  // effect.
   ShellExecuteW(owner_, L"open", Utf8ToUtf16(address).c_str(), L"", L"", 0);
 }
 
