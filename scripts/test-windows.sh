@@ -4,7 +4,9 @@
 # conversions with Windows paths (output bytes, the message on standard
 # error, the exit status), then, under a private Xvfb, the window, its link
 # label, buttons and dialogs, its size at 96 and 144 DPI, and the message box
-# a conversion shows when standard error is not redirected. The cases are in
+# a conversion shows when standard error is not redirected, and the
+# installer: made twice the same, installed, a statement opened through the
+# file type it registers, uninstalled leaving nothing. The cases are in
 # tests/gui/windows, one file per topic; tests/gui/lib.sh is the harness they
 # share with the Linux suites. Keeps a screenshot of the window in
 # docs/screenshot-windows.png.
@@ -20,7 +22,7 @@ exe="$build/src/ledgerlift.exe"
 source "$root/tests/gui/lib.sh"
 use_work_folder wine
 
-suites=(program conversions names replacing window dpi message-box)
+suites=(program conversions names replacing window dpi message-box installer)
 [ $# -gt 0 ] && suites=("$@")
 
 on_check_failure() {  # what the screen showed, for finding out why
