@@ -47,7 +47,23 @@ wine_started=$(date +%s)
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # File names pass between Linux and Wine as UTF-8; Wine's code page is 1252.
 export LC_ALL=C.UTF-8
-at_exit 'wineserver -k 2>/dev/null'
+# Wine's server keeps its socket and lock in a folder under /tmp named after
+# the prefix's device and inode; the folder and the lock stay when the
+# server ends.
+remove_server_folder() {
+  local server folder
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  [ -d "$WINEPREFIX" ] || return 0
+  server="server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+  for folder in /tmp/.wine-"$(id -u)"/"$server" /tmp/wine-*/"$server"; do
+    [ -d "$folder" ] || continue
+    rm -f "$folder/lock" "$folder/socket"
+    rmdir "$folder" 2>/dev/null && rmdir "${folder%/*}" 2>/dev/null
+  done
+  return 0
+}
+at_exit remove_server_folder
 
 # A private X display for the whole Wine part: Wine's desktop process,
 # started with the first program, draws on the display it was started with.

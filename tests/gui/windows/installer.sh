@@ -10,36 +10,51 @@ wine_folder() {
 }
 
 # value_of KEY [VALUE]: the data of a registry value (the key's default
-# without VALUE), as `reg query` shows it; empty when there is none.
+# without VALUE), as `reg query` shows it; empty when there is none or it is
+# not set.
 value_of() {
   local which=(/ve)
   [ $# -gt 1 ] && which=(/v "$2")
   wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' |
-    sed -n 's/^    [^ ].*    REG_[A-Z_]*    //p; s/^    [^ ].*    REG_[A-Z_]*$//p' | head -1
+    sed -n 's/^    [^ ].*    REG_[A-Z_]*    //p; s/^    [^ ].*    REG_[A-Z_]*$//p' | head -1 |
+    grep -vx '(value not set)'
 }
 # has_key KEY [/v VALUE]: the key (or that value of it) exists.
 has_key() { wine reg query "$@" >/dev/null 2>&1; }
 
-# What the user's part of the registry and the Windows folders hold: every
-# key and value name (not the data, which Wine's own bookkeeping changes),
-# and every file under the profile and the installer's cache.
+# What the registry and the Windows folders hold: every key and value name
+# (not the data, which Wine's own bookkeeping changes) of HKCU and
+# HKLM\Software, and every file and folder of the profiles and the
+# installer's cache. Left out: the keys and folders Windows Installer keeps
+# its records in (empty again after an uninstall, as on Windows), and Wine's
+# own keys.
 snapshot() {
   local part
   for part in HKCU HKLM\\Software; do
     wine reg export "$part" "$case_dir/export.reg" /y >/dev/null 2>&1
     iconv -f UTF-16 -t UTF-8 "$case_dir/export.reg" | tr -d '\r' |
-      sed -n 's/^\(\[.*\]\)$/\1/p; s/^\("[^"]*"\)=.*/  \1/p'
+      sed -n 's/^\(\[.*\]\)$/\1/p; s/^\("[^"]*"\)=.*/  \1/p' |
+      awk '/^\[/ { own = /\\Microsoft\\Installer|\\CurrentVersion\\Installer|\\Software\\Wine\\/ }
+           !own'
   done
-  (cd "$drive_c" && find users windows/Installer 2>/dev/null | sort)
+  (cd "$drive_c" && find users windows/Installer ! -type d 2>/dev/null
+    find users -type d ! -path '*/Microsoft/Installer' 2>/dev/null) | sort
+}
+
+# msiexec ARGUMENT...: Windows Installer, without Wine's menu builder (which
+# would copy the Start-menu entry into the Linux desktop's menus).
+msiexec() {
+  WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" \
+    timeout 120 wine msiexec "$@" >/dev/null 2>&1
 }
 
 # listed_in_apps: the product's uninstall entry names it, its version and
 # its maker (per user, or where Wine keeps every product's).
 listed_in_apps() {
-  local product root key
+  local product hive key
   product=$(msiinfo export "$msi" Property | sed -n 's/^ProductCode\t//p' | tr -d '\r')
-  for root in HKCU HKLM; do
-    key="$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product"
+  for hive in HKCU HKLM; do
+    key="$hive\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product"
     [ "$(value_of "$key" DisplayName)" = Ledgerlift ] &&
       [ "$(value_of "$key" DisplayVersion)" = "$(project_version)" ] &&
       [ "$(value_of "$key" Publisher)" = "Tessarine Inc" ] && return 0
@@ -65,7 +80,7 @@ test_install_convert_uninstall() {
   [ -f "$msi" ] || { check "the installer was made" false; return; }
   local before start_menu product folder command statement extension
   before=$(snapshot)
-  timeout 120 wine msiexec /i "$(windows_path "$msi")" /qn >/dev/null 2>&1
+  msiexec /i "$(windows_path "$msi")" /qn
   check "msiexec /i /qn: exit status 0" is "$?" 0
 
   folder="$(wine_folder LOCALAPPDATA)/Programs/Ledgerlift"
@@ -94,15 +109,17 @@ test_install_convert_uninstall() {
     is "$(value_of "$classes\\.qfx")" Ledgerlift.Statement
   check "Apps & features: Ledgerlift $(project_version) by Tessarine Inc" listed_in_apps
 
-  # A double-click: the shell opens the statement with the command its
-  # file type names.
+  # A double-click runs the command the file type names, %1 the file. (Wine
+  # does not look up HKCU\Software\Classes when it opens a file, so the
+  # command is run as Explorer would run it, from a batch file.)
   cp "$root/examples/statement.qfx" statement.qfx
   statement="$(windows_path "$case_dir/statement.qfx")"
-  timeout 60 wine start /wait "$statement" >/dev/null 2>&1
-  check "opening statement.qfx through the file type converts it" \
+  printf '@%s\r\n' "${command//%1/$statement}" >open.bat
+  timeout 60 wine cmd /c "$(windows_path "$case_dir/open.bat")" >/dev/null 2>&1
+  check "the file type's command converts statement.qfx beside itself" \
     same_bytes statement.qif "$root/examples/statement.qif"
 
-  timeout 120 wine msiexec /x "$(windows_path "$msi")" /qn >/dev/null 2>&1
+  msiexec /x "$(windows_path "$msi")" /qn
   check "msiexec /x /qn: exit status 0" is "$?" 0
   check "uninstalled: no Programs\\Ledgerlift folder" test ! -e "$folder"
   check "uninstalled: no Start-menu shortcut" test ! -e "$start_menu/Ledgerlift.lnk"
@@ -111,4 +128,20 @@ test_install_convert_uninstall() {
           ! has_key "$classes\\.ofx"'
   check "uninstalled: every registry key and value and every file as before" \
     is "$(snapshot | diff <(echo "$before") - | head -20)" ""
+}
+
+# Where another program opens .qfx files, the installer leaves that choice:
+# Ledgerlift is only offered under "Open with".
+test_qfx_claimed_by_another_program() {
+  [ -f "$msi" ] || { check "the installer was made" false; return; }
+  local other='HKLM\Software\Classes\.qfx' classes='HKCU\Software\Classes'
+  wine reg add "$other" /ve /d Other.Statement /f >/dev/null 2>&1
+  msiexec /i "$(windows_path "$msi")" /qn
+  check ".qfx claimed by another program: left to it" is "$(value_of "$classes\\.qfx")" ""
+  check "  ... Ledgerlift offered in its OpenWithProgids" \
+    has_key "$classes\\.qfx\\OpenWithProgids" /v Ledgerlift.Statement
+  msiexec /x "$(windows_path "$msi")" /qn
+  check "  ... uninstalled: the other program's .qfx stays" \
+    is "$(value_of "$other")" Other.Statement
+  wine reg delete "$other" /f >/dev/null 2>&1
 }
