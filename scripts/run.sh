@@ -25,19 +25,29 @@ fi
 
 # The build tool's lines are shown once it has something to do: a build
 # with nothing to do only lists the targets that are up to date (make) or
-# says so (ninja).
+# says so (ninja). Read line by line, so that each shows as it comes.
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+show_when_working() {
+  local line held=() working=false
+  while IFS= read -r line; do
+    if ! $working; then
+      case "$line" in
+        *"] Built target "* | "Consolidate compiler generated dependencies"* | \
+          "ninja: no work to do"*)
+          held+=("$line")
+          continue
+          ;;
+      esac
+      working=true
+      echo "Building ledgerlift (cmake --build --preset release," \
+        "$CMAKE_BUILD_PARALLEL_LEVEL jobs):"
+      [ ${#held[@]} -eq 0 ] || printf '%s\n' "${held[@]}"
+    fi
+    printf '%s\n' "$line"
+  done
+}
 status=0
-(cd "$root" && cmake --build --preset release) 2>&1 | awk -v jobs="$CMAKE_BUILD_PARALLEL_LEVEL" '
-  !working && /^\[ *[0-9]+%\] Built target |^Consolidate compiler generated dependencies|^ninja: no work to do/ {
-    held = held $0 "\n"
-    next
-  }
-  !working {
-    working = 1
-    printf "Building ledgerlift (cmake --build --preset release, %d jobs):\n%s", jobs, held
-  }
-  { print; fflush() }' >&2 || status=$?
+(cd "$root" && cmake --build --preset release) 2>&1 | show_when_working >&2 || status=$?
 [ "$status" -eq 0 ] || { echo "The build failed (status $status)." >&2; exit 1; }
 
 exec "$build/src/ledgerlift" "$@"
