@@ -15,7 +15,7 @@
 # failure. Called by scripts/test.sh; the packages come from
 # scripts/install-deps.sh test.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root="$(pwd)"
 build="$root/build/windows"
 exe="$build/src/ledgerlift.exe"
@@ -121,7 +121,10 @@ fi
 
 # Wine's windows get the keys of the window under the pointer.
 keys_to=pointer
+# For the suites:
+# shellcheck disable=SC2034
 crlf=$'\r\n'  # a message is one line, ended as Windows ends lines
+# shellcheck disable=SC2034
 drive_c="$WINEPREFIX/drive_c"
 
 # The Windows path of a file here: Wine's Z: drive is the root folder.
@@ -132,6 +135,7 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 err="$work/.err"
 run() {
   timeout 60 wine "$exe" "$@" >/dev/null 2>"$err"
+  # shellcheck disable=SC2034  # read by the suites
   status=$?
 }
 
