@@ -49,7 +49,10 @@ if [ ! -f "$deb" ]; then
   exit 1
 fi
 
-lintian --fail-on error,warning "$deb_dir/ledgerlift_${package_version}_$arch.changes" \
+# Lintian leaves its ELF caches in TMPDIR: here, in the work folder.
+mkdir -p "$work/lintian-tmp"
+TMPDIR="$work/lintian-tmp" \
+  lintian --fail-on error,warning "$deb_dir/ledgerlift_${package_version}_$arch.changes" \
   >"$work/lintian" 2>&1
 lintian_status=$?
 grep -v 'running with root privileges' "$work/lintian" | sed 's/^/  lintian: /'
