@@ -5,8 +5,10 @@
 # there: a conversion, the dialog under Xvfb, and a double-click on a .qfx
 # file through the desktop's file associations. Its desktop entry, AppStream
 # metadata and manual page are validated. Then the icons are made again from
-# their drawing and compared, the Windows release zip is made and opened,
-# and scripts/run.sh is run from another folder.
+# their drawing and compared, the Windows release zip is made, opened and
+# made again (the same bytes), scripts/run.sh is run from another folder
+# (then again, built: silent), and scripts/install-deps.sh is run against
+# stand-ins for dpkg-query and apt-get while dpkg's lock is held (as root).
 # Usage: scripts/test-package.sh   (run after scripts/test-windows.sh, whose
 # build the zip reuses). Prints PASS or FAIL per check, "N passed, M failed",
 # and how long the package build took; exits 1 on any failure.
@@ -47,7 +49,10 @@ if [ ! -f "$deb" ]; then
   exit 1
 fi
 
-lintian --fail-on error,warning "$deb_dir/ledgerlift_${package_version}_$arch.changes" \
+# Lintian leaves its ELF caches in TMPDIR: here, in the work folder.
+mkdir -p "$work/lintian-tmp"
+TMPDIR="$work/lintian-tmp" \
+  lintian --fail-on error,warning "$deb_dir/ledgerlift_${package_version}_$arch.changes" \
   >"$work/lintian" 2>&1
 lintian_status=$?
 grep -v 'running with root privileges' "$work/lintian" | sed 's/^/  lintian: /'
@@ -182,16 +187,20 @@ rm -f "$zip"
 check "cmake --workflow --preset windows-zip makes $(basename "$zip")" test -f "$zip"
 check "the zip holds the program, README.txt and LICENSE.txt, nothing else" \
   is "$(unzip -Z1 "$zip" 2>&1 | sort | tr '\n' ' ')" "LICENSE.txt README.txt ledgerlift.exe "
-sed 's/$/\r/' "$root/README.md" >"$work/README.txt"
+sed 's/$/\r/' "$root/packaging/windows/README.txt" >"$work/README.txt"
 sed 's/$/\r/' "$root/LICENSE" >"$work/LICENSE.txt"
 for text in README.txt LICENSE.txt; do
   unzip -p "$zip" "$text" >"$work/zipped-$text" 2>/dev/null
-  check "zip: $text is ${text%.txt} with CR LF line ends" \
+  check "zip: $text is the one for Windows with CR LF line ends" \
     same_bytes "$work/zipped-$text" "$work/$text"
 done
 unzip -p "$zip" ledgerlift.exe >"$work/zipped.exe" 2>/dev/null
 check "zip: ledgerlift.exe is the program built" \
   same_bytes "$work/zipped.exe" "$root/build/windows/src/ledgerlift.exe"
+mv "$zip" "$work/first.zip"
+rm -rf "$root/build/windows/packaging/windows/release"
+(cd "$root" && cmake --build --preset windows-zip) >>"$work/zip.log" 2>&1
+check "the zip made again from the same tree: the same bytes" same_bytes "$zip" "$work/first.zip"
 
 # --- scripts/run.sh from another folder -------------------------------------
 echo "== scripts/run.sh from another folder"
@@ -202,6 +211,39 @@ cp "$root/examples/statement.qfx" "$work/elsewhere/"
 check "scripts/run.sh from another folder: builds and converts, status 0" is "$?" 0
 check "scripts/run.sh from another folder: the register lands in that folder" \
   same_bytes "$work/elsewhere/statement.qif" "$root/examples/statement.qif"
+(cd "$work/elsewhere" &&
+  env -u DISPLAY timeout 600 "$root/scripts/run.sh" --version </dev/null >"$work/out" 2>"$work/err")
+check "scripts/run.sh once built: only the program speaks" \
+  bash -c "[ ! -s '$work/err' ] && [ \"\$(cat '$work/out')\" = 'Ledgerlift $version' ]"
+
+# --- scripts/install-deps.sh ------------------------------------------------
+# Against stand-ins for dpkg-query (every package missing) and apt-get
+# (which only notes how it was called).
+echo "== scripts/install-deps.sh"
+mkdir -p "$work/apt"
+printf '#!/bin/sh\necho "deinstall ok config-files"\n' >"$work/apt/dpkg-query"
+printf '#!/bin/sh\necho "$*" >>"%s/apt/calls"\n' "$work" >"$work/apt/apt-get"
+chmod +x "$work/apt/dpkg-query" "$work/apt/apt-get"
+check "install-deps.sh --list test: each package once" \
+  is "$("$root/scripts/install-deps.sh" --list test | sort | uniq -d)" ""
+if [ "$(id -u)" = 0 ]; then
+  # Another package manager holds dpkg's lock for 3 s.
+  perl -MFcntl -e 'open(my $f, "+<", "/var/lib/dpkg/lock-frontend") or die "$!\n";
+    my $lock = pack("s s q q i x4", F_WRLCK, 0, 0, 0, 0);
+    fcntl($f, F_SETLK, $lock) or die "$!\n"; sleep 3' &
+  holder=$!
+  sleep 0.5
+  PATH="$work/apt:$PATH" "$root/scripts/install-deps.sh" test >/dev/null 2>"$work/err"
+  wait "$holder"
+  check "install-deps.sh, the package manager busy: says it waits for that process" \
+    grep -q "^Another package manager is running (process $holder, perl); waiting" "$work/err"
+  check "  ... and installs once it is free, each package named once" \
+    bash -c "grep -q 'is free after' '$work/err' &&
+      [ \"\$(grep ' install ' '$work/apt/calls' | tr ' ' '\n' | grep -v '^-' | sort | uniq -d)\" = '' ]"
+  check "  ... apt-get itself waits for the lock too" grep -q 'DPkg::Lock::Timeout=' "$work/apt/calls"
+else
+  echo "SKIP: install-deps.sh waiting for the package manager's lock (needs root)"
+fi
 
 echo "Package build (scripts/build-deb.sh, tests included): $package_seconds s"
 report_checks

@@ -4,7 +4,9 @@
 # conversions with Windows paths (output bytes, the message on standard
 # error, the exit status), then, under a private Xvfb, the window, its link
 # label, buttons and dialogs, its size at 96 and 144 DPI, and the message box
-# a conversion shows when standard error is not redirected. The cases are in
+# a conversion shows when standard error is not redirected, and the
+# installer: made twice the same, installed, a statement opened through the
+# file type it registers, uninstalled leaving nothing. The cases are in
 # tests/gui/windows, one file per topic; tests/gui/lib.sh is the harness they
 # share with the Linux suites. Keeps a screenshot of the window in
 # build/windows/screenshots (scripts/update-screenshots.sh copies it into
@@ -23,7 +25,7 @@ screenshots="$build/screenshots"
 source "$root/tests/gui/lib.sh"
 use_work_folder wine
 
-suites=(program conversions names replacing window dpi message-box)
+suites=(program conversions names replacing window dpi message-box installer)
 [ $# -gt 0 ] && suites=("$@")
 
 on_check_failure() {  # what the screen showed, for finding out why
@@ -48,7 +50,23 @@ wine_started=$(date +%s)
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # File names pass between Linux and Wine as UTF-8; Wine's code page is 1252.
 export LC_ALL=C.UTF-8
-at_exit 'wineserver -k 2>/dev/null'
+# Wine's server keeps its socket and lock in a folder under /tmp named after
+# the prefix's device and inode; the folder and the lock stay when the
+# server ends.
+remove_server_folder() {
+  local server folder
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  [ -d "$WINEPREFIX" ] || return 0
+  server="server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+  for folder in /tmp/.wine-"$(id -u)"/"$server" /tmp/wine-*/"$server"; do
+    [ -d "$folder" ] || continue
+    rm -f "$folder/lock" "$folder/socket"
+    rmdir "$folder" 2>/dev/null && rmdir "${folder%/*}" 2>/dev/null
+  done
+  return 0
+}
+at_exit remove_server_folder
 
 # A private X display for the whole Wine part: Wine's desktop process,
 # started with the first program, draws on the display it was started with.
@@ -106,7 +124,10 @@ fi
 
 # Wine's windows get the keys of the window under the pointer.
 keys_to=pointer
+# For the suites:
+# shellcheck disable=SC2034
 crlf=$'\r\n'  # a message is one line, ended as Windows ends lines
+# shellcheck disable=SC2034
 drive_c="$WINEPREFIX/drive_c"
 
 # The Windows path of a file here: Wine's Z: drive is the root folder.
@@ -117,6 +138,7 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 err="$work/.err"
 run() {
   timeout 60 wine "$exe" "$@" >/dev/null 2>"$err"
+  # shellcheck disable=SC2034  # read by the suites
   status=$?
 }
 

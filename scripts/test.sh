@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test (installing what is missing): the
 # unit and end-to-end tests, then the whole suite again under ASan + UBSan,
-# the fuzzers' smoke run, the Linux and Windows windows, and the Debian
-# package with the Windows release zip. Works from any folder. Every stage
+# the fuzzers' smoke run, the Linux and Windows windows, the Windows
+# installer, and the Debian package with the Windows release zip. Works from any folder. Every stage
 # runs, also after one failed; the end is a summary, one line per stage
 # (its own closing line: "N passed, M failed" for the shell suites), then
 # the overall result. Exits 1 when any stage failed.
@@ -39,7 +39,7 @@ stage "unit and end-to-end tests" cmake --workflow --preset default
 stage "the same under ASan and UBSan" cmake --workflow --preset asan
 stage "fuzzers, smoke run" scripts/test-fuzz.sh
 stage "Linux window and dialogs (Xvfb)" scripts/test-linux-gui.sh build/default
-stage "Windows program (Wine, Xvfb)" scripts/test-windows.sh
+stage "Windows program, installer (Wine, Xvfb)" scripts/test-windows.sh
 stage "Debian package, installs, Windows zip" scripts/test-package.sh
 
 minutes=$((($(date +%s) - started) / 60)) seconds=$((($(date +%s) - started) % 60))

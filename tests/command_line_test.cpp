@@ -104,7 +104,7 @@ TEST(TerminalRequestOf, OnlyTheOptionAloneAsksForTheTerminal) {
       {{"--help stmt.qfx", {"--help", "stmt.qfx"}}, TerminalRequest::kNone},
       {{"./--help", {"./--help"}}, TerminalRequest::kNone},
       {{"\"--version\"", {"\"--version\""}}, TerminalRequest::kNone},
-      {{"-h", {"-h"}}, TerminalRequest::kNone},
+      {{"-h", {"-h"}}, TerminalRequest::kHelp},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TerminalRequestOf(c.command_line), c.request) << c.command_line.text;

@@ -101,8 +101,9 @@ std::vector<std::string> FilesToConvert(
 
 TerminalRequest TerminalRequestOf(const CommandLine& command_line) {
   if (command_line.arguments.size() != 1) return TerminalRequest::kNone;
-  if (command_line.arguments.front() == "--help") return TerminalRequest::kHelp;
-  if (command_line.arguments.front() == "--version") return TerminalRequest::kVersion;
+  const std::string& option = command_line.arguments.front();
+  if (option == "--help" || option == "-h") return TerminalRequest::kHelp;
+  if (option == "--version") return TerminalRequest::kVersion;
   return TerminalRequest::kNone;
 }
 
