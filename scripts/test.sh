@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test (installing what is missing): the
-# unit and end-to-end tests, then the whole suite again under ASan + UBSan,
-# the fuzzers' smoke run, the Linux and Windows windows, the Windows
-# installer, and the Debian package with the Windows release zip. Works from any folder. Every stage
-# runs, also after one failed; the end is a summary, one line per stage
+# house lint, the unit and end-to-end tests, then the whole suite again under
+# ASan + UBSan, the fuzzers' smoke run, the Linux and Windows windows, the
+# Windows installer, and the Debian package with the Windows release zip.
+# Works from any folder. Every stage runs, also after one failed; the end is a summary, one line per stage
 # (its own closing line: "N passed, M failed" for the shell suites), then
 # the overall result. Exits 1 when any stage failed.
 set -uo pipefail
@@ -35,6 +35,7 @@ stage() {
   summary+=("$(printf '%-44s %s (%d s)' "$name" "$result" $((SECONDS - stage_started)))")
 }
 
+stage "lint: clang-format, shellcheck" scripts/lint.sh
 stage "unit and end-to-end tests" cmake --workflow --preset default
 stage "the same under ASan and UBSan" cmake --workflow --preset asan
 stage "fuzzers, smoke run" scripts/test-fuzz.sh
