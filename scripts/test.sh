@@ -3,9 +3,9 @@
 # house lint, the unit and end-to-end tests, then the whole suite again under
 # ASan + UBSan, the fuzzers' smoke run, the Linux and Windows windows, the
 # Windows installer, and the Debian package with the Windows release zip.
-# Works from any folder. Every stage runs, also after one failed; the end is a summary, one line per stage
-# (its own closing line: "N passed, M failed" for the shell suites), then
-# the overall result. Exits 1 when any stage failed.
+# Works from any folder. Every stage runs, also after one failed; the end is
+# a summary, one line per stage (its own closing line: "N passed, M failed"
+# for the shell suites), then the overall result. Exits 1 when any stage failed.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 scripts/install-deps.sh test || exit 1
