@@ -15,7 +15,7 @@ test_packages=("${install_packages[@]}" "${package_packages[@]}" googletest
   clang libclang-rt-14-dev libbenchmark-dev time ofx locales
   xvfb xauth xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
-  lintian appstream man-db libglib2.0-bin librsvg2-bin icoutils unzip)
+  acl lintian appstream man-db libglib2.0-bin librsvg2-bin icoutils unzip)
 
 case "${1:-}" in
   run) wanted=("${run_packages[@]}") ;;
