@@ -206,8 +206,10 @@ class AttributesOf {
                                           : listxattr(path_.c_str(), buffer, size);
                              }).value_or("");
     std::vector<std::string> names;
-    for (size_t at = 0; at < list.size(); at = list.find('\0', at) + 1) {
-      names.push_back(list.c_str() + at);
+    for (size_t at = 0; at < list.size();) {
+      const size_t end = std::min(list.find('\0', at), list.size());
+      names.push_back(list.substr(at, end - at));
+      at = end + 1;
     }
     return names;
   }
