@@ -30,10 +30,13 @@ class UnflushedOutput : public OutputFile {
   const ledgerlift::ExistingOutput& Existing() const override {
     return real_->Existing();
   }
-  void Create() override { real_->Create(); }
+  void Create(const ledgerlift::InputFile& statement) override {
+    real_->Create(statement);
+  }
+  void KeepAccess() override { real_->KeepAccess(); }
   void Write(std::string_view bytes) override { real_->Write(bytes); }
   void Close(bool) override { real_->Close(false); }
-  void Replace() override { real_->Replace(); }
+  ledgerlift::FileIdentity Replace() override { return real_->Replace(); }
 
  private:
   std::unique_ptr<OutputFile> real_;

@@ -19,7 +19,7 @@ test_packages=("${install_packages[@]}" "${package_packages[@]}" googletest
   clang libclang-rt-14-dev libbenchmark-dev time ofx locales
   xvfb xauth xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine wixl msitools faketime
-  lintian appstream man-db libglib2.0-bin librsvg2-bin icoutils zip unzip
+  acl lintian appstream man-db libglib2.0-bin librsvg2-bin icoutils zip unzip
   clang-format shellcheck)
 
 list=false

@@ -99,7 +99,7 @@ class FakeOutput : public OutputFile {
     disk_.log.push_back("remove temporary");
   }
   const ExistingOutput& Existing() const override { return existing_; }
-  void Create() override {
+  void Create(const InputFile&) override {
     disk_.Call("create");
     temporary_ = path_ + ".tmp";
     disk_.Add(temporary_, "");
@@ -109,10 +109,12 @@ class FakeOutput : public OutputFile {
     disk_.files[temporary_].content += bytes;
   }
   void Close(bool durable) override { disk_.Call(durable ? "sync and close" : "close"); }
-  void Replace() override {
+  void KeepAccess() override { disk_.Call("keep access"); }
+  FileIdentity Replace() override {
     disk_.Call("replace");
     disk_.files[path_] = disk_.files[temporary_];
     disk_.files.erase(std::exchange(temporary_, ""));
+    return disk_.files[path_].identity;
   }
 
  private:
@@ -150,11 +152,11 @@ const RunCase kRunCases[] = {
      "",
      {"open input", "open output", "create", "read", "write", "close input", "close",
       "replace"}},
-    {"replaced register: its new bytes reach the disk before it is replaced",
+    {"replaced register: its access kept, its new bytes on the disk before it replaces",
      ExistingRegister,
      "",
-     {"open input", "open output", "create", "read", "write", "close input",
-      "sync and close", "replace"}},
+     {"open input", "open output", "create", "keep access", "read", "write",
+      "close input", "sync and close", "replace"}},
     {"output is the input: refused before anything is read or created",
      [](FakeFileSystem& disk) { disk.files["out.qif"] = disk.files.at("in.qfx"); },
      "Error 8: cannot convert in.qfx: the QIF file would replace the statement itself",
@@ -164,6 +166,12 @@ const RunCase kRunCases[] = {
        disk.Add("out.qif", kOldRegister, ExistingOutput::Kind::kFile, true);
      },
      "Error 6: cannot replace output file out.qif: the file is read-only", kRefused},
+    {"link of another user at the output: not followed, refused",
+     [](FakeFileSystem& disk) {
+       disk.Add("out.qif", "", ExistingOutput::Kind::kForeignLink);
+     },
+     "Error 6: cannot replace output file out.qif: the link belongs to another user",
+     kRefused},
     {"folder at the output",
      [](FakeFileSystem& disk) { disk.Add("out.qif", "", ExistingOutput::Kind::kFolder); },
      "Error 6: cannot replace output file out.qif: Is a directory", kRefused},
@@ -185,52 +193,70 @@ const RunCase kRunCases[] = {
      },
      "Error 4: cannot create output file out.qif: it failed",
      {"open input", "open output", "create", "close input"}},
+    {"register's access cannot be kept: refused before anything is read",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.failing = "keep access";
+     },
+     "Error 6: cannot replace output file out.qif: it failed",
+     {"open input", "open output", "create", "keep access", "remove temporary",
+      "close input"}},
+    {"input without any OFX data: read whole, then refused",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.Add("in.qfx", "<html>Your session has expired</html>");
+     },
+     "Error 9: cannot convert in.qfx: not a QFX statement (no OFX data found)",
+     {"open input", "open output", "create", "keep access", "read", "write",
+      "remove temporary", "close input"}},
     {"read fails",
      [](FakeFileSystem& disk) {
        ExistingRegister(disk);
        disk.failing = "read";
      },
      "Error 3: cannot read input file in.qfx: it failed",
-     {"open input", "open output", "create", "read", "remove temporary", "close input"}},
+     {"open input", "open output", "create", "keep access", "read", "remove temporary",
+      "close input"}},
     {"input shrinks while it is read",
      [](FakeFileSystem& disk) {
        ExistingRegister(disk);
        disk.claimed_extra_size = 1;
      },
      "Error 3: cannot read input file in.qfx: the file shrank while it was read",
-     {"open input", "open output", "create", "read", "remove temporary", "close input"}},
+     {"open input", "open output", "create", "keep access", "read", "remove temporary",
+      "close input"}},
     {"write fails",
      [](FakeFileSystem& disk) {
        ExistingRegister(disk);
        disk.failing = "write";
      },
      "Error 5: cannot write output file out.qif: it failed",
-     {"open input", "open output", "create", "read", "write", "remove temporary",
-      "close input"}},
+     {"open input", "open output", "create", "keep access", "read", "write",
+      "remove temporary", "close input"}},
     {"memory runs out",
      [](FakeFileSystem& disk) {
        ExistingRegister(disk);
        disk.out_of_memory_at = "write";
      },
      "Error 1: cannot convert in.qfx: not enough memory",
-     {"open input", "open output", "create", "read", "write", "remove temporary",
-      "close input"}},
+     {"open input", "open output", "create", "keep access", "read", "write",
+      "remove temporary", "close input"}},
     {"flush to the disk fails",
      [](FakeFileSystem& disk) {
        ExistingRegister(disk);
        disk.failing = "sync and close";
      },
      "Error 5: cannot write output file out.qif: it failed",
-     {"open input", "open output", "create", "read", "write", "close input",
-      "sync and close", "remove temporary"}},
+     {"open input", "open output", "create", "keep access", "read", "write",
+      "close input", "sync and close", "remove temporary"}},
     {"replacing fails",
      [](FakeFileSystem& disk) {
        ExistingRegister(disk);
        disk.failing = "replace";
      },
      "Error 6: cannot replace output file out.qif: it failed",
-     {"open input", "open output", "create", "read", "write", "close input",
-      "sync and close", "replace", "remove temporary"}},
+     {"open input", "open output", "create", "keep access", "read", "write",
+      "close input", "sync and close", "replace", "remove temporary"}},
 };
 
 TEST(ConversionRun, StepsFailuresAndWhatIsLeft) {
@@ -253,6 +279,26 @@ TEST(ConversionRun, StepsFailuresAndWhatIsLeft) {
       EXPECT_FALSE(disk.files.contains("out.qif.tmp"));
     }
   }
+}
+
+// Two statements of one run that lead to one register: the first is kept.
+TEST(ConversionRun, RegisterWrittenEarlierInTheRunIsRefused) {
+  FakeFileSystem disk;
+  disk.Add("x.qfx", kShopLine);
+  disk.Add("x.ofx", "<OFX></OFX>");
+  RunRegisters registers;
+  EXPECT_FALSE(ConvertFile(disk, "x.qfx", "x.qif", &registers).error);
+  disk.log.clear();
+  const RunResult second = ConvertFile(disk, "x.ofx", "x.qif", &registers);
+  ASSERT_TRUE(second.error);
+  EXPECT_EQ(
+      second.error->Message(),
+      "Error 10: cannot convert x.ofx: its QIF file x.qif was written from x.qfx in "
+      "this run");
+  EXPECT_EQ(disk.log, kRefused);
+  EXPECT_EQ(disk.files.at("x.qif").content, kShopRegister);
+  // Another run may replace it.
+  EXPECT_FALSE(ConvertFile(disk, "x.ofx", "x.qif").error);
 }
 
 }  // namespace

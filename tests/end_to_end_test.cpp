@@ -100,12 +100,75 @@ TEST_F(EndToEnd, NewOutputGetsOrdinaryPermissions) {
                 fs::perms::others_read);
 }
 
-TEST_F(EndToEnd, EmptyInputGivesOnlyTheHeader) {
-  Write(dir_ / "empty.qfx", "");
-  const Outcome outcome = Run(dir_ / "empty.qfx");
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(Read(dir_ / "empty.qif"), "!Type:Bank\r\n");
+// A file that holds no OFX data at all (a saved "session expired" page, an
+// empty download) never replaces a register; a statement that merely lists
+// no transactions gives the header alone.
+TEST_F(EndToEnd, OnlyAStatementGivesARegister) {
+  const struct {
+    const char* name;
+    std::string input;
+    const char* register_after;  // nullptr: the old one, byte for byte
+  } cases[] = {
+      {"web page", "<!DOCTYPE html>\n<html><title>Session expired</title></html>\n",
+       nullptr},
+      {"empty file", "", nullptr},
+      {"PDF", "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<< /Type /Catalog >>\n", nullptr},
+      {"CSV", "Date,Payee,Amount\r\n2011-03-02,CORNER SHOP,-12.50\r\n", nullptr},
+      {"SGML statement without transactions",
+       "OFXHEADER:100\r\nDATA:OFXSGML\r\n\r\n<OFX><BANKMSGSRSV1></BANKMSGSRSV1></"
+       "OFX>\r\n",
+       "!Type:Bank\r\n"},
+      {"XML statement without transactions",
+       "<?xml version=\"1.0\"?>\n<?OFX OFXHEADER=\"200\" VERSION=\"220\"?>\n<OFX/>\n",
+       "!Type:Bank\r\n"},
+  };
+  constexpr const char* kPrecious = "an earlier register, kept as it is";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    Write(dir_ / "download.qfx", c.input);
+    Write(dir_ / "download.qif", kPrecious);
+    const Outcome outcome = Run(dir_ / "download.qfx");
+    if (c.register_after) {
+      EXPECT_EQ(outcome.status, 0);
+      EXPECT_EQ(outcome.err, "");
+    } else {
+      EXPECT_EQ(outcome.status, 2);
+      EXPECT_EQ(outcome.err, "Error 9: cannot convert " +
+                                 (dir_ / "download.qfx").string() +
+                                 ": not a QFX statement (no OFX data found)\n");
+    }
+    EXPECT_EQ(Read(dir_ / "download.qif"),
+              c.register_after ? c.register_after : kPrecious);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"download.qfx", "download.qif"}));
+  }
+}
+
+// Two statements of one run that lead to one register: the first one's is
+// kept, whatever names lead to it.
+TEST_F(EndToEnd, OneRegisterPerRun) {
+  const struct {
+    const char* name;
+    const char* second;
+    const char* second_output;
+    bool linked;  // the second's register is a link to the first's
+  } cases[] = {
+      {"same name, another extension", "x.ofx", "./x.qif", false},
+      {"a link to the first register", "y.qfx", "./y.qif", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    Write(dir_ / "x.qfx", kShopStatement);
+    Write(dir_ / c.second, "<OFX></OFX>");
+    if (c.linked) fs::create_symlink("x.qif", dir_ / c.second_output);
+    const Outcome outcome = RunWith({"x.qfx", c.second});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err, std::string(c.second) + ": Error 10: cannot convert " +
+                               c.second + ": its QIF file " + c.second_output +
+                               " was written from x.qfx in this run\n");
+    EXPECT_EQ(Read(dir_ / "x.qif"), kShopRegister);
+  }
 }
 
 // --help, --version and window mode without a display print to standard

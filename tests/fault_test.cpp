@@ -81,7 +81,8 @@ const FailureCase kFailureCases[] = {
        Write(dir / "locked" / "stmt.qfx", kShopLine);
        Write(dir / "locked" / "stmt.qif", kPrecious);
        fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec |
-                                           fs::perms::others_read | fs::perms::others_exec);
+                                           fs::perms::others_read |
+                                           fs::perms::others_exec);
        return dir / "locked" / "stmt.qfx";
      },
      "Error 4: cannot create output file @/locked/stmt.qif: Permission denied\n",
@@ -145,6 +146,23 @@ const FailureCase kFailureCases[] = {
      },
      "Error 6: cannot replace output file @/stmt.qif: not a regular file\n",
      {}},
+    {"output links to a folder, named with a final /",
+     [](const fs::path& dir) {
+       Write(dir / "stmt.qfx", kShopLine);
+       fs::create_directory(dir / "books");
+       fs::create_symlink("books/", dir / "stmt.qif");
+       return dir / "stmt.qfx";
+     },
+     "Error 6: cannot replace output file @/stmt.qif: Is a directory\n",
+     {}},
+    {"output links to the root folder",
+     [](const fs::path& dir) {
+       Write(dir / "stmt.qfx", kShopLine);
+       fs::create_symlink("/", dir / "stmt.qif");
+       return dir / "stmt.qfx";
+     },
+     "Error 6: cannot replace output file @/stmt.qif: Is a directory\n",
+     {}},
     {"file size limit reached while writing",
      [](const fs::path& dir) {
        Write(dir / "stmt.qfx", LargeStatement());
@@ -152,11 +170,19 @@ const FailureCase kFailureCases[] = {
        return dir / "stmt.qfx";
      },
      "Error 5: cannot write output file @/stmt.qif: File too large\n",
+     {.file_size_limit = 64 * 1024}},  // as `ulimit -f 64` sets it
+    {"file size limit reached while writing, a new register",
+     [](const fs::path& dir) {
+       Write(dir / "stmt.qfx", LargeStatement());
+       return dir / "stmt.qfx";
+     },
+     "Error 5: cannot write output file @/stmt.qif: File too large\n",
      {.file_size_limit = 64 * 1024}},
 };
 
 std::string Replace(std::string text, const std::string& mark, const std::string& by) {
-  for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + by.size())) {
+  for (size_t at = text.find(mark); at != std::string::npos;
+       at = text.find(mark, at + by.size())) {
     text.replace(at, mark.size(), by);
   }
   return text;
@@ -180,7 +206,8 @@ TEST_F(Faults, EachFailureGivesOneMessageAndChangesNothing) {
   }
   if (!skipped.empty()) {
     // Root passes every permission check, so these need another user.
-    GTEST_SKIP() << "cannot run the program as user " << kNobody << ", skipped:" << skipped;
+    GTEST_SKIP() << "cannot run the program as user " << kNobody
+                 << ", skipped:" << skipped;
   }
 }
 
@@ -196,7 +223,8 @@ TEST_F(Faults, DiskFullWhileWriting) {
   const std::vector<std::string> before = Snapshot();
   const Outcome outcome = Run(disk / "stmt.qfx");
   EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err, "Error 5: cannot write output file " + (disk / "stmt.qif").string() +
+  EXPECT_EQ(outcome.err, "Error 5: cannot write output file " +
+                             (disk / "stmt.qif").string() +
                              ": No space left on device\n");
   EXPECT_EQ(Snapshot(), before);
 }
@@ -221,8 +249,8 @@ TEST_F(Faults, OutputFolderThatIsNotThere) {
     const ledgerlift::RunResult result =
         ledgerlift::ConvertFile(files, (dir_ / "stmt.qfx").string(), c.output.string());
     ASSERT_TRUE(result.error.has_value());
-    EXPECT_EQ(result.error->Message(),
-              "Error 4: cannot create output file " + c.output.string() + ": " + c.reason);
+    EXPECT_EQ(result.error->Message(), "Error 4: cannot create output file " +
+                                           c.output.string() + ": " + c.reason);
     EXPECT_EQ(Snapshot(), before);
   }
 }

@@ -195,8 +195,8 @@ TEST_F(FormTest, FolderChooserSetsOrKeepsTheOutputFolder) {
 }
 
 TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
-  const std::string first = Write("a.qfx", "");
-  const std::string second = Write("b.qfx", "");
+  const std::string first = Write("a.qfx", kShopLine);
+  const std::string second = Write("b.qfx", kShopLine);
   std::filesystem::create_directory(folder_ / "out");
   Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
   form.OnConvertButtonClick();  // cancelled: nothing happens
@@ -217,11 +217,32 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   EXPECT_EQ(platform_.messages[1].rfind("Error 2: cannot open input file ", 0), 0u);
 }
 
+// Two statements of one name dropped from different folders: the first
+// one's register is kept, the second refused, in one message.
+TEST_F(FormTest, DropOfTwoStatementsForOneRegisterKeepsTheFirst) {
+  std::filesystem::create_directory(folder_ / "in1");
+  std::filesystem::create_directory(folder_ / "in2");
+  std::filesystem::create_directory(folder_ / "out");
+  const std::string sep(1, kSeparator);
+  const std::string first = Write("in1" + sep + "stmt.qfx", kShopLine);
+  const std::string second = Write("in2" + sep + "stmt.qfx", "<OFX></OFX>");
+  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
+  form.OnFilesDropped({first, second});
+  EXPECT_EQ(testing_support::Read(folder_ / "out" / "stmt.qif"),
+            testing_support::kShopRegister);
+  const std::string output = (folder_ / "out").string() + sep + "stmt.qif";
+  EXPECT_EQ(platform_.messages,
+            std::vector<std::string>{second + ": Error 10: cannot convert " + second +
+                                     ": its QIF file " + output + " was written from " +
+                                     first + " in this run"});
+}
+
 // The window's box emptied: each file goes beside itself, never to the root.
 TEST_F(FormTest, EmptiedOutputFolderMeansEachStatementsOwn) {
   std::filesystem::create_directory(folder_ / "in");
-  const std::string dropped = Write("in" + std::string(1, kSeparator) + "a.qfx", "");
-  const std::string chosen = Write("b.qfx", "");
+  const std::string dropped =
+      Write("in" + std::string(1, kSeparator) + "a.qfx", kShopLine);
+  const std::string chosen = Write("b.qfx", kShopLine);
   Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
   form.SetOutputDirectory("");
   form.OnFilesDropped({dropped});

@@ -1,8 +1,9 @@
 // A run ended by a signal, on the built program: held in the middle of a
 // run by a statement that arrives through a named pipe, it gets the signal
-// with its temporary file in place. It must end as that signal ends any
-// program, leaving the old register byte for byte and no temporary file;
-// only SIGKILL, which no program can answer, leaves one behind.
+// with its temporary file in place. Every signal that ends a program must
+// end it so, leaving the old register byte for byte and no temporary file;
+// only SIGKILL, which no program can answer, leaves one behind. SIGPIPE and
+// SIGXFSZ do not end a run.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -54,6 +55,14 @@ TEST_F(Interruption, SignalRemovesTheTemporaryFileAndEndsTheRun) {
       {"kill (SIGTERM)", SIGTERM},
       {"terminal closed (SIGHUP)", SIGHUP},
       {"Ctrl-\\ (SIGQUIT)", SIGQUIT},
+      {"SIGUSR1", SIGUSR1},
+      {"SIGUSR2", SIGUSR2},
+      {"alarm (SIGALRM)", SIGALRM},
+      {"CPU time limit (SIGXCPU)", SIGXCPU},
+      {"SIGVTALRM", SIGVTALRM},
+      {"profiling timer (SIGPROF)", SIGPROF},
+      {"abort (SIGABRT)", SIGABRT},
+      {"a real-time signal", SIGRTMIN + 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -82,17 +91,31 @@ TEST_F(Interruption, OnlySigkillLeavesTheTemporaryFile) {
       std::regex_match(left[0], std::regex(R"(\.ledgerlift-[A-Za-z0-9]{6}\.tmp)")));
 }
 
-// Started under nohup, the program keeps running when the terminal closes.
-TEST_F(Interruption, IgnoredSignalStaysIgnored) {
-  const pid_t pid = StartHeld({.ignored_signal = SIGHUP});
-  ASSERT_EQ(kill(pid, SIGHUP), 0);
-  const std::string rest = std::string(kShopLine) + "\r\n";
-  ASSERT_EQ(write(pipe_, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
-  close(std::exchange(pipe_, -1));
-  const Outcome outcome = Wait(pid);
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(Read(dir_ / "stmt.qif"), kHeader + Repeat(kShopRecord, 2));
-  EXPECT_EQ(TemporaryFiles(dir_), std::vector<std::string>{});
+// Signals that leave the run going: one ignored from the start (under
+// nohup, the terminal closed), and those whose only harm is to a write.
+TEST_F(Interruption, SignalsThatDoNotEndTheRun) {
+  const struct {
+    const char* name;
+    int signal;
+    Start start;
+  } cases[] = {
+      {"terminal closed under nohup", SIGHUP, {.ignored_signal = SIGHUP}},
+      {"SIGPIPE", SIGPIPE, {}},
+      {"file size limit signal (SIGXFSZ)", SIGXFSZ, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    const pid_t pid = StartHeld(c.start);
+    ASSERT_EQ(kill(pid, c.signal), 0);
+    const std::string rest = std::string(kShopLine) + "\r\n";
+    ASSERT_EQ(write(pipe_, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+    close(std::exchange(pipe_, -1));
+    const Outcome outcome = Wait(pid);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(Read(dir_ / "stmt.qif"), kHeader + Repeat(kShopRecord, 2));
+    EXPECT_EQ(TemporaryFiles(dir_), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

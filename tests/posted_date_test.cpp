@@ -4,6 +4,8 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace ledgerlift {
 namespace {
@@ -26,8 +28,7 @@ const DateCase kDateCases[] = {
     {"-20110302", "-20110302", "03-02-2011"},
     {"20110302.", " 20110302", "03-02-2011"},
     {"20110302120000123", " 20110302120000100", "03-02-2011"},
-    {"123456789012345678901234567890", " 123456789012346000000000000000",
-     "56-78-1234"},
+    {"123456789012345678901234567890", " 123456789012346000000000000000", "56-78-1234"},
     {"0.5", " .5", "--.5"},
     {"-0.25", "-.25", "--.25"},
     {"0.000123", " .000123", "12-3-.000"},
@@ -75,28 +76,41 @@ TEST(PostedDate, BelowTheSmallestDoubleIsZero) {
   EXPECT_EQ(SignedNumeral("0." + std::string(400, '0') + "1").value_or("?"), " 0");
 }
 
-// Switches to a German locale, whose decimal point is ",": the installed one,
-// or one compiled into a temporary folder from the system's locale sources.
-bool UseDecimalCommaLocale() {
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return true;
-  const std::string folder = testing::TempDir() + "ledgerlift-locales";
-  const std::string command = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" +
-                              folder + "/de_DE.UTF-8' >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return false;
-  setenv("LOCPATH", folder.c_str(), 1);
-  const bool found = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-  unsetenv("LOCPATH");
-  return found;
-}
+// A German locale, whose decimal point is ",": the installed one, or one
+// compiled into a temporary folder from the system's locale sources. The
+// locale the test found is put back, and the folder removed, at the end.
+class DecimalCommaLocale {
+ public:
+  DecimalCommaLocale() {
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    saved_ = previous ? previous : "C";
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return;
+    std::string folder = testing::TempDir() + "ledgerlift-locales-XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr) return;
+    folder_ = folder;
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + folder_ + "/de_DE.UTF-8' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return;
+    setenv("LOCPATH", folder_.c_str(), 1);
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    unsetenv("LOCPATH");
+  }
+  ~DecimalCommaLocale() {
+    std::setlocale(LC_ALL, saved_.c_str());
+    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
+  bool in_use() const { return std::string(std::localeconv()->decimal_point) == ","; }
+
+ private:
+  std::string saved_;
+  std::string folder_;
+};
 
 TEST(PostedDate, PointIsTheDecimalSeparatorWhateverTheLocale) {
-  const char* previous = std::setlocale(LC_ALL, nullptr);
-  const std::string saved = previous ? previous : "C";
-  if (!UseDecimalCommaLocale()) GTEST_SKIP() << "no locale with a decimal comma";
-  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+  const DecimalCommaLocale locale;
+  if (!locale.in_use()) GTEST_SKIP() << "no locale with a decimal comma";
   EXPECT_EQ(SignedNumeral("12.5").value_or("?"), " 12.5");
   EXPECT_FALSE(SignedNumeral("12,5").has_value());
-  std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(FormatPostedDate, SlicesRunningPastTheEndAreCutShort) {
@@ -104,8 +118,12 @@ TEST(FormatPostedDate, SlicesRunningPastTheEndAreCutShort) {
     const char* numeral;
     const char* date;
   } cases[] = {
-      {" 20110302", "03-02-2011"}, {" 2011030", "03-0-2011"}, {" 201103", "03--2011"},
-      {" 20", "--20"},            {"", "--"},                {"-20110302", "03-02-2011"},
+      {" 20110302", "03-02-2011"},
+      {" 2011030", "03-0-2011"},
+      {" 201103", "03--2011"},
+      {" 20", "--20"},
+      {"", "--"},
+      {"-20110302", "03-02-2011"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatPostedDate(c.numeral), c.date) << c.numeral;
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +19,23 @@ struct stat Status(const fs::path& path) {
   struct stat status {};
   stat(path.c_str(), &status);
   return status;
+}
+
+ThrowawayUser::ThrowawayUser(const std::string& role)
+    : name("ll" + role + std::to_string(getpid())) {
+  if (geteuid() != 0) return;
+  const std::string command =
+      "useradd --system --no-create-home --user-group --shell /usr/sbin/nologin " + name +
+      " >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return;
+  if (const passwd* entry = getpwnam(name.c_str())) {
+    uid = entry->pw_uid;
+    gid = entry->pw_gid;
+  }
+}
+
+ThrowawayUser::~ThrowawayUser() {
+  if (made()) std::system(("userdel " + name + " >/dev/null 2>&1").c_str());
 }
 
 std::vector<std::string> TemporaryFiles(const fs::path& folder) {
@@ -91,8 +109,9 @@ pid_t ProgramRun::LaunchWith(const std::vector<std::string>& arguments,
   const fs::path out =
       start.standard_output ? fs::path(start.standard_output) : output_folder_ / "stdout";
   const fs::path err = output_folder_ / "stderr";
-  const std::string program =
-      start.unprivileged ? ProgramForEveryone() : LEDGERLIFT_PROGRAM;
+  const uid_t user = start.unprivileged ? kNobody : start.user;
+  const gid_t group = start.unprivileged ? kNobody : start.group;
+  const std::string program = user != 0 ? ProgramForEveryone() : LEDGERLIFT_PROGRAM;
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& argument : arguments) {
     argv.push_back(const_cast<char*>(argument.c_str()));
@@ -107,8 +126,8 @@ pid_t ProgramRun::LaunchWith(const std::vector<std::string>& arguments,
   dup2(err_fd, 2);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-  if (start.unprivileged && geteuid() == 0 &&
-      (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+  if (user != 0 && geteuid() == 0 &&
+      (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0)) {
     _exit(kCannotStart);
   }
   if (access(program.c_str(), X_OK) != 0) _exit(kCannotStart);
@@ -116,8 +135,6 @@ pid_t ProgramRun::LaunchWith(const std::vector<std::string>& arguments,
   const rlimit no_core{0, 0};  // SIGQUIT would leave one
   setrlimit(RLIMIT_CORE, &no_core);
   if (start.file_size_limit != RLIM_INFINITY) {
-    // A write past the limit then fails with EFBIG instead of a signal.
-    signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{start.file_size_limit, start.file_size_limit};
     setrlimit(RLIMIT_FSIZE, &limit);
   }

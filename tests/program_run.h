@@ -31,11 +31,28 @@ struct Outcome {
 // permission check), with a limit on the size of the files it writes.
 struct Start {
   bool unprivileged = false;
+  uid_t user = 0;  // started as this user and group instead (root only)
+  gid_t group = 0;
   rlim_t file_size_limit = RLIM_INFINITY;
   int ignored_signal = 0;  // started ignoring it, as under nohup
   // Where standard output goes ("/dev/full"); by default it is kept for
   // Outcome::out.
   const char* standard_output = nullptr;
+};
+
+// A user made for one test, with useradd, and removed when it ends: cases
+// between two users of one machine. Only root can make one (as in CI).
+class ThrowawayUser {
+ public:
+  explicit ThrowawayUser(const std::string& role);
+  ~ThrowawayUser();
+  ThrowawayUser(const ThrowawayUser&) = delete;
+  ThrowawayUser& operator=(const ThrowawayUser&) = delete;
+  bool made() const { return uid != 0; }
+
+  std::string name;
+  uid_t uid = 0;
+  gid_t gid = 0;
 };
 
 // The names of the temporary files in `folder` (".ledgerlift-*.tmp").

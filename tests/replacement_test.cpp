@@ -6,9 +6,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <regex>
@@ -206,6 +208,119 @@ TEST_F(Replacement, TemporaryFileWhileTheRunLasts) {
     EXPECT_EQ(Read(replaced), kShopRegister);
     EXPECT_EQ(Read(folder / ".ledgerlift-Ab12Cd.tmp"), "left behind");
     EXPECT_EQ(TemporaryFiles(folder), std::vector<std::string>{".ledgerlift-Ab12Cd.tmp"});
+  }
+}
+
+// In a shared folder another user may plant `stmt.qif -> ~victim/.profile`
+// beside a statement: the link is followed only when it is the user's own
+// or the folder owner's; otherwise nothing is read or written.
+TEST_F(Replacement, LinksOfOtherUsersAreNotFollowed) {
+  const ThrowawayUser victim("victim"), planter("planter");
+  if (!victim.made() || !planter.made()) {
+    GTEST_SKIP() << "needs root to make two throwaway users with useradd";
+  }
+  enum Who { kVictim, kPlanter, kRoot };
+  const auto uid = [&](Who who) {
+    return who == kVictim ? victim.uid : who == kPlanter ? planter.uid : 0;
+  };
+  const auto gid = [&](Who who) {
+    return who == kVictim ? victim.gid : who == kPlanter ? planter.gid : 0;
+  };
+  const struct {
+    const char* name;
+    mode_t folder_mode;  // of the folder holding the statement and the link
+    Who folder_owner, link_owner, runner;
+    bool followed;
+  } cases[] = {
+      {"another user's link in a sticky shared folder", 01777, kRoot, kPlanter, kVictim,
+       false},
+      {"another user's link, converted by root", 01777, kRoot, kPlanter, kRoot, false},
+      {"the user's own link in a shared folder", 01777, kRoot, kVictim, kVictim, true},
+      {"the folder owner's link", 0777, kPlanter, kPlanter, kVictim, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    const fs::path home = dir_ / "home", shared = dir_ / "shared";
+    fs::create_directories(home);
+    fs::create_directories(shared);
+    Write(home / ".profile", kPrecious);
+    ASSERT_EQ(chown(home.c_str(), victim.uid, victim.gid), 0);
+    ASSERT_EQ(chown((home / ".profile").c_str(), victim.uid, victim.gid), 0);
+    ASSERT_EQ(chown(shared.c_str(), uid(c.folder_owner), gid(c.folder_owner)), 0);
+    ASSERT_EQ(chmod(shared.c_str(), c.folder_mode), 0);
+    Write(shared / "stmt.qfx", kShopLine);
+    ASSERT_EQ(chown((shared / "stmt.qfx").c_str(), planter.uid, planter.gid), 0);
+    fs::create_symlink(home / ".profile", shared / "stmt.qif");
+    ASSERT_EQ(lchown((shared / "stmt.qif").c_str(), uid(c.link_owner), gid(c.link_owner)),
+              0);
+    const std::vector<std::string> before = Snapshot();
+    const Outcome outcome =
+        Run(shared / "stmt.qfx", {.user = uid(c.runner), .group = gid(c.runner)});
+    if (c.followed) {
+      EXPECT_EQ(outcome.status, 0) << outcome.err;
+      EXPECT_EQ(Read(home / ".profile"), kShopRegister);
+      EXPECT_TRUE(fs::is_symlink(shared / "stmt.qif"));
+    } else {
+      EXPECT_EQ(outcome.status, 2);
+      EXPECT_EQ(outcome.err, "Error 6: cannot replace output file " +
+                                 (shared / "stmt.qif").string() +
+                                 ": the link belongs to another user\n");
+      EXPECT_EQ(Snapshot(), before);
+    }
+    EXPECT_TRUE(TemporaryFiles(home).empty());
+  }
+}
+
+// What guards a register beyond its permission bits comes along when it is
+// replaced: an ACL that denies a user, an attribute of the user's. A new
+// register is as private as its statement.
+TEST_F(Replacement, AccessControlListsAndAttributesAreKept) {
+  Write(dir_ / "stmt.qfx", kShopLine);
+  Write(dir_ / "stmt.qif", kPrecious);
+  if (std::system(
+          ("setfacl -m u:nobody:--- '" + (dir_ / "stmt.qif").string() + "' 2>/dev/null")
+              .c_str()) != 0) {
+    GTEST_SKIP() << "setfacl (package acl) or ACLs missing on " << dir_;
+  }
+  const char kAttribute[] = "user.source";
+  const bool attributes =
+      setxattr((dir_ / "stmt.qif").c_str(), kAttribute, "bank", 4, 0) == 0;
+  const auto acl_of = [](const fs::path& path) {
+    char value[256];
+    const ssize_t size =
+        getxattr(path.c_str(), "system.posix_acl_access", value, sizeof value);
+    return size < 0 ? std::string("none") : std::string(value, static_cast<size_t>(size));
+  };
+  const std::string acl = acl_of(dir_ / "stmt.qif");
+  const Outcome outcome = Run(dir_ / "stmt.qfx");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(Read(dir_ / "stmt.qif"), kShopRegister);
+  EXPECT_EQ(acl_of(dir_ / "stmt.qif"), acl);
+  if (attributes) {
+    char value[8] = {};
+    EXPECT_EQ(getxattr((dir_ / "stmt.qif").c_str(), kAttribute, value, sizeof value), 4);
+    EXPECT_STREQ(value, "bank");
+  }
+}
+
+TEST_F(Replacement, NewRegisterIsAsPrivateAsItsStatement) {
+  const struct {
+    mode_t statement, umask, register_mode;
+  } cases[] = {
+      {0600, 022, 0600}, {0640, 022, 0640}, {0644, 077, 0600},
+      {0666, 022, 0644}, {0755, 022, 0644},  // never executable
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statement);
+    Clear();
+    Write(dir_ / "stmt.qfx", kShopLine);
+    chmod((dir_ / "stmt.qfx").c_str(), c.statement);
+    const mode_t umask_before = umask(c.umask);
+    const Outcome outcome = Run(dir_ / "stmt.qfx");
+    umask(umask_before);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(Status(dir_ / "stmt.qif").st_mode & 07777, c.register_mode);
   }
 }
 

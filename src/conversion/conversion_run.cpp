@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "conversion/converter.h"
+#include "conversion/statement_marks.h"
 
 namespace ledgerlift {
 namespace {
@@ -39,11 +40,18 @@ class OutputWriter : public ByteSink {
 };
 
 // Refuses an output that must not be replaced, before anything is read or
-// created: the input itself (its register would only ever be emptied), a
-// folder, a device or pipe (reached through a link), a file nobody may write.
+// created: a link another user put there (in a shared folder, it could lead
+// to any file of the user's), the input itself (its register would only
+// ever be emptied), a folder, a device or pipe (reached through a link), a
+// file nobody may write, a register an earlier file of the run wrote.
 void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
-                      const std::string& input_path, const std::string& output_path) {
+                      const std::string& input_path, const std::string& output_path,
+                      const RunRegisters* registers) {
   using Kind = ExistingOutput::Kind;
+  if (existing.kind == Kind::kForeignLink) {
+    throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
+                  output_path, "the link belongs to another user");
+  }
   if (existing.kind == Kind::kFile && existing.identity == input.Identity()) {
     throw Failure(ConversionError::kOutputIsInput, "cannot convert", input_path,
                   "the QIF file would replace the statement itself");
@@ -60,12 +68,23 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
     throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
                   output_path, "the file is read-only");
   }
+  const RunRegisters::Written* earlier =
+      registers && existing.kind == Kind::kFile
+          ? registers->Find(existing.identity, input.Identity())
+          : nullptr;
+  if (earlier) {
+    throw Failure(ConversionError::kWrittenInThisRun, "cannot convert", input_path,
+                  "its QIF file " + output_path + " was written from " +
+                      earlier->input_path + " in this run");
+  }
 }
 
 // Feeds the whole input to the converter; an input cut short while it was
 // read (rewritten by another program) would give a register that looks
-// whole but lacks the rest, so it fails.
+// whole but lacks the rest, so it fails, and so does an input that holds
+// no OFX data at all.
 void ConvertInput(InputFile& input, const std::string& input_path, Converter& converter) {
+  StatementMarks marks;
   const std::optional<std::uint64_t> size = input.Size();
   // Not zeroed: a small statement touches only the pages it fills.
   const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
@@ -75,6 +94,7 @@ void ConvertInput(InputFile& input, const std::string& input_path, Converter& co
         Attempt(ConversionError::kReadInput, "cannot read input file", input_path,
                 [&] { return input.Read(block.get(), kReadBlockSize); });
     converter.Feed(std::string_view(block.get(), got));
+    marks.Look(std::string_view(block.get(), got));
     read += got;
     if (got < kReadBlockSize) break;
   }
@@ -83,6 +103,10 @@ void ConvertInput(InputFile& input, const std::string& input_path, Converter& co
                   "the file shrank while it was read");
   }
   converter.Finish();
+  if (!marks.found()) {
+    throw Failure(ConversionError::kNotAStatement, "cannot convert", input_path,
+                  "not a QFX statement (no OFX data found)");
+  }
 }
 
 // Opens the input. A folder cannot be read as a statement: Linux opens it
@@ -102,39 +126,59 @@ std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& input
 }
 
 RunResult Convert(FileSystem& files, const std::string& input_path,
-                  const std::string& output_path) {
+                  const std::string& output_path, RunRegisters* registers) {
   std::unique_ptr<InputFile> input = OpenInput(files, input_path);
   constexpr std::string_view kCreate = "cannot create output file";
   const std::unique_ptr<OutputFile> output =
       Attempt(ConversionError::kCreateOutput, kCreate, output_path,
               [&] { return files.OpenOutput(output_path); });
   const ExistingOutput& existing = output->Existing();
-  CheckReplaceable(existing, *input, input_path, output_path);
+  CheckReplaceable(existing, *input, input_path, output_path, registers);
+  // A new output needs no flush to the disk: a crash loses nothing that was.
+  const bool replacing = existing.kind != ExistingOutput::Kind::kNone;
   Attempt(ConversionError::kCreateOutput, kCreate, output_path,
-          [&] { output->Create(); });
+          [&] { output->Create(*input); });
+  if (replacing) {
+    Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
+            [&] { output->KeepAccess(); });
+  }
   OutputWriter writer(*output, output_path);
   Converter converter(writer);
   ConvertInput(*input, input_path, converter);
+  const FileIdentity statement = input->Identity();
   input.reset();  // closed before the output may replace it
-  // A new output needs no flush to the disk: a crash loses nothing that was.
-  const bool replacing = existing.kind != ExistingOutput::Kind::kNone;
   Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
           [&] { output->Close(replacing); });
-  Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
-          [&] { output->Replace(); });
+  const FileIdentity written =
+      Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
+              [&] { return output->Replace(); });
+  if (registers) registers->Add({written, statement, input_path});
   return {converter.failed_count(), std::nullopt};
 }
 
 }  // namespace
+
+const RunRegisters::Written* RunRegisters::Find(const FileIdentity& identity,
+                                                const FileIdentity& input) const {
+  for (const Written& earlier : written_) {
+    if (earlier.identity == identity && earlier.input != input) return &earlier;
+  }
+  return nullptr;
+}
+
+void RunRegisters::Add(const Written& written) {
+  if (written.identity == FileIdentity{}) return;  // the system could not tell
+  written_.push_back(written);
+}
 
 std::string ConversionError::Message() const {
   return "Error " + std::to_string(number) + ": " + description;
 }
 
 RunResult ConvertFile(FileSystem& files, const std::string& input_path,
-                      const std::string& output_path) {
+                      const std::string& output_path, RunRegisters* registers) {
   try {
-    return Convert(files, input_path, output_path);
+    return Convert(files, input_path, output_path, registers);
   } catch (ConversionError& error) {
     return {0, std::move(error)};
   } catch (const std::bad_alloc&) {

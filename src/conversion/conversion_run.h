@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "conversion/file_system.h"
 
@@ -20,6 +21,8 @@ struct ConversionError {
     kWriteOutput = 5,
     kReplaceOutput = 6,
     kOutputIsInput = 8,
+    kNotAStatement = 9,
+    kWrittenInThisRun = 10,
   };
   int number;
   std::string description;  // names the path and the system's reason
@@ -33,6 +36,27 @@ struct RunResult {
   std::optional<ConversionError> error;  // set when nothing was written
 };
 
+// The registers written so far in one run of several files (a command
+// line, files dropped together), so that a later file never overwrites the
+// register an earlier one wrote: `x.qfx x.ofx`, two `stmt.qfx` dropped from
+// different folders. Registers and statements are told apart as files, not
+// by their names; a statement named twice may write its register again.
+class RunRegisters {
+ public:
+  struct Written {
+    FileIdentity identity;
+    FileIdentity input;
+    std::string input_path;
+  };
+  // The statement other than `input` whose register is the file `identity`,
+  // if this run wrote it.
+  const Written* Find(const FileIdentity& identity, const FileIdentity& input) const;
+  void Add(const Written& written);
+
+ private:
+  std::vector<Written> written_;
+};
+
 // Converts the file at `input_path` into `output_path` like a careful
 // editor saves: the output is written to a temporary file in the folder of
 // the file `output_path` names (a symbolic link is followed, and stays) and
@@ -40,8 +64,10 @@ struct RunResult {
 // converted. A failure leaves an existing output exactly as it was and no
 // temporary file behind. A replaced output keeps its permissions; its new
 // bytes reach the disk before it is replaced. An output that is the input
-// itself, or that nobody may write, is refused before anything is read.
+// itself, that nobody may write, that a link of another user leads to, or
+// that `registers` says this run already wrote, is refused before anything
+// is read. An input without any OFX data is refused at the end.
 RunResult ConvertFile(FileSystem& files, const std::string& input_path,
-                      const std::string& output_path);
+                      const std::string& output_path, RunRegisters* registers = nullptr);
 
 }  // namespace ledgerlift

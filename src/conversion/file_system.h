@@ -41,11 +41,20 @@ class InputFile {
   // The size of a plain file when it was opened; none for a pipe or device.
   virtual std::optional<std::uint64_t> Size() const = 0;
   virtual FileIdentity Identity() const = 0;
+  // The permission bits (POSIX st_mode & 07777) of the file; none where the
+  // system keeps no such bits (Windows).
+  virtual std::optional<std::uint32_t> PermissionBits() const { return std::nullopt; }
 };
 
 // What stands at the output path, after following symbolic links.
 struct ExistingOutput {
-  enum class Kind { kNone, kFile, kFolder, kOther /* a device, a pipe */ };
+  enum class Kind {
+    kNone,
+    kFile,
+    kFolder,
+    kOther,        // a device, a pipe
+    kForeignLink,  // a link that another user put there: not followed
+  };
   Kind kind = Kind::kNone;
   FileIdentity identity;
   bool read_only = false;  // nobody may write it, or its read-only attribute
@@ -58,14 +67,21 @@ class OutputFile : public ByteSink {
  public:
   virtual const ExistingOutput& Existing() const = 0;
   // Creates the temporary file, exclusively, with the permissions and, where
-  // allowed, the owner of the existing output.
-  virtual void Create() = 0;
+  // allowed, the owner of the existing output; a new output takes the
+  // permission bits of `statement`, as the umask allows.
+  virtual void Create(const InputFile& statement) = 0;
+  // Gives the temporary file what else guards the existing output: its
+  // access control list and the extended attributes the user may set.
+  // Fails when the access control list cannot be given, so that a
+  // replaced output is never open to more people than before.
+  virtual void KeepAccess() = 0;
   void Write(std::string_view bytes) override = 0;
   // Closes the temporary file; with `durable`, its bytes reach the disk
   // first, so that a crash after Replace cannot leave an empty file.
   virtual void Close(bool durable) = 0;
-  // Puts the temporary file in the output's place.
-  virtual void Replace() = 0;
+  // Puts the temporary file in the output's place; returns the identity of
+  // the file now there.
+  virtual FileIdentity Replace() = 0;
 };
 
 class FileSystem {

@@ -5,15 +5,21 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <iterator>
+#include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "files/real_file_system.h"
+#include "files/signal_cleanup-posix.h"
 
 namespace ledgerlift {
 namespace {
@@ -37,70 +43,6 @@ class Descriptor {
  private:
   int fd_;
 };
-
-// --- Signals ------------------------------------------------------------
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT end a run as they would end any
-// program, but first remove the temporary file. The handler may only use
-// what is set up beforehand: the folder's descriptor and the file's name,
-// of fixed length, in static storage. One run writes at a time.
-
-constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-volatile sig_atomic_t g_temporary_folder = -1;
-char g_temporary_name[kTemporaryNameSize + 1];
-struct sigaction g_previous_actions[std::size(kCleanedSignals)];
-bool g_installed[std::size(kCleanedSignals)];
-
-extern "C" void RemoveTemporaryAndEnd(int signal_number) {
-  const int saved_errno = errno;
-  const int folder = g_temporary_folder;
-  if (folder >= 0) unlinkat(folder, g_temporary_name, 0);
-  for (size_t i = 0; i < std::size(kCleanedSignals); ++i) {
-    if (kCleanedSignals[i] == signal_number) {
-      sigaction(signal_number, &g_previous_actions[i], nullptr);
-    }
-  }
-  raise(signal_number);  // delivered once the handler returns
-  errno = saved_errno;
-}
-
-// Holds the cleaned signals back while the temporary file comes or goes,
-// so that the handler never sees a name that is not ours.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal_number : kCleanedSignals) sigaddset(&set, signal_number);
-    pthread_sigmask(SIG_BLOCK, &set, &previous_);
-  }
-  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-
- private:
-  sigset_t previous_;
-};
-
-// Call with the signals held. A signal the program was told to ignore (a
-// run under nohup) stays ignored.
-void ArmSignalCleanup(int folder, const std::string& name) {
-  std::memcpy(g_temporary_name, name.c_str(), kTemporaryNameSize + 1);
-  g_temporary_folder = folder;
-  struct sigaction action {};
-  action.sa_handler = RemoveTemporaryAndEnd;
-  sigemptyset(&action.sa_mask);
-  for (size_t i = 0; i < std::size(kCleanedSignals); ++i) {
-    sigaction(kCleanedSignals[i], nullptr, &g_previous_actions[i]);
-    g_installed[i] = g_previous_actions[i].sa_handler != SIG_IGN;
-    if (g_installed[i]) sigaction(kCleanedSignals[i], &action, nullptr);
-  }
-}
-
-void DisarmSignalCleanup() {
-  g_temporary_folder = -1;
-  for (size_t i = 0; i < std::size(kCleanedSignals); ++i) {
-    if (g_installed[i]) sigaction(kCleanedSignals[i], &g_previous_actions[i], nullptr);
-    g_installed[i] = false;
-  }
-}
 
 // --- Input --------------------------------------------------------------
 
@@ -133,12 +75,83 @@ class PosixInput : public InputFile {
             static_cast<std::uint64_t>(status_.st_ino)};
   }
 
+  std::optional<std::uint32_t> PermissionBits() const override {
+    return status_.st_mode & 07777;
+  }
+
  private:
   Descriptor fd_;
   struct stat status_;
 };
 
 // --- Output -------------------------------------------------------------
+
+// The name under which Linux keeps a file's access control list.
+constexpr const char* kAccessControlList = "system.posix_acl_access";
+
+// The extended attributes of a file in a folder: read through a descriptor,
+// or, for a file the user may not read, through /proc. A call that fails
+// for another reason than a file system without attributes fails the run:
+// the access control list would otherwise be lost unseen.
+class AttributesOf {
+ public:
+  AttributesOf(int folder, const std::string& name)
+      : file_(openat(folder, name.c_str(),
+                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {
+    if (file_.get() >= 0) return;
+    if (errno != EACCES) ThrowError(errno);
+    file_ = Descriptor(openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (file_.get() < 0) ThrowError(errno);
+    path_ = "/proc/self/fd/" + std::to_string(file_.get());
+  }
+
+  std::vector<std::string> Names() const {
+    const std::string list = Fetch([&](char* buffer, size_t size) {
+                               return path_.empty()
+                                          ? flistxattr(file_.get(), buffer, size)
+                                          : listxattr(path_.c_str(), buffer, size);
+                             }).value_or("");
+    std::vector<std::string> names;
+    for (size_t at = 0; at < list.size();) {
+      const size_t end = std::min(list.find('\0', at), list.size());
+      names.push_back(list.substr(at, end - at));
+      at = end + 1;
+    }
+    return names;
+  }
+
+  // None when the attribute was removed meanwhile.
+  std::optional<std::string> Value(const std::string& name) const {
+    return Fetch([&](char* buffer, size_t size) {
+      return path_.empty() ? fgetxattr(file_.get(), name.c_str(), buffer, size)
+                           : getxattr(path_.c_str(), name.c_str(), buffer, size);
+    });
+  }
+
+ private:
+  // Asks for the size, then the bytes, again when they grew meanwhile.
+  template <typename Call>
+  static std::optional<std::string> Fetch(Call call) {
+    for (;;) {
+      const ssize_t size = call(nullptr, 0);
+      if (size < 0) {
+        if (errno == ENODATA) return std::nullopt;
+        if (errno == ENOTSUP) return std::string();
+        ThrowError(errno);
+      }
+      std::string bytes(static_cast<size_t>(size), '\0');
+      const ssize_t got = call(bytes.data(), bytes.size());
+      if (got >= 0) {
+        bytes.resize(static_cast<size_t>(got));
+        return bytes;
+      }
+      if (errno != ERANGE) ThrowError(errno);
+    }
+  }
+
+  Descriptor file_;
+  std::string path_;  // set when the file is reached through /proc
+};
 
 // A path's folder and last piece: "a/b" gives "a" and "b", "/b" gives "/"
 // and "b", "b" gives "." and "b".
@@ -147,6 +160,17 @@ std::pair<std::string, std::string> SplitPath(std::string_view path) {
   if (last == std::string_view::npos) return {".", std::string(path)};
   return {last == 0 ? "/" : std::string(path.substr(0, last)),
           std::string(path.substr(last + 1))};
+}
+
+// The same for the target of a symbolic link, which may end in "/": then it
+// names a folder ("books/" gives "books" and "."; "/" gives "/" and ".").
+std::pair<std::string, std::string> SplitLinkTarget(std::string_view target) {
+  if (!target.empty() && target.back() == '/') {
+    const size_t last = target.find_last_not_of('/');
+    if (last == std::string_view::npos) return {"/", "."};
+    return {std::string(target.substr(0, last + 1)), "."};
+  }
+  return SplitPath(target);
 }
 
 // A folder held open only to name things in it (no read permission needed).
@@ -162,8 +186,11 @@ class PosixOutput : public OutputFile {
     auto [folder, name] = SplitPath(path);
     folder_ = OpenFolder(AT_FDCWD, folder);
     name_ = std::move(name);
-    FollowLinks();
-    Examine();
+    if (FollowLinks()) {
+      Examine();
+    } else {
+      existing_.kind = ExistingOutput::Kind::kForeignLink;
+    }
   }
 
   ~PosixOutput() override {
@@ -176,10 +203,12 @@ class PosixOutput : public OutputFile {
 
   const ExistingOutput& Existing() const override { return existing_; }
 
-  void Create() override {
+  void Create(const InputFile& statement) override {
     const bool replacing = existing_.kind == ExistingOutput::Kind::kFile;
-    // Never more open than the file it replaces, even for a moment.
-    const mode_t mode = replacing ? (status_.st_mode & 0666) : 0666;
+    // Never more open than the file it replaces, even for a moment; a new
+    // register is as private as its statement.
+    const mode_t mode =
+        (replacing ? status_.st_mode : statement.PermissionBits().value_or(0666)) & 0666;
     {
       SignalsHeld held;
       for (int attempt = 0; attempt < kTemporaryNameAttempts && file_.get() < 0;
@@ -196,7 +225,27 @@ class PosixOutput : public OutputFile {
       }
     }
     if (file_.get() < 0) ThrowError(EEXIST);
+    struct stat created;
+    if (fstat(file_.get(), &created) != 0) ThrowError(errno);
+    identity_ = {static_cast<std::uint64_t>(created.st_dev),
+                 static_cast<std::uint64_t>(created.st_ino)};
     if (replacing) KeepOwnerAndPermissions();
+  }
+
+  // Every extended attribute of the register is tried: the user's own
+  // (user.*), and those only root may set, which fail quietly for others.
+  // Only the access control list must come along.
+  void KeepAccess() override {
+    AttributesOf old(folder_.get(), name_);
+    for (const std::string& name : old.Names()) {
+      const std::optional<std::string> value = old.Value(name);
+      if (!value) continue;  // removed meanwhile
+      if (fsetxattr(file_.get(), name.c_str(), value->data(), value->size(), 0) != 0 &&
+          name == kAccessControlList) {
+        throw FileError(std::string("its access control list cannot be kept: ") +
+                        std::strerror(errno));
+      }
+    }
   }
 
   void Write(std::string_view bytes) override {
@@ -213,38 +262,67 @@ class PosixOutput : public OutputFile {
   void Close(bool durable) override {
     if (durable && fsync(file_.get()) != 0) ThrowError(errno);
     if (close(file_.release()) != 0) ThrowError(errno);
+    durable_ = durable;
   }
 
-  void Replace() override {
-    SignalsHeld held;
-    if (renameat(folder_.get(), temporary_name_.c_str(), folder_.get(), name_.c_str()) !=
-        0) {
-      ThrowError(errno);
+  FileIdentity Replace() override {
+    {
+      SignalsHeld held;
+      if (renameat(folder_.get(), temporary_name_.c_str(), folder_.get(),
+                   name_.c_str()) != 0) {
+        ThrowError(errno);
+      }
+      temporary_name_.clear();
+      DisarmSignalCleanup();
     }
-    temporary_name_.clear();
-    DisarmSignalCleanup();
+    if (durable_) SyncFolder();
+    return identity_;
   }
 
  private:
   // Moves from a symbolic link at the output to the file it points to, so
-  // that the link stays and the file it names gets the new register.
-  void FollowLinks() {
+  // that the link stays and the file it names gets the new register. A link
+  // is followed only when it is the user's own or belongs to the owner of
+  // its folder: in a shared folder another user could plant one that leads
+  // to any file of the user's. False when such a link stops the way.
+  bool FollowLinks() {
     for (int link = 0; link < 40; ++link) {
-      char target[PATH_MAX];
-      const ssize_t size =
-          readlinkat(folder_.get(), name_.c_str(), target, sizeof target);
-      if (size < 0) {
-        if (errno == EINVAL || errno == ENOENT) return;  // not a link, or nothing
+      // The link itself, held open: what is read is what was checked.
+      const Descriptor at(
+          openat(folder_.get(), name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+      if (at.get() < 0) {
+        if (errno == ENOENT) return true;
         ThrowError(errno);
       }
+      struct stat link_status, folder_status;
+      if (fstat(at.get(), &link_status) != 0 ||
+          fstat(folder_.get(), &folder_status) != 0) {
+        ThrowError(errno);
+      }
+      if (!S_ISLNK(link_status.st_mode)) return true;
+      if (link_status.st_uid != geteuid() && link_status.st_uid != folder_status.st_uid) {
+        return false;
+      }
+      char target[PATH_MAX];
+      const ssize_t size = readlinkat(at.get(), "", target, sizeof target);
+      if (size < 0) ThrowError(errno);
       if (static_cast<size_t>(size) == sizeof target) ThrowError(ENAMETOOLONG);
       auto [folder, name] =
-          SplitPath(std::string_view(target, static_cast<size_t>(size)));
+          SplitLinkTarget(std::string_view(target, static_cast<size_t>(size)));
       folder_ =
           OpenFolder(folder_.get(), folder);  // an absolute folder ignores the first
       name_ = std::move(name);
     }
     ThrowError(ELOOP);
+  }
+
+  // The folder's new entry reaches the disk too, so that a crash cannot
+  // bring the old register back. The register is in place by now: a
+  // folder that cannot be flushed (no read permission) is no failure.
+  void SyncFolder() {
+    const Descriptor folder(
+        openat(folder_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) fsync(folder.get());
   }
 
   void Examine() {
@@ -280,6 +358,8 @@ class PosixOutput : public OutputFile {
   ExistingOutput existing_;
   Descriptor file_;
   std::string temporary_name_;  // set while the temporary file exists
+  FileIdentity identity_;       // of the temporary file, which keeps it
+  bool durable_ = false;
 };
 
 }  // namespace

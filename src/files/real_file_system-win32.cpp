@@ -110,7 +110,9 @@ class Win32Output : public OutputFile {
 
   const ExistingOutput& Existing() const override { return existing_; }
 
-  void Create() override {
+  // The new file takes the folder's inherited permissions, as any new file
+  // there does; Windows has no permission bits to take from the statement.
+  void Create(const InputFile&) override {
     const std::wstring folder = FolderPart(target_);
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
       const std::wstring name = folder + Utf8ToUtf16(TemporaryFileName());
@@ -126,6 +128,9 @@ class Win32Output : public OutputFile {
     }
     ThrowError(ERROR_FILE_EXISTS);
   }
+
+  // ReplaceFile keeps the old file's access control list itself.
+  void KeepAccess() override {}
 
   void Write(std::string_view bytes) override {
     while (!bytes.empty()) {
@@ -144,8 +149,9 @@ class Win32Output : public OutputFile {
   }
 
   // ReplaceFile keeps what the old file had: attributes, permissions (its
-  // access control list), creation time.
-  void Replace() override {
+  // access control list), creation time. The identity is read back from the
+  // path: ReplaceFile may keep the old file's rather than the new one's.
+  FileIdentity Replace() override {
     const bool replaced =
         existing_.kind == ExistingOutput::Kind::kFile
             ? ReplaceFileW(
@@ -155,6 +161,12 @@ class Win32Output : public OutputFile {
             : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!replaced) ThrowLastError();
     temporary_.clear();
+    const Handle written(CreateFileW(
+        target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!written.valid() || !GetFileInformationByHandle(written.get(), &info)) return {};
+    return IdentityOf(info);
   }
 
  private:

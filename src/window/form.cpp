@@ -48,14 +48,14 @@ int Form1::WindowNotCreated(const std::string& reason) {
   return kExitFailed;
 }
 
-Form1::Outcome Form1::Convert(const std::string& file_name,
-                              Destination destination) const {
+Form1::Outcome Form1::Convert(const std::string& file_name, Destination destination,
+                              RunRegisters& registers) const {
   if (file_name.empty()) return {kExitFailed, std::string(kMissingFileNameMessage)};
   const std::string output_path =
       destination == Destination::kBesideInput
           ? OutputPathBeside(file_name, separator_)
           : OutputPath(file_name, output_directory_, separator_);
-  const RunResult result = ConvertFile(files_, file_name, output_path);
+  const RunResult result = ConvertFile(files_, file_name, output_path, &registers);
   if (result.error) return {kExitFailed, result.error->Message()};
   if (result.failed_count > 0) {
     return {kExitSomeLinesFailed, FailedLinesMessage(result.failed_count)};
@@ -66,8 +66,9 @@ Form1::Outcome Form1::Convert(const std::string& file_name,
 int Form1::ConvertEach(const std::vector<std::string>& files, Destination destination) {
   int worst = kExitSuccess;
   std::vector<FileMessage> messages;
+  RunRegisters registers;
   for (const std::string& file_name : files) {
-    Outcome outcome = Convert(file_name, destination);
+    Outcome outcome = Convert(file_name, destination, registers);
     worst = std::max(worst, outcome.status);  // 2 before 1 before 0
     if (!outcome.message.empty())
       messages.push_back({file_name, std::move(outcome.message)});

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "conversion/conversion_run.h"
 #include "conversion/file_system.h"
 #include "launch/command_line.h"
 #include "version.h"
@@ -106,9 +107,11 @@ class Form1 : public WindowEvents {
     std::string message;  // empty when there is nothing to say
   };
 
-  Outcome Convert(const std::string& file_name, Destination destination) const;
+  Outcome Convert(const std::string& file_name, Destination destination,
+                  RunRegisters& registers) const;
   // Converts the files in turn and shows one message at the end: the file's
-  // own for a single file, a gathered one naming each file for several.
+  // own for a single file, a gathered one naming each file for several. A
+  // file whose register an earlier one of them wrote is refused.
   // Returns the worst exit status.
   int ConvertEach(const std::vector<std::string>& files, Destination destination);
 

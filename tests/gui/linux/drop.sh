@@ -37,3 +37,21 @@ test_drop_with_the_output_folder_box_emptied() {
   check "emptied output-folder box: Text1 is empty" logged "window closed, Text1: "
   wait_program
 }
+
+# Two statements of one name from different folders lead to one register
+# in Text1's folder: the first one's is kept, the second refused.
+test_drop_of_two_statements_for_one_register() {
+  mkdir in1 in2
+  cp "$root/examples/statement.qfx" in1/stmt.qfx
+  printf '<OFX></OFX>' >in2/stmt.qfx
+  open_window
+  "$work/bin/drop-files" "$w" "file://$case_dir/in1/stmt.qfx" "file://$case_dir/in2/stmt.qfx"
+  check "two drops for one register: the second is refused, naming the first" \
+    logged "message \"Ledgerlift\": $case_dir/in2/stmt.qfx: Error 10: cannot convert $case_dir/in2/stmt.qfx: its QIF file $HOME/stmt.qif was written from $case_dir/in1/stmt.qfx in this run"
+  press "$(find_window Ledgerlift)" Return
+  gone Ledgerlift
+  check "two drops for one register: the first one's register is kept" \
+    same_bytes "$HOME/stmt.qif" "$root/examples/statement.qif"
+  close_window "$w"
+  wait_program
+}

@@ -160,6 +160,26 @@ $(windows_path "$case_dir/in/Łódź bad.qfx"): Failed to read 1 lines of data f
   close_and_wait
 }
 
+# Two statements dropped together whose registers are one file (the same
+# name in another letter case): the first one's is kept, the second refused.
+test_drop_of_two_statements_for_one_register() {
+  local box
+  mkdir in1 in2
+  printf '%s' "$shop_line" >in1/STMT.QFX
+  printf '<OFX></OFX>' >in2/stmt.qfx
+  open_window
+  [ -n "$w" ] || { check "window mode: the window appears" false; return; }
+  output_folder_here
+  "$work/bin/drop-files" "$w" "file://$case_dir/in1/STMT.QFX" "file://$case_dir/in2/stmt.qfx"
+  box=$(find_window Ledgerlift)
+  check "two drops for one register: the second is refused, naming the first" box_says \
+    "$(windows_path "$case_dir/in2/stmt.qfx"): Error 10: cannot convert $(windows_path "$case_dir/in2/stmt.qfx"): its QIF file $(windows_path "$case_dir")\\stmt.qif was written from $(windows_path "$case_dir/in1/STMT.QFX") in this run"
+  [ -n "$box" ] && press "$box" Return && gone Ledgerlift
+  check "two drops for one register: the first one's register is kept" \
+    holds STMT.qif "$shop_qif"
+  close_and_wait
+}
+
 # The output-folder box emptied: each file goes beside itself, not to the
 # root of the drive.
 test_drop_with_the_output_folder_box_emptied() {
