@@ -5,13 +5,14 @@
 #include <system_error>
 
 #include "conversion/converter.h"
+#include "conversion/shown_name.h"
 
 namespace ledgerlift {
 namespace {
 
 ConversionError Failure(int number, std::string_view what, const std::string& path,
                         std::string_view reason) {
-  return {number, std::string(what) + " " + path + ": " + std::string(reason)};
+  return {number, std::string(what) + " " + ShownName(path) + ": " + std::string(reason)};
 }
 
 // Runs one call on the disk; its failure ends the run with `number`.

@@ -57,7 +57,8 @@ struct FileMessage {
 
 // The message that ends a run of several files: one line per file that had
 // something to say, "FILE: MESSAGE", in the order the files were converted
-// (an empty name shows as ""). Lines are separated by "\n".
+// (an empty name shows as "", control characters in a name written out as
+// ShownName writes them). Lines are separated by "\n".
 std::string GatheredMessage(const std::vector<FileMessage>& messages);
 
 // The program's one window object, without a toolkit: it holds the output
