@@ -47,6 +47,8 @@ class MainWindow : public Gtk::Window {
   Gtk::Widget& WidgetFor(ControlId id);
   void Place(const Control& control, int dots_per_inch);
   void MoveFocus(bool forward);
+  // One of the window's dialogs (a message, a chooser) is open.
+  bool DialogOpen();
   void on_output_select_clicked();
   void on_input_select_clicked();
   bool on_label5_activate_link(const Glib::ustring& uri);
