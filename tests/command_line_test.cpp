@@ -187,9 +187,9 @@ TEST(FilesToConvert, TheNamedFilesFirstThenTheWholeLine) {
       {"a missing name holding quotes: the line without its quotes, when a file",
        {"\"c\".qfx", {"\"c\".qfx"}},
        {"c.qfx"}},
-      {"a missing name holding quotes, and no such file either",
+      {"a missing name holding quotes, and no such file either: the line",
        {"say \"no\".qfx", {"say \"no\".qfx"}},
-       {"say \"no\".qfx"}},
+       {"say no.qfx"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FilesToConvert(c.command_line, exists), c.files) << c.name;

@@ -36,6 +36,9 @@ struct Start {
   // Where standard output goes ("/dev/full"); by default it is kept for
   // Outcome::out.
   const char* standard_output = nullptr;
+  // The X display DISPLAY names, with standard input from /dev/null as a
+  // script in a desktop session has it; by default no display at all.
+  const char* display = nullptr;
 };
 
 // The names of the temporary files in `folder` (".ledgerlift-*.tmp").

@@ -118,7 +118,7 @@ std::vector<std::string> FilesToConvert(
     return arguments;
   }
   std::string whole = CommandLineArgument(command_line.text);
-  if (file_exists(whole)) return {std::move(whole)};
+  if (file_exists(whole) || arguments.size() == 1) return {std::move(whole)};
   return arguments;
 }
 

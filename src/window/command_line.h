@@ -62,8 +62,9 @@ std::vector<std::string> SplitWindowsArguments(std::string_view arguments);
 // split them, names an existing file, those are converted: the file named is
 // the one converted. Otherwise the whole text with its double quotes
 // removed is one path (an unquoted `My Files/stmt.qfx`), converted when it
-// names an existing file. Otherwise every argument is converted in turn,
-// and each that names no file reports so.
+// names an existing file or when there is only one argument (which then
+// reports the missing file, or the missing name for `""`). Otherwise every
+// argument is converted in turn, and each that names no file reports so.
 std::vector<std::string> FilesToConvert(
     const CommandLine& command_line,
     const std::function<bool(const std::string&)>& file_exists);
