@@ -45,9 +45,9 @@ std::string ReadWindowsArgument(std::string_view text, size_t& at) {
 // The arguments, and the text that joins them with single blanks.
 CommandLine JoinedArguments(std::vector<std::string> arguments) {
   CommandLine command_line{"", std::move(arguments)};
-  for (const std::string& argument : command_line.arguments) {
-    if (&argument != &command_line.arguments.front()) command_line.text += ' ';
-    command_line.text += argument;
+  for (size_t i = 0; i < command_line.arguments.size(); ++i) {
+    if (i > 0) command_line.text += ' ';
+    command_line.text += command_line.arguments[i];
   }
   return command_line;
 }
@@ -76,10 +76,7 @@ LinuxStart LinuxStartOf(const CommandLine& command_line) {
     ++first;
   }
   if (first != arguments.end() && *first == "--") ++first;
-  if (first == arguments.begin())
-    start.files = command_line;
-  else
-    start.files = JoinedArguments({first, arguments.end()});
+  start.files = JoinedArguments({first, arguments.end()});
   return start;
 }
 
