@@ -18,9 +18,10 @@ int main(int argc, char** argv) {
     case TerminalRequest::kNone:
       break;
   }
-  LinuxPlatform platform(IsDesktopStart());
+  const LinuxStart start = LinuxStartOf(command_line);
+  LinuxPlatform platform(start.from_desktop);
   RealFileSystem files;
   Form1 form(platform, files, '/', HomeFolder());
-  if (std::optional<int> status = form.Load(command_line)) return *status;
+  if (std::optional<int> status = form.Load(start.files)) return *status;
   return platform.RunWindow(form);
 }

@@ -111,11 +111,45 @@ TEST(TerminalRequestOf, OnlyTheOptionAloneAsksForTheTerminal) {
   }
 }
 
+// The options a Linux start may begin with, and the files that follow.
+TEST(LinuxStartOf, TakesOffTheLeadingOptions) {
+  using Arguments = std::vector<std::string>;
+  const struct {
+    Arguments arguments;
+    bool from_desktop;
+    CommandLine files;
+  } cases[] = {
+      {{}, false, {"", {}}},
+      {{"a.qfx", "b c.qfx"}, false, {"a.qfx b c.qfx", {"a.qfx", "b c.qfx"}}},
+      {{"--from-desktop"}, true, {"", {}}},
+      {{"--from-desktop", "/data/a.qfx"}, true, {"/data/a.qfx", {"/data/a.qfx"}}},
+      // `--` ends the options: what follows is a file, whatever its name.
+      {{"--", "-x.qfx"}, false, {"-x.qfx", {"-x.qfx"}}},
+      {{"--", "a.qfx", "--"}, false, {"a.qfx --", {"a.qfx", "--"}}},
+      {{"--", "--from-desktop"}, false, {"--from-desktop", {"--from-desktop"}}},
+      {{"--from-desktop", "--", "--"}, true, {"--", {"--"}}},
+      // Only leading options count.
+      {{"a.qfx", "--from-desktop"},
+       false,
+       {"a.qfx --from-desktop", {"a.qfx", "--from-desktop"}}},
+  };
+  for (const auto& c : cases) {
+    std::string text;
+    for (const std::string& argument : c.arguments)
+      text += (text.empty() ? "" : " ") + argument;
+    const LinuxStart start = LinuxStartOf({text, c.arguments});
+    EXPECT_EQ(start.from_desktop, c.from_desktop) << text;
+    EXPECT_EQ(start.files.text, c.files.text) << text;
+    EXPECT_EQ(start.files.arguments, c.files.arguments) << text;
+  }
+}
+
 // Which files a start converts, against a disk holding `existing`.
-TEST(FilesToConvert, TheWholeLineFirstThenEachArgument) {
+TEST(FilesToConvert, TheNamedFilesFirstThenTheWholeLine) {
   const std::set<std::string> existing = {
       "a.qfx",          "b.qfx",       "My Files/bank stmt.qfx",
-      "say \"hi\".qfx", "a.qfx b.qfx", "c.qfx"};
+      "say \"hi\".qfx", "a.qfx b.qfx", "c.qfx",
+      "x.qfx",          "\"x\".qfx"};
   const auto exists = [&](const std::string& path) { return existing.count(path) > 0; };
   using Files = std::vector<std::string>;
   const struct {
@@ -127,24 +161,33 @@ TEST(FilesToConvert, TheWholeLineFirstThenEachArgument) {
       {"an explicit empty argument: a conversion", {"", {""}}, {""}},
       {"quotes only (Windows): an empty name", {"\"\"", {""}}, {""}},
       {"one file", {"a.qfx", {"a.qfx"}}, {"a.qfx"}},
-      {"one missing file: converted (and reported)", {"x.qfx", {"x.qfx"}}, {"x.qfx"}},
+      {"one missing file: converted (and reported)", {"y.qfx", {"y.qfx"}}, {"y.qfx"}},
       {"an unquoted path with blanks, split by the shell",
        {"My Files/bank stmt.qfx", {"My", "Files/bank", "stmt.qfx"}},
        {"My Files/bank stmt.qfx"}},
-      {"a whole line naming a file wins over its arguments",
+      {"files named are converted, not a file named like the whole line",
        {"a.qfx b.qfx", {"a.qfx", "b.qfx"}},
+       {"a.qfx", "b.qfx"}},
+      {"a file whose name is the whole line, quoted",
+       {"\"a.qfx b.qfx\"", {"a.qfx b.qfx"}},
        {"a.qfx b.qfx"}},
       {"several files", {"b.qfx a.qfx", {"b.qfx", "a.qfx"}}, {"b.qfx", "a.qfx"}},
       {"several files, one missing",
-       {"a.qfx x.qfx", {"a.qfx", "x.qfx"}},
-       {"a.qfx", "x.qfx"}},
+       {"a.qfx y.qfx", {"a.qfx", "y.qfx"}},
+       {"a.qfx", "y.qfx"}},
       {"several quoted files (Windows)",
        {"\"b.qfx\" \"c.qfx\"", {"b.qfx", "c.qfx"}},
        {"b.qfx", "c.qfx"}},
-      {"a name holding quotes",
+      {"a name holding quotes (Linux)",
        {"say \"hi\".qfx", {"say \"hi\".qfx"}},
        {"say \"hi\".qfx"}},
-      {"a missing name holding quotes: the line without its quotes",
+      {"a name holding quotes beside the name without them (Linux)",
+       {"\"x\".qfx", {"\"x\".qfx"}},
+       {"\"x\".qfx"}},
+      {"a missing name holding quotes: the line without its quotes, when a file",
+       {"\"c\".qfx", {"\"c\".qfx"}},
+       {"c.qfx"}},
+      {"a missing name holding quotes, and no such file either: the line",
        {"say \"no\".qfx", {"say \"no\".qfx"}},
        {"say no.qfx"}},
   };

@@ -1,9 +1,15 @@
 // Runs the built program in a temporary folder and checks what a user gets:
 // the output bytes, the message on standard error and the exit status.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -233,17 +239,120 @@ TEST_F(EndToEnd, SeveralFilesEachConvertedBesideItself) {
                                                "in/b.qfx", "in/b.qif"}));
 }
 
-TEST_F(EndToEnd, NameHoldingQuotes) {
-  Write(dir_ / "say \"hi\".qfx", kShopLine);
-  const Outcome outcome = Run(dir_ / "say \"hi\".qfx");
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(Read(dir_ / "say \"hi\".qif"), kShopRegister);
-  // A path the whole command line names is still converted as one.
-  Write(dir_ / "a.qfx b.qfx", kShopLine);
-  Write(dir_ / "a.qfx", "");
-  EXPECT_EQ(RunWith({"a.qfx", "b.qfx"}).status, 0);
-  EXPECT_EQ(Read(dir_ / "a.qfx b.qif"), kShopRegister);
-  EXPECT_FALSE(fs::exists(dir_ / "a.qif"));
+// The file a command line names is the one converted, not one named like
+// the whole line or like the name less its quotes; only when the arguments
+// do not all name files is the whole line one path.
+TEST_F(EndToEnd, TheFileNamedIsTheOneConverted) {
+  using Names = std::vector<std::string>;
+  const struct {
+    const char* name;
+    Names files;  // each holding kShopLine
+    Names arguments;
+    Names converted;  // the .qif files written, each kShopRegister
+  } cases[] = {
+      {"a name holding quotes",
+       {"say \"hi\".qfx"},
+       {"say \"hi\".qfx"},
+       {"say \"hi\".qif"}},
+      {"beside the same name without its quotes",
+       {"\"x\".qfx", "x.qfx"},
+       {"\"x\".qfx"},
+       {"\"x\".qif"}},
+      {"two files named, beside a file named like the whole line",
+       {"a.qfx b.qfx", "a.qfx", "b.qfx"},
+       {"a.qfx", "b.qfx"},
+       {"a.qif", "b.qif"}},
+      {"an unquoted path with blanks",
+       {"a.qfx b.qfx"},
+       {"a.qfx", "b.qfx"},
+       {"a.qfx b.qif"}},
+      {"-- ends the options", {"-x.qfx"}, {"--", "-x.qfx"}, {"-x.qif"}},
+      {"-- before an ordinary name", {"a.qfx"}, {"--", "a.qfx"}, {"a.qif"}},
+  };
+  for (const auto& c : cases) {
+    Clear();
+    for (const std::string& file : c.files) Write(dir_ / file, kShopLine);
+    const Outcome outcome = RunWith(c.arguments);
+    EXPECT_EQ(outcome.status, 0) << c.name;
+    EXPECT_EQ(outcome.err, "") << c.name;
+    Names expected = c.files;
+    expected.insert(expected.end(), c.converted.begin(), c.converted.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Files(), expected) << c.name;
+    for (const std::string& register_name : c.converted) {
+      EXPECT_EQ(Read(dir_ / register_name), kShopRegister) << c.name;
+    }
+  }
+}
+
+// A name cannot forge a line of a message nor send the terminal an escape
+// sequence: its control characters are written out.
+TEST_F(EndToEnd, ControlCharactersInNamesAreWrittenOut) {
+  const Outcome outcome = RunWith({"gone\nx.qfx: all fine", "\x1b[2J.qfx"});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err,
+            "gone\\nx.qfx: all fine: Error 2: cannot open input file gone\\nx.qfx: all "
+            "fine: No such file or directory\n"
+            "\\x1b[2J.qfx: Error 2: cannot open input file \\x1b[2J.qfx: No such file or "
+            "directory\n");
+}
+
+// A private X display while the test runs, when Xvfb is installed: a script
+// in a desktop session meets one. Without Xvfb, a display that cannot be
+// opened stands in.
+class PrivateDisplay {
+ public:
+  PrivateDisplay() {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int null = open("/dev/null", O_RDWR);
+      for (int stream : {0, 1, 2}) dup2(null, stream);
+      const std::string fd = std::to_string(pipe_ends[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", nullptr);
+      _exit(127);
+    }
+    close(pipe_ends[1]);
+    char c;
+    std::string number;
+    while (read(pipe_ends[0], &c, 1) == 1 && c != '\n') number += c;
+    close(pipe_ends[0]);
+    if (!number.empty()) name_ = ":" + number;
+  }
+  ~PrivateDisplay() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  const char* Name() const { return name_.empty() ? ":9999" : name_.c_str(); }
+  bool Real() const { return !name_.empty(); }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
+// A script with a display and no terminal (cron, a service, `</dev/null
+// >/dev/null 2>log`): the message goes to standard error and the run ends
+// at once; no dialog waits for a click.
+TEST_F(EndToEnd, AScriptWithADisplayNeverWaitsOnADialog) {
+  const PrivateDisplay display;
+  if (!display.Real()) std::printf("Xvfb is missing: DISPLAY names no display\n");
+  Write(dir_ / "stmt.qfx", kShopStatement + "<STMTTRN>\r\n");
+  const pid_t pid =
+      Launch("stmt.qfx", {.standard_output = "/dev/null", .display = display.Name()});
+  siginfo_t ended{};
+  for (int wait = 0; wait < 100; ++wait) {
+    waitid(P_PID, pid, &ended, WEXITED | WNOHANG | WNOWAIT);
+    if (ended.si_pid == pid) break;
+    usleep(100000);
+  }
+  if (ended.si_pid != pid) kill(pid, SIGKILL);
+  const Outcome outcome = Wait(pid);
+  EXPECT_EQ(outcome.signal, 0) << "still waiting after ten seconds";
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Failed to read 1 lines of data from QFX file.\n");
 }
 
 }  // namespace

@@ -151,6 +151,11 @@ TEST(GatheredMessage, OneLinePerFileNamingIt) {
        "c.qfx: Failed to read 1 lines of data from QFX file."},
       // An empty name shows as it was given, in quotes, not as nothing.
       {{{"", "Input File Name is missing."}}, "\"\": Input File Name is missing."},
+      // A name with a line end cannot forge a line of its own.
+      {{{"x\nc.qfx: all fine.qfx",
+         "Error 2: cannot open input file x\\nc.qfx: all fine.qfx: x"}},
+       "x\\nc.qfx: all fine.qfx: Error 2: cannot open input file x\\nc.qfx: all "
+       "fine.qfx: x"},
   };
   for (const auto& c : cases) EXPECT_EQ(GatheredMessage(c.messages), c.text);
 }

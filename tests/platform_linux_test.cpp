@@ -10,28 +10,6 @@
 namespace ledgerlift {
 namespace {
 
-TEST(DesktopStart, DialogsOnlyWithADisplayAndNoTerminal) {
-  const struct {
-    const char* name;
-    const char* display;
-    const char* wayland_display;
-    bool any_terminal;
-    bool desktop;
-  } cases[] = {
-      {"file manager on X11", ":0", nullptr, false, true},
-      {"file manager on Wayland", nullptr, "wayland-0", false, true},
-      {"both displays named", ":0", "wayland-0", false, true},
-      {"terminal on a desktop", ":0", nullptr, true, false},
-      {"script or service without a display", nullptr, nullptr, false, false},
-      {"empty DISPLAY names no display", "", nullptr, false, false},
-      {"empty WAYLAND_DISPLAY names no display", nullptr, "", false, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsDesktopStart(c.display, c.wayland_display, c.any_terminal), c.desktop)
-        << c.name;
-  }
-}
-
 TEST(GtkModule, FoundBesideTheProgramThenUnderTheInstallPrefix) {
   const struct {
     const char* executable;

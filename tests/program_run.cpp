@@ -126,6 +126,11 @@ pid_t ProgramRun::LaunchWith(const std::vector<std::string>& arguments,
   dup2(err_fd, 2);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
+  if (start.display != nullptr) {
+    const int null = open("/dev/null", O_RDONLY);
+    if (null < 0 || dup2(null, 0) != 0) _exit(kCannotStart);
+    setenv("DISPLAY", start.display, 1);
+  }
   if (user != 0 && geteuid() == 0 &&
       (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0)) {
     _exit(kCannotStart);

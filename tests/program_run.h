@@ -38,6 +38,9 @@ struct Start {
   // Where standard output goes ("/dev/full"); by default it is kept for
   // Outcome::out.
   const char* standard_output = nullptr;
+  // The X display DISPLAY names, with standard input from /dev/null as a
+  // script in a desktop session has it; by default no display at all.
+  const char* display = nullptr;
 };
 
 // A user made for one test, with useradd, and removed when it ends: cases

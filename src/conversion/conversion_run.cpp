@@ -6,13 +6,14 @@
 
 #include "conversion/converter.h"
 #include "conversion/statement_marks.h"
+#include "conversion/shown_name.h"
 
 namespace ledgerlift {
 namespace {
 
 ConversionError Failure(int number, std::string_view what, const std::string& path,
                         std::string_view reason) {
-  return {number, std::string(what) + " " + path + ": " + std::string(reason)};
+  return {number, std::string(what) + " " + ShownName(path) + ": " + std::string(reason)};
 }
 
 // Runs one call on the disk; its failure ends the run with `number`.
@@ -74,8 +75,8 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
           : nullptr;
   if (earlier) {
     throw Failure(ConversionError::kWrittenInThisRun, "cannot convert", input_path,
-                  "its QIF file " + output_path + " was written from " +
-                      earlier->input_path + " in this run");
+                  "its QIF file " + ShownName(output_path) + " was written from " +
+                      ShownName(earlier->input_path) + " in this run");
   }
 }
 

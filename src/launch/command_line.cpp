@@ -1,5 +1,7 @@
 #include "launch/command_line.h"
 
+#include <algorithm>
+
 namespace ledgerlift {
 namespace {
 
@@ -40,6 +42,16 @@ std::string ReadWindowsArgument(std::string_view text, size_t& at) {
   return argument;
 }
 
+// The arguments, and the text that joins them with single blanks.
+CommandLine JoinedArguments(std::vector<std::string> arguments) {
+  CommandLine command_line{"", std::move(arguments)};
+  for (size_t i = 0; i < command_line.arguments.size(); ++i) {
+    if (i > 0) command_line.text += ' ';
+    command_line.text += command_line.arguments[i];
+  }
+  return command_line;
+}
+
 }  // namespace
 
 std::string WholeLineAsOnePath(std::string_view command_line) {
@@ -52,13 +64,20 @@ std::string WholeLineAsOnePath(std::string_view command_line) {
 }
 
 CommandLine CommandLineFromArgv(int argc, char** argv) {
-  CommandLine command_line;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) command_line.text += ' ';
-    command_line.text += argv[i];
-    command_line.arguments.emplace_back(argv[i]);
+  return JoinedArguments({argv + std::min(argc, 1), argv + argc});
+}
+
+LinuxStart LinuxStartOf(const CommandLine& command_line) {
+  const std::vector<std::string>& arguments = command_line.arguments;
+  auto first = arguments.begin();
+  LinuxStart start;
+  if (first != arguments.end() && *first == kFromDesktopOption) {
+    start.from_desktop = true;
+    ++first;
   }
-  return command_line;
+  if (first != arguments.end() && *first == "--") ++first;
+  start.files = JoinedArguments({first, arguments.end()});
+  return start;
 }
 
 CommandLine CommandLineFromWindows(std::string_view command_line) {
@@ -92,11 +111,12 @@ std::vector<std::string> FilesToConvert(
     const CommandLine& command_line,
     const std::function<bool(const std::string&)>& file_exists) {
   const std::vector<std::string>& arguments = command_line.arguments;
-  if (arguments.empty()) return {};
+  if (arguments.empty() || std::all_of(arguments.begin(), arguments.end(), file_exists)) {
+    return arguments;
+  }
   std::string whole = WholeLineAsOnePath(command_line.text);
-  if (file_exists(whole)) return {std::move(whole)};
-  if (arguments.size() >= 2 || file_exists(arguments.front())) return arguments;
-  return {std::move(whole)};
+  if (file_exists(whole) || arguments.size() == 1) return {std::move(whole)};
+  return arguments;
 }
 
 TerminalRequest TerminalRequestOf(const CommandLine& command_line) {

@@ -23,6 +23,21 @@ std::string WholeLineAsOnePath(std::string_view command_line);
 // single blanks, so an unquoted path with blanks arrives whole.
 CommandLine CommandLineFromArgv(int argc, char** argv);
 
+// The option the desktop entry starts the program with (Linux): the desktop
+// started it, so its messages are dialogs. Without it they go to standard
+// error, whatever display there is: a script never waits on a dialog.
+inline constexpr char kFromDesktopOption[] = "--from-desktop";
+
+// A Linux start: the options that may lead the arguments, taken off them.
+// First kFromDesktopOption, then `--`, which ends the options so that a file
+// whose name starts with "-" can be named (`ledgerlift -- -x.qfx`). The rest
+// are the files; its text joins them with single blanks again.
+struct LinuxStart {
+  bool from_desktop = false;
+  CommandLine files;
+};
+LinuxStart LinuxStartOf(const CommandLine& command_line);
+
 // Windows: `command_line` is the process's command line (GetCommandLineW,
 // in UTF-8). The text is what follows the program's name; the arguments are
 // that text split as CommandLineToArgvW splits it.
@@ -43,11 +58,13 @@ std::string_view ArgumentsAfterProgramName(std::string_view command_line);
 std::vector<std::string> SplitWindowsArguments(std::string_view arguments);
 
 // The files a start asks to convert, each into its own folder. None (no
-// argument at all) selects window mode. The whole text, its double quotes
-// removed, is one path; when it names an existing file, or when the split
-// gives one argument that names no existing file, that path alone is
-// converted, as it always was. Otherwise (two or more arguments, or one that
-// names an existing file) every argument is converted in turn.
+// argument at all) selects window mode. When every argument, as the system
+// split them, names an existing file, those are converted: the file named is
+// the one converted. Otherwise the whole text with its double quotes
+// removed is one path (an unquoted `My Files/stmt.qfx`), converted when it
+// names an existing file or when there is only one argument (which then
+// reports the missing file, or the missing name for `""`). Otherwise every
+// argument is converted in turn, and each that names no file reports so.
 std::vector<std::string> FilesToConvert(
     const CommandLine& command_line,
     const std::function<bool(const std::string&)>& file_exists);

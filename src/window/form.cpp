@@ -4,6 +4,7 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/paths.h"
+#include "conversion/shown_name.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
@@ -16,7 +17,7 @@ std::string GatheredMessage(const std::vector<FileMessage>& messages) {
   std::string text;
   for (const FileMessage& said : messages) {
     if (!text.empty()) text += '\n';
-    text += said.file_name.empty() ? "\"\"" : said.file_name;
+    text += said.file_name.empty() ? "\"\"" : ShownName(said.file_name);
     text += ": ";
     text += said.message;
   }

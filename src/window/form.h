@@ -39,9 +39,11 @@ inline constexpr std::string_view kTerminalHelp =
     " converts QFX bank statements to QIF.\n"
     "\n"
     "Usage: ledgerlift FILE.qfx [FILE.qfx...]\n"
-    "  Writes FILE.qif in the same folder as FILE.qfx and ends. The whole\n"
-    "  command line is one path: blanks are kept, double quotes removed.\n"
-    "  When that names no file, each argument is converted in turn.\n"
+    "  Writes FILE.qif in the same folder as FILE.qfx and ends. Each\n"
+    "  argument is a file. When they do not all name files, the whole\n"
+    "  command line is one path (blanks kept, double quotes removed), so\n"
+    "  an unquoted path with blanks works. After --, a name may start\n"
+    "  with -: ledgerlift -- -stmt.qfx\n"
     "  On a desktop, drag a QFX file onto the program's icon, or associate\n"
     "  QFX files with the program and double-click one.\n"
     "\n"
@@ -63,7 +65,8 @@ struct FileMessage {
 
 // The message that ends a run of several files: one line per file that had
 // something to say, "FILE: MESSAGE", in the order the files were converted
-// (an empty name shows as ""). Lines are separated by "\n".
+// (an empty name shows as "", control characters in a name written out as
+// ShownName writes them). Lines are separated by "\n".
 std::string GatheredMessage(const std::vector<FileMessage>& messages);
 
 // The program's one window object, without a toolkit: it holds the output

@@ -154,6 +154,12 @@ bool MainWindow::on_key_press_event(GdkEventKey* event) {
 void MainWindow::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context, int,
                                        int, const Gtk::SelectionData& selection_data,
                                        guint, guint time) {
+  // While a message or a chooser of the window is open, a drop would open
+  // another dialog on top of it: it is refused.
+  if (DialogOpen()) {
+    context->drag_finish(false, false, time);
+    return;
+  }
   std::vector<std::string> paths;
   for (const Glib::ustring& uri : selection_data.get_uris()) {
     try {
@@ -168,6 +174,16 @@ void MainWindow::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& con
   if (!paths.empty()) {
     Glib::signal_idle().connect_once([this, paths] { events_.OnFilesDropped(paths); });
   }
+}
+
+bool MainWindow::DialogOpen() {
+  for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
+    if (window->get_transient_for() == this && window->get_modal() &&
+        window->get_visible()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void MainWindow::on_folder_button_clicked() {

@@ -47,6 +47,8 @@ class MainWindow : public Gtk::Window {
   Gtk::Widget& WidgetFor(ControlId id);
   void Place(const Control& control, int dots_per_inch);
   void MoveFocus(bool forward);
+  // One of the window's dialogs (a message, a chooser) is open.
+  bool DialogOpen();
   void on_folder_button_clicked();
   void on_convert_button_clicked();
   bool on_web_link_activate_link(const Glib::ustring& uri);

@@ -1,7 +1,6 @@
 #include "window/gtk/platform-linux.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -41,16 +40,6 @@ GtkDesktop* LoadGtkDesktop() {
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   return IsSet(home) ? home : "/";
-}
-
-bool IsDesktopStart(const char* display, const char* wayland_display, bool any_terminal) {
-  return (IsSet(display) || IsSet(wayland_display)) && !any_terminal;
-}
-
-bool IsDesktopStart() {
-  const bool any_terminal = isatty(0) || isatty(1) || isatty(2);
-  return IsDesktopStart(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
-                        any_terminal);
 }
 
 int PrintToStandardOutput(std::string_view text) {

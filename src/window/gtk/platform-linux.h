@@ -14,12 +14,6 @@ namespace ledgerlift {
 // The user's home folder, the initial output folder of the window.
 std::string HomeFolder();
 
-// A start from the desktop, the way a file manager starts the program: a
-// display is named and none of standard input, output or error is a
-// terminal. Messages are then dialogs; otherwise lines on standard error.
-bool IsDesktopStart(const char* display, const char* wayland_display, bool any_terminal);
-bool IsDesktopStart();  // from this process's environment and descriptors
-
 // Writes `text` to standard output and returns the exit status: 0, or 2 with
 // a message on standard error when it cannot be written (a full disk, a
 // closed descriptor), so that a script notices.
@@ -30,8 +24,11 @@ int PrintToStandardOutput(std::string_view text);
 std::vector<std::string> GtkModuleCandidates(const std::string& executable);
 
 // The platform on Linux: messages on standard error, or GTK dialogs when the
-// program was started from the desktop or shows its window. GTK is loaded
-// only when the first dialog or the window is needed.
+// desktop started the program (its desktop entry says so, kFromDesktopOption)
+// or the program shows its window. Whether a terminal is at hand says
+// nothing: a cron job or a service in a desktop session has none, and no one
+// to answer a dialog. GTK is loaded only when the first dialog or the window
+// is needed.
 class LinuxPlatform : public Platform {
  public:
   explicit LinuxPlatform(bool desktop_start) : desktop_start_(desktop_start) {}

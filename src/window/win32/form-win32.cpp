@@ -288,6 +288,12 @@ void Form1Window::OnCommand(int id, int code) {
 }
 
 void Form1Window::OnDropFiles(HDROP drop) {
+  // A message box or chooser of the window disables it while open; a drop
+  // that still arrives (Wine delivers one) would stack a second box on it.
+  if (!IsWindowEnabled(window_)) {
+    DragFinish(drop);
+    return;
+  }
   std::vector<std::string> paths;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {

@@ -39,8 +39,9 @@ HANDLE RedirectedStandardError() {
   return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ? error : nullptr;
 }
 
-// Writes `text` as UTF-8 bytes, every line ended as Windows ends lines.
-bool WriteLines(HANDLE file, const std::string& text) {
+// Writes `text` as UTF-8 bytes, every line ended as Windows ends lines; a
+// failure is not reported, there is nowhere left to report it.
+void WriteLines(HANDLE file, const std::string& text) {
   std::string line;
   for (char c : text) {
     if (c == '\n') line += '\r';
@@ -48,19 +49,21 @@ bool WriteLines(HANDLE file, const std::string& text) {
   }
   line += "\r\n";
   DWORD written = 0;
-  return WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written,
-                   nullptr) &&
-         written == line.size();
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 }  // namespace
 
 void Win32Platform::ShowMessage(const std::string& text) {
   // The window, once shown, owns every message: its user looks at it, not
-  // at where standard error goes.
+  // at where standard error goes. A caller that redirected standard error
+  // is a script: when the line cannot be written there (a full disk, a
+  // closed pipe), the exit status still tells it; a box would only keep it
+  // waiting for a click no one makes.
   if (owner_ == nullptr) {
     if (const HANDLE error = RedirectedStandardError()) {
-      if (WriteLines(error, text)) return;
+      WriteLines(error, text);
+      return;
     }
   }
   MessageBoxW(owner_, Utf8ToUtf16(text).c_str(), Utf8ToUtf16(kMessageCaption).c_str(),

@@ -22,8 +22,9 @@ class Win32Platform : public Platform {
 
   // A message box captioned "Ledgerlift", OK only, no icon. A conversion
   // run started by a caller that redirected standard error to a file or pipe
-  // writes the text there instead, as UTF-8 lines ended by CR LF; the shown
-  // window always uses the box.
+  // writes the text there instead, as UTF-8 lines ended by CR LF, and shows
+  // no box even when the writing fails; the shown window always uses the
+  // box.
   void ShowMessage(const std::string& text) override;
   std::optional<std::string> ChooseFolder() override;
   std::optional<std::string> ChooseInputFile() override;

@@ -55,3 +55,27 @@ test_drop_of_two_statements_for_one_register() {
   close_window "$w"
   wait_program
 }
+
+# A drop while a message of the window is open is refused: dialogs never
+# stack, and the file dropped then is not converted.
+test_drop_while_a_message_is_open() {
+  local said='message "Ledgerlift": Failed to read 2 lines of data from QFX file.'
+  failed_lines_file first.qfx
+  failed_lines_file second.qfx
+  open_window
+  "$work/bin/drop-files" "$w" "file://$case_dir/first.qfx"
+  logged "$said"
+  "$work/bin/drop-files" "$w" "file://$case_dir/second.qfx"
+  sleep 1
+  check "a drop while a message is open: still one message" \
+    is "$(grep -c '^message ' "$LEDGERLIFT_GTK_LOG")" 1
+  check "  ... and the file dropped then is not converted" test ! -e "$HOME/second.qif"
+  # The newest "Ledgerlift" window is the message (GTK names a hidden one so).
+  press "$(xdotool search --onlyvisible --name '^Ledgerlift$' | tail -1)" Return
+  sleep 0.5
+  "$work/bin/drop-files" "$w" "file://$case_dir/second.qfx"
+  check "  ... once it is closed, a drop converts again" wait_for_file "$HOME/second.qif"
+  press "$(xdotool search --onlyvisible --name '^Ledgerlift$' | tail -1)" Return
+  close_window "$w"
+  wait_program
+}

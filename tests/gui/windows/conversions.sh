@@ -115,3 +115,13 @@ test_leading_dot() {
   run "$(windows_path "$case_dir/.stmt.qfx")"
   check "leading dot, then an extension: .stmt.qfx gives .stmt.qif" holds .stmt.qif "$shop_qif"
 }
+
+# Standard error a pipe its reader has already closed: the message cannot be
+# written, and no message box takes its place to wait for a click no one
+# makes; the run ends with its status, which the script still gets.
+test_unwritable_standard_error_shows_no_box() {
+  printf '%s<STMTTRN><NAME>X\r\n' "$shop_line" >stmt.qfx
+  timeout 30 wine "$exe" "$(windows_path "$case_dir/stmt.qfx")" 2>&1 >/dev/null </dev/null |
+    true
+  check "standard error unwritable: no box, the run ends with status 1" is "${PIPESTATUS[0]}" 1
+}

@@ -180,6 +180,25 @@ test_drop_of_two_statements_for_one_register() {
   close_and_wait
 }
 
+# A drop while the window's message box is open is refused: boxes never
+# stack, and the file dropped then is not converted.
+test_drop_while_a_message_box_is_open() {
+  printf '%s<STMTTRN>\r\n' "$shop_line" >first.qfx
+  printf '%s<STMTTRN>\r\n' "$shop_line" >second.qfx
+  open_window
+  [ -n "$w" ] || { check "window mode: the window appears" false; return; }
+  output_folder_here
+  "$work/bin/drop-files" "$w" "$(file_uri "$case_dir/first.qfx")"
+  local box
+  box=$(find_window Ledgerlift)
+  "$work/bin/drop-files" "$w" "$(file_uri "$case_dir/second.qfx")"
+  sleep 2
+  check "a drop while a message box is open: still one box" is "$(window_count Ledgerlift)" 1
+  check "  ... and the file dropped then is not converted" test ! -e second.qif
+  [ -n "$box" ] && press "$box" Return && gone Ledgerlift
+  close_and_wait
+}
+
 # The output-folder box emptied: each file goes beside itself, not to the
 # root of the drive.
 test_drop_with_the_output_folder_box_emptied() {
