@@ -1,6 +1,7 @@
 #include "window/gtk/platform-linux.h"
 
 #include <dlfcn.h>
+#include <signal.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +18,24 @@ namespace ledgerlift {
 namespace {
 
 bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
+
+// While it lives, a write to a pipe whose reader went away (`ledgerlift
+// x.qfx 2>&1 | true`) fails with EPIPE instead of ending the program, which
+// then ends with its own status: the register was written all the same.
+class BrokenPipesFail {
+ public:
+  BrokenPipesFail() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous_);
+  }
+  ~BrokenPipesFail() { sigaction(SIGPIPE, &previous_, nullptr); }
+  BrokenPipesFail(const BrokenPipesFail&) = delete;
+  BrokenPipesFail& operator=(const BrokenPipesFail&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
 
 // Loads the module and starts GTK; null when the module is missing or GTK
 // cannot open the display. The module stays loaded until the process ends:
@@ -43,6 +62,7 @@ std::string HomeFolder() {
 }
 
 int PrintToStandardOutput(std::string_view text) {
+  const BrokenPipesFail broken_pipes_fail;
   errno = 0;
   if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
       std::fflush(stdout) == 0) {
@@ -62,6 +82,7 @@ void LinuxPlatform::ShowMessage(const std::string& text) {
   if (desktop_start_ || window_shown_) {
     if (GtkDesktop* desktop = Desktop()) return desktop->ShowMessage(text);
   }
+  const BrokenPipesFail broken_pipes_fail;
   std::fprintf(stderr, "%s\n", text.c_str());
   std::fflush(stderr);
 }

@@ -88,6 +88,16 @@ test_script_with_a_display_never_waits_on_a_dialog() {
   check "  ... GTK never loaded (no dialog was shown)" is_empty_file "$LEDGERLIFT_GTK_LOG"
 }
 
+test_a_reader_gone_away_ends_nothing_early() {
+  failed_lines_file stmt.qfx
+  # The program starts once the reader has gone.
+  { sleep 0.3; "$program" stmt.qfx; } 2>&1 | true
+  check "message into a pipe nobody reads: the run's own status, 1" is "${PIPESTATUS[0]}" 1
+  check "  ... and the register is written" test -s stmt.qif
+  { sleep 0.3; "$program" --help 2>/dev/null; } | true
+  check "--help into a pipe nobody reads: status 2" is "${PIPESTATUS[0]}" 2
+}
+
 test_terminal_start_writes_to_the_terminal() {
   failed_lines_file stmt.qfx
   timeout 10 script -qec "'$program' '$case_dir/stmt.qfx'" /dev/null >./tty 2>&1
