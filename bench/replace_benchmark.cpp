@@ -34,6 +34,7 @@ class UnflushedOutput : public OutputFile {
   void Write(std::string_view bytes) override { real_->Write(bytes); }
   void Close(bool) override { real_->Close(false); }
   void Replace() override { real_->Replace(); }
+  std::unique_ptr<ledgerlift::InputFile> ReadBack() override { return real_->ReadBack(); }
 
  private:
   std::unique_ptr<OutputFile> real_;

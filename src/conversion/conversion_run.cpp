@@ -4,6 +4,7 @@
 #include <new>
 #include <system_error>
 
+#include "conversion/account_blocks.h"
 #include "conversion/converter.h"
 
 namespace ledgerlift {
@@ -101,6 +102,30 @@ std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& input
   }
 }
 
+// Rewrites the register the converter wrote into `plain` as one block per
+// account, into a new temporary file beside the output, and returns that
+// one; `plain` goes away with its object.
+std::unique_ptr<OutputFile> RewriteInBlocks(FileSystem& files, OutputFile& plain,
+                                            const std::string& output_path,
+                                            const Converter& converter) {
+  constexpr std::string_view kWrite = "cannot write output file";
+  constexpr std::string_view kCreate = "cannot create output file";
+  const std::unique_ptr<InputFile> written =
+      Attempt(ConversionError::kWriteOutput, kWrite, output_path,
+              [&] { return plain.ReadBack(); });
+  std::unique_ptr<OutputFile> blocks =
+      Attempt(ConversionError::kCreateOutput, kCreate, output_path,
+              [&] { return files.OpenOutput(output_path); });
+  Attempt(ConversionError::kCreateOutput, kCreate, output_path,
+          [&] { blocks->Create(); });
+  OutputWriter writer(*blocks, output_path);
+  Attempt(ConversionError::kWriteOutput, kWrite, output_path, [&] {
+    WriteInBlocks(converter.accounts().blocks(), converter.output_size(), *written,
+                  writer);
+  });
+  return blocks;
+}
+
 RunResult Convert(FileSystem& files, const std::string& input_path,
                   const std::string& output_path) {
   std::unique_ptr<InputFile> input = OpenInput(files, input_path);
@@ -116,12 +141,18 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
   Converter converter(writer);
   ConvertInput(*input, input_path, converter);
   input.reset();  // closed before the output may replace it
+  // A statement of several accounts gives one block per account.
+  std::unique_ptr<OutputFile> in_blocks;
+  if (converter.accounts().several()) {
+    in_blocks = RewriteInBlocks(files, *output, output_path, converter);
+  }
+  OutputFile& result = in_blocks ? *in_blocks : *output;
   // A new output needs no flush to the disk: a crash loses nothing that was.
   const bool replacing = existing.kind != ExistingOutput::Kind::kNone;
   Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
-          [&] { output->Close(replacing); });
+          [&] { result.Close(replacing); });
   Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
-          [&] { output->Replace(); });
+          [&] { result.Replace(); });
   return {converter.failed_count(), std::nullopt};
 }
 

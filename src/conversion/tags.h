@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace ledgerlift {
 
@@ -15,6 +16,11 @@ enum class Tag : std::uint8_t {
   kTransaction,     // STMTTRN
   kTransactionEnd,  // /STMTTRN
   kListEnd,         // /BANKTRANLIST or /INVBANKTRAN
+  kStatement,       // STMTRS or INVSTMTRS: a bank or investment statement
+  kCardStatement,   // CCSTMTRS: a credit-card statement
+  kPayee,           // PAYEE: the payee aggregate of a transaction
+  kPayeeEnd,        // /PAYEE
+  kAccountId,       // ACCTID: a statement's account, outside its transactions
   // The fields of a transaction, from here on.
   kType,            // TRNTYPE
   kDate,            // DTPOSTED
@@ -57,14 +63,28 @@ inline std::uint64_t Load(const char* p) {
   return word;
 }
 
-// A key's first four bytes pick its place in a table of sixteen: the
-// multiplier was chosen so that every key of ours has a place of its own.
-constexpr unsigned Place(const char* p) {
-  const std::uint32_t first = static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 8 |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 16 |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 24;
-  return (first * 833u) >> 28;
+// A key's first five bytes (every key of ours has them, its ">" included;
+// four would not tell STMTTRN from STMTRS) pick its place in a table of
+// sixteen: the multiplier was chosen so that every key has a place of its
+// own.
+constexpr unsigned PlaceOf(std::uint64_t first_five) {
+  return static_cast<unsigned>((first_five * 0x23C96E723B2460BDull) >> 60);
+}
+
+// The first five bytes at `p` as a little-endian number.
+constexpr std::uint64_t FirstFive(const char* p) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < 5; ++i) {
+    value |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  }
+  return value;
+}
+
+inline unsigned Place(const char* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return PlaceOf(Load(p) & 0xFFFFFFFFFFull);  // one load instead of five
+  }
+  return PlaceOf(FirstFive(p));
 }
 
 // A key with its ">", as two masked words.
@@ -81,16 +101,19 @@ constexpr std::array<Entry, 16> MakeTable() {
     Tag tag;
   };
   constexpr Key kKeys[] = {
-      {"STMTTRN>", Tag::kTransaction}, {"/STMTTRN>", Tag::kTransactionEnd},
-      {"/BANKTRANLIST>", Tag::kListEnd}, {"/INVBANKTRAN>", Tag::kListEnd},
-      {"TRNTYPE>", Tag::kType},         {"DTPOSTED>", Tag::kDate},
-      {"TRNAMT>", Tag::kAmount},        {"NAME>", Tag::kName},
+      {"STMTTRN>", Tag::kTransaction},    {"/STMTTRN>", Tag::kTransactionEnd},
+      {"/BANKTRANLIST>", Tag::kListEnd},  {"/INVBANKTRAN>", Tag::kListEnd},
+      {"STMTRS>", Tag::kStatement},       {"INVSTMTRS>", Tag::kStatement},
+      {"CCSTMTRS>", Tag::kCardStatement}, {"PAYEE>", Tag::kPayee},
+      {"/PAYEE>", Tag::kPayeeEnd},        {"ACCTID>", Tag::kAccountId},
+      {"TRNTYPE>", Tag::kType},           {"DTPOSTED>", Tag::kDate},
+      {"TRNAMT>", Tag::kAmount},          {"NAME>", Tag::kName},
       {"MEMO>", Tag::kMemo}};
   std::array<Entry, 16> table{};
   for (const Key& key : kKeys) {
     std::size_t size = 0;
     while (key.text[size] != '\0') ++size;
-    Entry& entry = table[Place(key.text)];
+    Entry& entry = table[PlaceOf(FirstFive(key.text))];
     if (entry.tag != Tag::kNone) throw "two keys share a place";  // fails the build
     const std::size_t first = size < 8 ? size : 8;
     entry = {Word(key.text, first), Prefix(first), Word(key.text + first, size - first),
@@ -106,13 +129,35 @@ inline constexpr std::array<Entry, 16> kTable = MakeTable();
 // Tells which tag a segment's key is: `p` points just after the "<" (or at
 // the start of a line) and has kTagLookahead bytes readable. A key counts
 // only when its ">" follows right after it, so "NAMES>" is no NAME. The key
-// is looked up by its first four bytes and confirmed by two word compares,
+// is looked up by its first five bytes and confirmed by two word compares,
 // without comparing strings or branching on letters.
 inline TagMatch MatchTag(const char* p) {
   const tag_words::Entry& entry = tag_words::kTable[tag_words::Place(p)];
   const std::uint64_t differ = ((tag_words::Load(p) & entry.first_mask) ^ entry.first) |
                                ((tag_words::Load(p + 8) & entry.second_mask) ^ entry.second);
   return differ == 0 ? TagMatch{entry.tag, entry.size} : TagMatch{};
+}
+
+// What a "<" followed by "!" may open: a comment, "<!--" up to "-->", or a
+// CDATA section, "<![CDATA[" up to "]]>". Neither is a tag.
+enum class Markup : std::uint8_t {
+  kNone,     // neither: a segment like any other
+  kPartial,  // the bytes so far begin one of them; more are needed to tell
+  kComment,
+  kCdata,
+};
+inline constexpr std::string_view kCommentOpener = "!--";
+inline constexpr std::string_view kCdataOpener = "![CDATA[";
+
+// What `key`, the bytes after a "<" (all of them, or as many as have come),
+// opens.
+inline Markup MarkupOf(std::string_view key) {
+  if (key.starts_with(kCommentOpener)) return Markup::kComment;
+  if (key.starts_with(kCdataOpener)) return Markup::kCdata;
+  if (kCommentOpener.starts_with(key) || kCdataOpener.starts_with(key)) {
+    return Markup::kPartial;
+  }
+  return Markup::kNone;
 }
 
 }  // namespace ledgerlift
