@@ -242,10 +242,9 @@ Converter::State Converter::OnTag(Tag tag) {
   }
   if (tag == Tag::kTransaction) {
     step_.Begin(at_line_start_);
-  } else if (tag == Tag::kTransactionEnd || tag == Tag::kListEnd) {
-    step_.End();
   } else if (tag != Tag::kNone) {
-    return OnRareTag(tag);
+    if (tag > Tag::kListEnd) return OnRareTag(tag);
+    step_.End();  // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>
   }
   return State::kSkip;
 }

@@ -63,28 +63,16 @@ inline std::uint64_t Load(const char* p) {
   return word;
 }
 
-// A key's first five bytes (every key of ours has them, its ">" included;
-// four would not tell STMTTRN from STMTRS) pick its place in a table of
-// sixteen: the multiplier was chosen so that every key has a place of its
-// own.
-constexpr unsigned PlaceOf(std::uint64_t first_five) {
-  return static_cast<unsigned>((first_five * 0x23C96E723B2460BDull) >> 60);
-}
-
-// The first five bytes at `p` as a little-endian number.
-constexpr std::uint64_t FirstFive(const char* p) {
-  std::uint64_t value = 0;
-  for (int i = 0; i < 5; ++i) {
-    value |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
-  }
-  return value;
-}
-
-inline unsigned Place(const char* p) {
-  if constexpr (std::endian::native == std::endian::little) {
-    return PlaceOf(Load(p) & 0xFFFFFFFFFFull);  // one load instead of five
-  }
-  return PlaceOf(FirstFive(p));
+// A key's second to fifth bytes pick its place in a table of sixteen (every
+// key of ours has five bytes, its ">" included; the first four would not
+// tell STMTTRN from STMTRS): the multiplier was chosen so that every key has
+// a place of its own.
+constexpr unsigned Place(const char* p) {
+  const std::uint32_t bytes = static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 8 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 16 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[4])) << 24;
+  return (bytes * 116172u) >> 28;
 }
 
 // A key with its ">", as two masked words.
@@ -113,7 +101,7 @@ constexpr std::array<Entry, 16> MakeTable() {
   for (const Key& key : kKeys) {
     std::size_t size = 0;
     while (key.text[size] != '\0') ++size;
-    Entry& entry = table[PlaceOf(FirstFive(key.text))];
+    Entry& entry = table[Place(key.text)];
     if (entry.tag != Tag::kNone) throw "two keys share a place";  // fails the build
     const std::size_t first = size < 8 ? size : 8;
     entry = {Word(key.text, first), Prefix(first), Word(key.text + first, size - first),
@@ -129,8 +117,8 @@ inline constexpr std::array<Entry, 16> kTable = MakeTable();
 // Tells which tag a segment's key is: `p` points just after the "<" (or at
 // the start of a line) and has kTagLookahead bytes readable. A key counts
 // only when its ">" follows right after it, so "NAMES>" is no NAME. The key
-// is looked up by its first five bytes and confirmed by two word compares,
-// without comparing strings or branching on letters.
+// is looked up by its second to fifth bytes and confirmed by two word
+// compares, without comparing strings or branching on letters.
 inline TagMatch MatchTag(const char* p) {
   const tag_words::Entry& entry = tag_words::kTable[tag_words::Place(p)];
   const std::uint64_t differ = ((tag_words::Load(p) & entry.first_mask) ^ entry.first) |
