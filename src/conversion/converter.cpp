@@ -2,6 +2,8 @@
 
 #include <bit>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "conversion/byte_classes.h"
 
