@@ -37,6 +37,7 @@ class UnflushedOutput : public OutputFile {
   void Write(std::string_view bytes) override { real_->Write(bytes); }
   void Close(bool) override { real_->Close(false); }
   ledgerlift::FileIdentity Replace() override { return real_->Replace(); }
+  std::unique_ptr<ledgerlift::InputFile> ReadBack() override { return real_->ReadBack(); }
 
  private:
   std::unique_ptr<OutputFile> real_;

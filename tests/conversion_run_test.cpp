@@ -20,7 +20,9 @@
 namespace ledgerlift {
 namespace {
 
+using testing_support::AccountHeader;
 using testing_support::kShopLine;
+using testing_support::kShopRecord;
 using testing_support::kShopRegister;
 
 constexpr const char* kOldRegister = "an earlier register";
@@ -116,12 +118,20 @@ class FakeOutput : public OutputFile {
     disk_.files.erase(std::exchange(temporary_, ""));
     return disk_.files[path_].identity;
   }
+  // Like the POSIX disk: the name goes at once, the bytes stay readable.
+  std::unique_ptr<InputFile> ReadBack() override {
+    disk_.Call("read back");
+    read_back_ = disk_.files.at(temporary_);
+    disk_.files.erase(std::exchange(temporary_, ""));
+    return std::make_unique<FakeInput>(disk_, read_back_);
+  }
 
  private:
   FakeFileSystem& disk_;
   std::string path_;
   ExistingOutput existing_;
   std::string temporary_;
+  FakeFileSystem::File read_back_;
 };
 
 std::unique_ptr<InputFile> FakeFileSystem::OpenInput(const std::string& path) {
@@ -299,6 +309,44 @@ TEST(ConversionRun, RegisterWrittenEarlierInTheRunIsRefused) {
   EXPECT_EQ(disk.files.at("x.qif").content, kShopRegister);
   // Another run may replace it.
   EXPECT_FALSE(ConvertFile(disk, "x.ofx", "x.qif").error);
+}
+
+// A statement of several accounts: the plain register is read back and
+// rewritten, one block per account, into a second temporary file, which
+// takes the output's place. Neither temporary file is left, whatever fails.
+TEST(ConversionRun, SeveralAccountsAreRewrittenInBlocks) {
+  const std::string statement = std::string("<STMTRS><ACCTID>1\n") + kShopLine +
+                                "\n<CCSTMTRS><ACCTID>2\n" + kShopLine + "\n";
+  const struct {
+    const char* failing;
+    const char* message;
+    Log log;
+  } cases[] = {
+      {"",
+       "",
+       {"open input", "open output", "create", "keep access", "read", "write",
+        "read back", "open output", "create", "keep access", "read", "read", "read",
+        "write", "close input", "close input", "sync and close", "replace"}},
+      {"read back",
+       "Error 5: cannot write output file out.qif: it failed",
+       {"open input", "open output", "create", "keep access", "read", "write",
+        "read back", "remove temporary", "close input"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    FakeFileSystem disk;
+    disk.Add("in.qfx", statement);
+    ExistingRegister(disk);
+    disk.failing = c.failing;
+    const RunResult result = ConvertFile(disk, "in.qfx", "out.qif");
+    EXPECT_EQ(result.error ? result.error->Message() : "", c.message);
+    EXPECT_EQ(disk.log, c.log);
+    EXPECT_EQ(disk.files.size(), 2u) << "a temporary file was left";
+    EXPECT_EQ(disk.files.at("out.qif").content,
+              result.error ? kOldRegister
+                           : AccountHeader("1", "Bank") + kShopRecord +
+                                 AccountHeader("2", "CCard") + kShopRecord);
+  }
 }
 
 }  // namespace

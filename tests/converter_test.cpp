@@ -83,8 +83,27 @@ const StepCase kStepCases[] = {
      "<DTPOSTED>TODAY<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50"
      "<NAME>CORNER SHOP\n<DTPOSTED>NEVER\n",
      kShopRecord, 0},
-    {"ValueCutAtGreaterThan", Transaction("A>B"),
-     "D12-31-2011\r\nPA\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    {"GreaterThanKeptInAValue", Transaction("A>B") + "<MEMO>>",
+     "D12-31-2011\r\nPA>B\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    // The payee aggregate's NAME completes a transaction that stands whole
+    // on its line, as the transaction's own NAME does.
+    {"PayeesNameCompletesTheLine",
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<PAYEE><NAME>CORNER SHOP"
+     "</PAYEE>\n<NAME>NOT THE PAYEE\n",
+     kShopRecord, 0},
+    // Its line ends are none: the line goes on, and so does the transaction.
+    {"CommentCarriesTheLineOn",
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>FIRST<!-- one\rtwo\r\n"
+     "three\n--><NAME>CORNER SHOP",
+     kShopRecord, 0},
+    // Markup that never closes runs to the end of the input.
+    {"OpenCommentRunsToTheEnd", std::string(kShopLine) + "\n<!-- " + kShopLine,
+     kShopRecord, 0},
+    {"OpenCdataRunsToTheEnd", Transaction("A<![CDATA[B]]"),
+     "D12-31-2011\r\nPAB]]\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    {"CommentInsideAKeyMakesNoTag",
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NA<!-- -->ME>X",
+     "D03-02-2011\r\nP\r\nT-12.50\r\nMDEBIT\r\n^\r\n", 0},
     {"EntitiesAreNotDecoded", Transaction("A&amp;B"),
      "D12-31-2011\r\nPA&amp;B\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
     {"BytesPassThrough", Transaction(std::string("CAF\xC9 \x00\xFF", 7)),

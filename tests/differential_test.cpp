@@ -35,9 +35,10 @@ Converted InBlocks(std::string_view input, size_t block) {
 }
 
 // The pieces random statements are made of: every tag the converter acts
-// on, in every spelling that is almost one, values good and bad, and the
-// bytes that end values, segments and lines.
-constexpr std::array<std::string_view, 44> kPieces = {
+// on, in every spelling that is almost one, values good and bad, the bytes
+// that end values, segments and lines, and what opens and closes comments
+// and CDATA sections.
+constexpr std::array<std::string_view, 59> kPieces = {
     "<STMTTRN>",
     "<STMTTRN>",
     "</STMTTRN>",
@@ -81,7 +82,22 @@ constexpr std::array<std::string_view, 44> kPieces = {
     "&amp;",
     "\xC9",
     "",
-    "<NAME>A NAME LONGER THAN SIXTEEN BYTES, AND LONGER STILL"};
+    "<NAME>A NAME LONGER THAN SIXTEEN BYTES, AND LONGER STILL",
+    "<!--",
+    "-->",
+    "-",
+    "<![CDATA[",
+    "]]>",
+    "]",
+    "<!",
+    "<PAYEE>",
+    "</PAYEE>",
+    "<STMTRS>",
+    "<CCSTMTRS>",
+    "<INVSTMTRS>",
+    "<ACCTID>",
+    " 4111 ",
+    "N/A"};
 
 std::string RandomStatement(std::mt19937& random) {
   std::string text;

@@ -38,8 +38,8 @@ struct SuccessCase {
 std::string Transaction(const std::string& name) {
   return "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>" + name + "<MEMO>M";
 }
-std::string Record(const std::string& name) {
-  return "D03-02-2011\r\nP" + name + "\r\nT-12.50\r\nMDEBIT\r\n^\r\n";
+std::string ShopRecord(const std::string& name) {
+  return Record("03-02-2011", name, "-12.50", "DEBIT");
 }
 const std::string kOddName = std::string("CAF\xC9\x00\x80\xFF \x00", 9);
 constexpr size_t kHugeLine = 100 << 20;
@@ -50,9 +50,9 @@ const SuccessCase kSuccessCases[] = {
      [] { return std::string(kShopRecord); }, 1,
      "Failed to read 1000000 lines of data from QFX file.\n"},
     {"NUL and bytes above 0x7F in values", [] { return Transaction(kOddName) + "\r\n"; },
-     [] { return Record(kOddName); }, 0, ""},
+     [] { return ShopRecord(kOddName); }, 0, ""},
     {"a 100 MB line", [] { return Transaction(std::string(kHugeLine, 'N')); },
-     [] { return Record(std::string(kHugeLine, 'N')); }, 0, ""},
+     [] { return ShopRecord(std::string(kHugeLine, 'N')); }, 0, ""},
     {"no line end at all", [] { return std::string(kShopLine); },
      [] { return std::string(kShopRecord); }, 0, ""},
     {"CR-only line ends",

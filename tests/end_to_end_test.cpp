@@ -25,10 +25,12 @@ class EndToEnd : public ProgramRun {};
 // A statement of one transaction per line, ended as most banks end lines.
 const std::string kShopStatement = std::string(kShopLine) + "\r\n";
 
-// Each shipped statement (one transaction per line, one tag per line, XML)
-// converts into the register shipped beside it.
+// Each shipped statement (one transaction per line, one tag per line, XML,
+// a checking account and a credit card in one file) converts into the
+// register shipped beside it.
 TEST_F(EndToEnd, ConvertsTheShippedExamples) {
-  for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml"}) {
+  for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml",
+                           "checking-and-credit-card"}) {
     const fs::path example = fs::path(LEDGERLIFT_EXAMPLES) / name;
     fs::copy_file(example.string() + ".qfx", dir_ / (std::string(name) + ".qfx"));
     const Outcome outcome = Run(dir_ / (std::string(name) + ".qfx"));

@@ -1,6 +1,7 @@
 // What the tests (and the converter's fuzzer) share: one realistic
 // transaction and what it converts to, a sink that keeps what it is given,
-// conversion in blocks of chosen sizes, and files read and written whole.
+// the records and account headers of a register, conversion in blocks of
+// chosen sizes, and files read and written whole.
 // No test framework here, so that the fuzzer can use it too.
 #pragma once
 
@@ -27,6 +28,31 @@ inline constexpr const char* kHeader = "!Type:Bank\r\n";
 // The whole register of a statement holding only kShopLine.
 inline const std::string kShopRegister = std::string(kHeader) + kShopRecord;
 
+// One QIF record: date, payee, amount, type, each line ended by CR LF.
+// Built by appending: GCC 12 warns wrongly about "D" + std::string(...).
+inline std::string Record(std::string_view date, std::string_view payee,
+                          std::string_view amount, std::string_view type) {
+  std::string record = "D";
+  for (std::string_view piece :
+       {date, std::string_view("\r\nP"), payee, std::string_view("\r\nT"), amount,
+        std::string_view("\r\nM"), type, std::string_view("\r\n^\r\n")}) {
+    record += piece;
+  }
+  return record;
+}
+
+// What begins an account's block in a register of several accounts; `type`
+// is "Bank" or "CCard".
+inline std::string AccountHeader(std::string_view account, std::string_view type) {
+  std::string header = "!Account\r\nN";
+  for (std::string_view piece :
+       {account, std::string_view("\r\nT"), type, std::string_view("\r\n^\r\n!Type:"),
+        type, std::string_view("\r\n")}) {
+    header += piece;
+  }
+  return header;
+}
+
 class StringSink : public ByteSink {
  public:
   void Write(std::string_view bytes) override { out.append(bytes); }
@@ -50,7 +76,7 @@ inline Converted InBlocks(std::string_view input, const std::vector<size_t>& siz
     at += size;
   }
   converter.Finish();
-  return {sink.out, converter.failed_count()};
+  return {InAccountBlocks(converter, std::move(sink.out)), converter.failed_count()};
 }
 
 // `count` copies of `text`.

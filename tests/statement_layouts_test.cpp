@@ -1,15 +1,21 @@
 // Statements in the layouts banks send: one tag per line (SGML, indented or
 // not), XML with every element closed, credit-card and investment statements,
-// and the odd ways real files end their transactions.
+// files of several accounts, and the odd ways real files end their
+// transactions; and the rules for a transaction's values in every layout.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "conversion/converter.h"
+#include "fixtures.h"
 
 namespace ledgerlift {
 namespace {
+
+using testing_support::AccountHeader;
+using testing_support::Record;
 
 // `text` with each "\n" replaced by `line_end`.
 std::string WithLineEnds(std::string_view text, std::string_view line_end) {
@@ -24,23 +30,10 @@ std::string WithLineEnds(std::string_view text, std::string_view line_end) {
   return out;
 }
 
-// Built by appending: GCC 12 warns wrongly about "D" + std::string(...).
-std::string Record(std::string_view date, std::string_view payee, std::string_view amount,
-                   std::string_view type) {
-  std::string record = "D";
-  for (std::string_view piece : {date, std::string_view("\r\nP"), payee,
-                                 std::string_view("\r\nT"), amount,
-                                 std::string_view("\r\nM"), type,
-                                 std::string_view("\r\n^\r\n")}) {
-    record += piece;
-  }
-  return record;
-}
-
 struct StatementCase {
   const char* name;
   const char* statement;  // lines end in "\n"; each case runs with CR LF, LF and CR
-  std::string records;
+  std::string records;    // after "!Type:Bank", or the whole register
   std::uint64_t failed;
 };
 
@@ -163,23 +156,6 @@ VERSION:102
      Record("03-05-2024", "FUEL STATION 221", "-42.10", "DEBIT") +
          Record("03-20-2024", "PAYMENT THANK YOU", "300.00", "CREDIT"),
      0},
-    // The payee's own NAME is the transaction's NAME; its address is not.
-    {"PayeeAggregate", R"(<STMTTRN>
-<TRNTYPE>PAYMENT
-<DTPOSTED>20240310
-<TRNAMT>-120.00
-<FITID>2001
-<PAYEE>
-<NAME>COUNTY WATER DEPT
-<ADDR1>1 RIVER ROAD
-<CITY>SPRINGFIELD
-<STATE>IL
-<POSTALCODE>62701
-<PHONE>555-0100
-</PAYEE>
-</STMTTRN>
-)",
-     Record("03-10-2024", "COUNTY WATER DEPT", "-120.00", "PAYMENT"), 0},
     {"BankTransactionInAnInvestmentStatement", R"(<INVSTMTRS>
 <INVTRANLIST>
 <DTSTART>20240301
@@ -228,8 +204,34 @@ VERSION:102
 </BANKTRANLIST>
 </STMTRS>
 )",
-     Record("03-01-2024", "FIRST ACCOUNT", "-1.00", "DEBIT") +
+     AccountHeader("111", "Bank") +
+         Record("03-01-2024", "FIRST ACCOUNT", "-1.00", "DEBIT") +
+         AccountHeader("222", "Bank") +
          Record("03-02-2024", "SECOND ACCOUNT", "2.00", "CREDIT"),
+     0},
+    // Records before any statement come first; a statement without records
+    // gives no block, one without ACCTID is named by its place in the file;
+    // the ACCTID of a transfer's other account is not the statement's.
+    {"SeveralStatementsInXmlOnOneLine",
+     "<OFX><BANKTRANLIST><STMTTRN><TRNTYPE>FEE</TRNTYPE><DTPOSTED>20240301</DTPOSTED>"
+     "<TRNAMT>-3.00</TRNAMT><NAME>BEFORE ANY</NAME></STMTTRN></BANKTRANLIST>"
+     "<STMTRS><BANKACCTFROM><ACCTID> 111-22 </ACCTID></BANKACCTFROM><BANKTRANLIST>"
+     "<STMTTRN><TRNTYPE>XFER</TRNTYPE><DTPOSTED>20240302</DTPOSTED><TRNAMT>-50.00</"
+     "TRNAMT>"
+     "<NAME>TO CARD</NAME><CCACCTTO><ACCTID>999</ACCTID></CCACCTTO></STMTTRN>"
+     "</BANKTRANLIST></STMTRS><STMTRS><BANKACCTFROM><ACCTID>333</ACCTID></BANKACCTFROM>"
+     "</STMTRS><CCSTMTRS><BANKTRANLIST><STMTTRN><TRNTYPE>CREDIT</TRNTYPE>"
+     "<DTPOSTED>20240303</DTPOSTED><TRNAMT>50.00</TRNAMT><NAME>PAYMENT</NAME>"
+     "</STMTTRN></BANKTRANLIST><CCACCTFROM><ACCTID>4111</ACCTID></CCACCTFROM>"
+     "</CCSTMTRS><INVSTMTRS><INVTRANLIST><INVBANKTRAN><STMTTRN><TRNTYPE>DEP</TRNTYPE>"
+     "<DTPOSTED>20240304</DTPOSTED><TRNAMT>9.00</TRNAMT><MEMO>CASH</MEMO></STMTTRN>"
+     "</INVBANKTRAN></INVTRANLIST></INVSTMTRS></OFX>\n",
+     "!Type:Bank\r\n" + Record("03-01-2024", "BEFORE ANY", "-3.00", "FEE") +
+         AccountHeader("111-22", "Bank") +
+         Record("03-02-2024", "TO CARD", "-50.00", "XFER") +
+         AccountHeader("4111", "CCard") +
+         Record("03-03-2024", "PAYMENT", "50.00", "CREDIT") +
+         AccountHeader("Account 4", "Bank") + Record("03-04-2024", "CASH", "9.00", "DEP"),
      0},
     {"NeitherNameNorMemo", R"(<STMTTRN>
 <TRNTYPE>SRVCHG
@@ -304,14 +306,134 @@ TEST_P(Statements, ConvertWithEveryLineEnd) {
   const StatementCase& c = GetParam();
   for (std::string_view end : {"\r\n", "\n", "\r"}) {
     std::uint64_t failed = 99;
-    EXPECT_EQ(ConvertText(WithLineEnds(c.statement, end), &failed),
-              "!Type:Bank\r\n" + c.records)
+    // Records of several accounts come with headers of their own.
+    const std::string expected =
+        c.records.starts_with("!") ? c.records : "!Type:Bank\r\n" + c.records;
+    EXPECT_EQ(ConvertText(WithLineEnds(c.statement, end), &failed), expected)
         << testing::PrintToString(end);
     EXPECT_EQ(failed, c.failed) << testing::PrintToString(end);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Statements, testing::ValuesIn(kStatements),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A transaction's content in order: elements (a key and its value), and
+// text that stands between them as it is (an aggregate's tags, a comment).
+struct Piece {
+  const char* key;  // nullptr: `value` is text as it is
+  const char* value;
+};
+
+// The transaction in SGML or XML, one line or one tag per line.
+std::string Written(const std::vector<Piece>& pieces, bool xml, bool tag_per_line) {
+  const std::string between = tag_per_line ? "\n" : "";
+  std::string text = "<STMTTRN>";
+  for (const Piece& piece : pieces) {
+    text += between;
+    if (piece.key == nullptr) {
+      text += piece.value;
+      continue;
+    }
+    text += "<" + std::string(piece.key) + ">" + piece.value;
+    if (xml) text += "</" + std::string(piece.key) + ">";
+  }
+  return text + between + "</STMTTRN>\n";
+}
+
+struct RuleCase {
+  const char* name;
+  std::vector<Piece> pieces;
+  std::string records;
+  std::uint64_t failed;
+};
+
+const Piece kType = {"TRNTYPE", "DEBIT"}, kDate = {"DTPOSTED", "20240301"},
+            kAmount = {"TRNAMT", "-4.20"};
+
+std::string Shop(std::string_view payee) {
+  return Record("03-01-2024", payee, "-4.20", "DEBIT");
+}
+
+const RuleCase kRules[] = {
+    {"GreaterThanInAValueIsKept",
+     {kType, kDate, kAmount, {"NAME", "A > B SHOP"}},
+     Shop("A > B SHOP"),
+     0},
+    // The payee aggregate's NAME (and address) only where the transaction
+    // has no NAME of its own, wherever the two stand.
+    {"OwnNameBeforeThePayeesName",
+     {kType,
+      kDate,
+      kAmount,
+      {nullptr, "<PAYEE>"},
+      {"NAME", "ABC Company Payment Processing"},
+      {"ADDR1", "1 MAIN ST"},
+      {nullptr, "</PAYEE>"},
+      {"NAME", "ABC Company"}},
+     Shop("ABC Company"),
+     0},
+    {"PayeesNameBeforeTheMemo",
+     {kType,
+      kDate,
+      kAmount,
+      {"MEMO", "WATER BILL"},
+      {nullptr, "<PAYEE>"},
+      {"NAME", "COUNTY WATER DEPT"},
+      {"CITY", "SPRINGFIELD"},
+      {nullptr, "</PAYEE>"}},
+     Shop("COUNTY WATER DEPT"),
+     0},
+    {"CommentedOutTransactionIsSkipped",
+     {kType,
+      kDate,
+      kAmount,
+      {nullptr, "<!-- <STMTTRN><TRNTYPE>CREDIT\n<TRNAMT>-999\n</STMTTRN> -->"},
+      {"NAME", "SHOP"}},
+     Shop("SHOP"),
+     0},
+    {"CommentInsideAValue",
+     {kType, kDate, kAmount, {"NAME", "CORNER<!-- no. 12 --> SHOP"}},
+     Shop("CORNER SHOP"),
+     0},
+    {"CdataPayee",
+     {kType, kDate, kAmount, {"NAME", "<![CDATA[EFTPOS WDL HANDYWAY ALDI STORE  ]]>"}},
+     Shop("EFTPOS WDL HANDYWAY ALDI STORE  "),
+     0},
+    // Each line end in it, whichever kind, is one blank.
+    {"CdataWithMarkupAndALineEnd",
+     {kType, kDate, kAmount, {"NAME", "FOO <![CDATA[<B&Q> -->\nLTD]]>"}},
+     Shop("FOO <B&Q> --> LTD"),
+     0},
+    {"AmountOfBlanksFails", {kType, kDate, {"TRNAMT", " "}, {"NAME", "SHOP"}}, "", 1},
+    {"AmountOfASignFails", {kType, kDate, {"TRNAMT", "-"}, {"NAME", "SHOP"}}, "", 1},
+    {"AmountOfWordsFails", {kType, kDate, {"TRNAMT", "N/A"}, {"NAME", "SHOP"}}, "", 1},
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
+
+class TransactionRules : public testing::TestWithParam<RuleCase> {};
+
+TEST_P(TransactionRules, HoldInSgmlAndXmlOnOneLineAndOneTagPerLine) {
+  const RuleCase& c = GetParam();
+  for (bool xml : {false, true}) {
+    for (bool tag_per_line : {false, true}) {
+      for (std::string_view end : {"\r\n", "\n", "\r"}) {
+        SCOPED_TRACE(testing::Message()
+                     << (xml ? "XML" : "SGML")
+                     << (tag_per_line ? ", one tag per line" : ", one line") << " "
+                     << testing::PrintToString(end));
+        std::uint64_t failed = 99;
+        EXPECT_EQ(
+            ConvertText(WithLineEnds(Written(c.pieces, xml, tag_per_line), end), &failed),
+            "!Type:Bank\r\n" + c.records);
+        EXPECT_EQ(failed, c.failed);
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, TransactionRules, testing::ValuesIn(kRules),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -118,7 +118,8 @@ TEST(FastScan, TagsAtEveryOffsetOfAWord) {
                                "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302"
                                "<TRNAMT>-1<NAME>" +
                                name;
-      for (const std::string& input : {line, line + "<", line + ">X", line + "\r\n"}) {
+      for (const std::string& input :
+           {line, line + "<", line + "<!---->", line + "\r\n"}) {
         std::uint64_t failed = 9;
         EXPECT_EQ(ConvertText(input, &failed),
                   "!Type:Bank\r\nD03-02-2011\r\nP" + name + "\r\nT-1\r\nMDEBIT\r\n^\r\n")

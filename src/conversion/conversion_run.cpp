@@ -4,6 +4,7 @@
 #include <new>
 #include <system_error>
 
+#include "conversion/account_blocks.h"
 #include "conversion/converter.h"
 #include "conversion/statement_marks.h"
 #include "conversion/shown_name.h"
@@ -126,6 +127,35 @@ std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& input
   }
 }
 
+// Rewrites the register the converter wrote into `plain` as one block per
+// account, into a new temporary file beside the output, and returns that
+// one; `plain` goes away with its object.
+std::unique_ptr<OutputFile> RewriteInBlocks(FileSystem& files, OutputFile& plain,
+                                            const std::string& output_path,
+                                            const Converter& converter,
+                                            const InputFile& statement, bool replacing) {
+  constexpr std::string_view kWrite = "cannot write output file";
+  constexpr std::string_view kCreate = "cannot create output file";
+  const std::unique_ptr<InputFile> written =
+      Attempt(ConversionError::kWriteOutput, kWrite, output_path,
+              [&] { return plain.ReadBack(); });
+  std::unique_ptr<OutputFile> blocks =
+      Attempt(ConversionError::kCreateOutput, kCreate, output_path,
+              [&] { return files.OpenOutput(output_path); });
+  Attempt(ConversionError::kCreateOutput, kCreate, output_path,
+          [&] { blocks->Create(statement); });
+  if (replacing) {
+    Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
+            [&] { blocks->KeepAccess(); });
+  }
+  OutputWriter writer(*blocks, output_path);
+  Attempt(ConversionError::kWriteOutput, kWrite, output_path, [&] {
+    WriteInBlocks(converter.accounts().blocks(), converter.output_size(), *written,
+                  writer);
+  });
+  return blocks;
+}
+
 RunResult Convert(FileSystem& files, const std::string& input_path,
                   const std::string& output_path, RunRegisters* registers) {
   std::unique_ptr<InputFile> input = OpenInput(files, input_path);
@@ -146,13 +176,20 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
   OutputWriter writer(*output, output_path);
   Converter converter(writer);
   ConvertInput(*input, input_path, converter);
+  // A statement of several accounts gives one block per account.
+  std::unique_ptr<OutputFile> in_blocks;
+  if (converter.accounts().several()) {
+    in_blocks =
+        RewriteInBlocks(files, *output, output_path, converter, *input, replacing);
+  }
+  OutputFile& result = in_blocks ? *in_blocks : *output;
   const FileIdentity statement = input->Identity();
   input.reset();  // closed before the output may replace it
   Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
-          [&] { output->Close(replacing); });
+          [&] { result.Close(replacing); });
   const FileIdentity written =
       Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
-              [&] { return output->Replace(); });
+              [&] { return result.Replace(); });
   if (registers) registers->Add({written, statement, input_path});
   return {converter.failed_count(), std::nullopt};
 }

@@ -2,6 +2,8 @@
 
 #include <bit>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "conversion/byte_classes.h"
 
@@ -21,19 +23,28 @@ class StringSink : public ByteSink {
 
 bool IsSegmentStart(char c) { return c == '<' || c == '\r' || c == '\n'; }
 
-// The bits of a chunk's marks from `from` on (none when `from` lies past the
-// chunk, after a key that ran into the next one).
-std::uint64_t From(const char* chunk, const char* from) {
-  if (from <= chunk) return ~std::uint64_t{0};
-  return from - chunk < 64 ? ~std::uint64_t{0} << (from - chunk) : 0;
-}
-
 // The field a tag from kType on captures.
 Field FieldOf(Tag tag) {
   constexpr Field kFields[] = {Field::kType, Field::kDate, Field::kAmount, Field::kName,
                                Field::kMemo};
   return kFields[static_cast<int>(tag) - static_cast<int>(Tag::kType)];
 }
+
+// A register held in memory, read back like a file.
+class TextInput : public InputFile {
+ public:
+  explicit TextInput(std::string_view text) : text_(text) {}
+  size_t Read(char* buffer, size_t size) override {
+    const size_t got = text_.copy(buffer, size);
+    text_.remove_prefix(got);
+    return got;
+  }
+  std::optional<std::uint64_t> Size() const override { return text_.size(); }
+  FileIdentity Identity() const override { return {}; }
+
+ private:
+  std::string_view text_;
+};
 
 }  // namespace
 
@@ -50,6 +61,8 @@ void Converter::Feed(std::string_view block) {
     if (state_ == State::kKey &&
         (key_size_ != 0 || static_cast<size_t>(end - p) < kTagLookahead)) {
       p = ReadKeyByteByByte(p, end);
+    } else if (state_ == State::kComment || state_ == State::kCdata) {
+      p = ReadMarkup(p, end);
     } else {
       p = Scan(p, end);
     }
@@ -58,9 +71,8 @@ void Converter::Feed(std::string_view block) {
 }
 
 void Converter::Finish() {
-  if (state_ == State::kValue && !carried_value_.empty()) {
-    EndValue(carried_value_.data(), carried_value_.data());
-  }
+  if (state_ == State::kCdata && value_held_) carried_value_.append(closer_run_, ']');
+  if (state_ == State::kValue || value_held_) EndCarriedValue();
   state_ = State::kSkip;
   step_.InputEnd();
   output_.Flush();
@@ -69,11 +81,19 @@ void Converter::Finish() {
 // Reads from `p` to the end of the block, stopping only at segment starts
 // ("<" and line ends). A key holds neither, so the next stop never depends
 // on the key just read, and the processor can read ahead; a value ends at
-// the next stop or at the first ">" after its key. Returns early where a key
-// stands too near the block's end to be matched in place.
+// the next stop, unless that "<" opens a comment or CDATA section. Returns
+// early where a key stands too near the block's end to be matched in place,
+// and where a comment or CDATA section begins.
 const char* Converter::Scan(const char* p, const char* end) {
   State state = state_;
   if (state == State::kKey) {  // a segment began at `p`, and its key is in reach
+    if (!at_line_start_ && *p == '!') {
+      const Markup markup = MarkupOf(std::string_view(p, kCdataOpener.size()));
+      if (markup == Markup::kComment)
+        return BeginMarkup(markup, p + kCommentOpener.size());
+      if (markup == Markup::kCdata) return BeginMarkup(markup, p + kCdataOpener.size());
+    }
+    if (value_held_) EndCarriedValue();
     const TagMatch match = MatchTag(p);
     p += match.size;
     state = OnTag(match.tag);
@@ -81,33 +101,42 @@ const char* Converter::Scan(const char* p, const char* end) {
   const char* value = p;  // where the value being read began, in kValue
   for (const char* chunk = p; chunk < end; chunk += 64) {
     const size_t left = static_cast<size_t>(end - chunk);
-    const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
-    std::uint64_t starts = marks.starts;
-    if (state == State::kValue) {  // a value from before this chunk
-      const std::uint64_t stops = starts | (marks.ends & From(chunk, value));
-      if (stops == 0) continue;  // it runs on
-      const char* const stop = chunk + std::countr_zero(stops);
-      EndValue(value, stop);
-      state = State::kSkip;
-    }
+    std::uint64_t starts =
+        (left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left)).starts;
     while (starts != 0) {
       const char* const mark = chunk + std::countr_zero(starts);
       starts &= starts - 1;
-      StartSegment(*mark);
       const char* const key = mark + 1;
       if (static_cast<size_t>(end - key) < kTagLookahead) {
+        if (state == State::kValue) {
+          if (*mark == '<') {  // it may yet open a comment or CDATA section
+            carried_value_.append(value, mark);
+            value_held_ = true;
+          } else {
+            EndValue(value, mark);
+          }
+        }
+        StartSegment(*mark);
         state_ = State::kKey;
         return key;
       }
-      const TagMatch match = MatchTag(key);
-      if (OnTag(match.tag) == State::kSkip) continue;
-      value = key + match.size;
-      const std::uint64_t stops = starts | (marks.ends & From(chunk, value));
-      if (stops == 0) {  // no stop after it here: the value runs on
-        state = State::kValue;
-        break;
+      if (*key == '!' && *mark == '<') {
+        const Markup markup = MarkupOf(std::string_view(key, kCdataOpener.size()));
+        if (markup != Markup::kNone) {
+          if (state == State::kValue) {  // the value goes on after it
+            carried_value_.append(value, mark);
+            value_held_ = true;
+          }
+          return BeginMarkup(markup,
+                             key + (markup == Markup::kComment ? kCommentOpener.size()
+                                                               : kCdataOpener.size()));
+        }
       }
-      EndValue(value, chunk + std::countr_zero(stops));
+      if (state == State::kValue) EndValue(value, mark);
+      StartSegment(*mark);
+      const TagMatch match = MatchTag(key);
+      state = OnTag(match.tag);
+      value = key + match.size;
     }
   }
   if (state == State::kValue) carried_value_.append(value, end);
@@ -117,18 +146,28 @@ const char* Converter::Scan(const char* p, const char* end) {
 
 const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
   for (; p != end; ++p) {
-    if (IsSegmentStart(*p)) {  // a segment without ">": the next one begins
+    const char byte = *p;
+    if (IsSegmentStart(byte) || key_size_ == sizeof key_ - 1) {
+      if (value_held_) EndCarriedValue();
       ClearKey();
-      StartSegment(*p);
-      return p + 1;  // still in State::kKey
-    }
-    if (key_size_ == sizeof key_ - 1) {  // longer than any key of ours
-      ClearKey();
-      state_ = OnTag(Tag::kNone);
+      if (IsSegmentStart(byte)) {  // a segment without ">": the next one begins
+        StartSegment(byte);
+        return p + 1;  // still in State::kKey
+      }
+      state_ = OnTag(Tag::kNone);  // longer than any key of ours
       return p;
     }
-    key_[key_size_++] = *p;
-    if (*p == '>') {
+    key_[key_size_++] = byte;
+    if (!at_line_start_) {
+      const Markup markup = MarkupOf(std::string_view(key_, key_size_));
+      if (markup == Markup::kPartial) continue;
+      if (markup != Markup::kNone) {
+        ClearKey();
+        return BeginMarkup(markup, p + 1);
+      }
+    }
+    if (value_held_) EndCarriedValue();
+    if (byte == '>') {
       const TagMatch match = MatchTag(key_);
       const Tag tag = match.size == key_size_ ? match.tag : Tag::kNone;
       ClearKey();
@@ -137,6 +176,60 @@ const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
     }
   }
   return end;
+}
+
+const char* Converter::BeginMarkup(Markup markup, const char* after_opener) {
+  state_ = markup == Markup::kComment ? State::kComment : State::kCdata;
+  closer_run_ = 0;
+  after_cr_ = false;
+  return after_opener;
+}
+
+// Reads a comment or CDATA section up to its closer, "-->" or "]]>", and
+// returns where the segment it stands in goes on: the held value, or the
+// rest of a segment being skipped. The text of a CDATA section in a value
+// joins the value.
+const char* Converter::ReadMarkup(const char* p, const char* end) {
+  const char closer = state_ == State::kComment ? '-' : ']';
+  const bool text = state_ == State::kCdata && value_held_;
+  while (p != end) {
+    if (closer_run_ == 0 && !text) {  // nothing to keep: on to the next candidate
+      p = static_cast<const char*>(std::memchr(p, closer, static_cast<size_t>(end - p)));
+      if (p == nullptr) return end;
+    }
+    const char byte = *p++;
+    if (byte == closer) {
+      if (closer_run_ < 2) {
+        ++closer_run_;
+      } else if (text) {
+        AppendText(closer);  // "]]]": the first is text
+      }
+      continue;
+    }
+    if (byte == '>' && closer_run_ == 2) {
+      closer_run_ = 0;
+      state_ = value_held_ ? State::kValue : State::kSkip;
+      value_held_ = false;
+      return p;
+    }
+    if (text) {
+      for (; closer_run_ > 0; --closer_run_) AppendText(closer);
+      AppendText(byte);
+    }
+    closer_run_ = 0;
+  }
+  return end;
+}
+
+// CDATA text joins the held value; a QIF line holds no line end, so each
+// one (CR LF, LF or CR) becomes one blank.
+void Converter::AppendText(char byte) {
+  if (byte == '\n' && after_cr_) {
+    after_cr_ = false;
+    return;
+  }
+  after_cr_ = byte == '\r';
+  carried_value_ += byte == '\r' || byte == '\n' ? ' ' : byte;
 }
 
 // Acts on a segment's key. The rest of the segment is its value when the key
@@ -152,13 +245,36 @@ Converter::State Converter::OnTag(Tag tag) {
   if (tag == Tag::kTransaction) {
     step_.Begin(at_line_start_);
   } else if (tag != Tag::kNone) {
-    step_.End();
+    if (tag > Tag::kListEnd) return OnRareTag(tag);
+    step_.End();  // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>
+  }
+  return State::kSkip;
+}
+
+// The tags a statement holds once or a few times.
+Converter::State Converter::OnRareTag(Tag tag) {
+  switch (tag) {
+    case Tag::kStatement:
+    case Tag::kCardStatement:
+      step_.BeginStatement(tag == Tag::kCardStatement);
+      break;
+    case Tag::kPayee:
+    case Tag::kPayeeEnd:
+      step_.Payee(tag == Tag::kPayee);
+      break;
+    case Tag::kAccountId:
+      if (step_.capturing()) break;  // a transfer's other account
+      field_ = Field::kAccount;
+      return State::kValue;
+    default:
+      break;
   }
   return State::kSkip;
 }
 
 // A value ends at `end`: it is [begin, end) of this block, after what an
-// earlier block carried; an empty one captures nothing.
+// earlier block (or the text before a comment or CDATA section) carried; an
+// empty one captures nothing.
 void Converter::EndValue(const char* begin, const char* end) {
   if (carried_value_.empty()) {
     if (begin != end) step_.Capture(field_, std::string_view(begin, end - begin));
@@ -168,6 +284,13 @@ void Converter::EndValue(const char* begin, const char* end) {
   step_.Capture(field_, carried_value_);
   step_.KeepValues();  // before the carried value's room is reused
   carried_value_.clear();
+}
+
+// The held value ends where it was held: at a "<" that opened nothing, or
+// at the input's end.
+void Converter::EndCarriedValue() {
+  value_held_ = false;
+  EndValue(carried_value_.data(), carried_value_.data());
 }
 
 // `stop` is "<" or a line end: a segment begins after it, with its key.
@@ -181,6 +304,15 @@ void Converter::ClearKey() {
   key_size_ = 0;
 }
 
+std::string InAccountBlocks(const Converter& converter, std::string written) {
+  if (!converter.accounts().several()) return written;
+  TextInput plain(written);
+  std::string out;
+  StringSink sink(out);
+  WriteInBlocks(converter.accounts().blocks(), written.size(), plain, sink);
+  return out;
+}
+
 std::string ConvertText(std::string_view input, std::uint64_t* failed_count) {
   std::string out;
   StringSink sink(out);
@@ -188,7 +320,7 @@ std::string ConvertText(std::string_view input, std::uint64_t* failed_count) {
   converter.Feed(input);
   converter.Finish();
   if (failed_count) *failed_count = converter.failed_count();
-  return out;
+  return InAccountBlocks(converter, std::move(out));
 }
 
 }  // namespace ledgerlift

@@ -18,11 +18,14 @@ inline constexpr std::size_t kReadBlockSize = 256 << 10;
 // Converts a QFX statement, fed in blocks of any size, into a QIF bank
 // register. The statement is read as tags: a segment begins after each "<"
 // and at each line start (lines end at CR, LF or CR LF); its key runs to its
-// first ">", its value from there to the next "<", ">" or line end. Lines are
-// never assembled: the scan stops only at "<", ">" and line ends, found 64
-// bytes at a time, and only the values of a transaction's fields are copied,
-// so memory stays small for any layout and grows only with the longest
-// value.
+// first ">", its value from there to the next "<" or line end (a ">" in it
+// is kept). A comment, "<!--" to "-->", is skipped as if it were not there,
+// line ends and all; a CDATA section, "<![CDATA[" to "]]>", is text of the
+// value it stands in, "<" and ">" included, each line end in it one blank.
+// Either inside a key makes it no tag. Lines are never assembled: the scan
+// stops only at "<" and line ends, found 64 bytes at a time, and only the
+// values of a transaction's fields are copied, so memory stays small for
+// any layout and grows only with the longest value.
 class Converter {
  public:
   // Writes the "!Type:Bank" header first.
@@ -36,17 +39,31 @@ class Converter {
 
   std::uint64_t failed_count() const { return step_.failed_count(); }
 
+  // The statements the input held, and where their records lie in the
+  // output.
+  const AccountBlocks& accounts() const { return step_.accounts(); }
+
+  // The bytes handed to the sink, once finished.
+  std::uint64_t output_size() const { return output_.Position(); }
+
  private:
   enum class State : std::uint8_t {
-    kKey,    // in a segment's key, before its ">"
-    kValue,  // in the value of a field being captured
-    kSkip,   // in the rest of a segment that matters no more
+    kKey,      // in a segment's key, before its ">"
+    kValue,    // in the value of a field being captured
+    kSkip,     // in the rest of a segment that matters no more
+    kComment,  // in a comment
+    kCdata,    // in a CDATA section
   };
 
   const char* Scan(const char* p, const char* end);
   const char* ReadKeyByteByByte(const char* p, const char* end);
+  const char* ReadMarkup(const char* p, const char* end);
+  const char* BeginMarkup(Markup markup, const char* after_opener);
   State OnTag(Tag tag);
+  State OnRareTag(Tag tag);
   void EndValue(const char* begin, const char* end);
+  void EndCarriedValue();
+  void AppendText(char byte);
   void StartSegment(char stop);
   void ClearKey();
 
@@ -61,8 +78,18 @@ class Converter {
   char key_[kTagLookahead] = {};
   std::size_t key_size_ = 0;
 
-  std::string carried_value_;  // a value begun in an earlier block
+  std::string carried_value_;  // a value begun in an earlier block, or in pieces
+  // The value being captured is held in `carried_value_` while a "<" after
+  // it may yet open a comment or CDATA section, and while one is read.
+  bool value_held_ = false;
+  int closer_run_ = 0;     // of "-" or "]" just read in a comment or CDATA section
+  bool after_cr_ = false;  // CDATA text: a CR just became a blank
 };
+
+// The register a file run writes, from what `converter` wrote, held whole
+// in `written`: the same, or one block per account when the records came
+// from several statements.
+std::string InAccountBlocks(const Converter& converter, std::string written);
 
 // The whole conversion of an input held in memory, for callers and tests that
 // have it at hand. `failed_count` receives the count of failed transactions.

@@ -82,6 +82,12 @@ class OutputFile : public ByteSink {
   // Puts the temporary file in the output's place; returns the identity of
   // the file now there.
   virtual FileIdentity Replace() = 0;
+  // Ends writing and hands the temporary file's bytes back, to be read from
+  // the start, for a run that rewrites what it wrote into another one. The
+  // file goes away as it would without Replace: its name now where the
+  // system allows (it is read through the open handle), else when both this
+  // and the reader are gone.
+  virtual std::unique_ptr<InputFile> ReadBack() = 0;
 };
 
 class FileSystem {

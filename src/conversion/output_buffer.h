@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -27,6 +28,7 @@ class OutputBuffer {
       Flush();
       if (bytes.size() > kBlock) {
         sink_.Write(bytes);  // a value longer than a block goes as it is
+        handed_on_ += bytes.size();
         return;
       }
     }
@@ -50,13 +52,18 @@ class OutputBuffer {
   void Flush() {
     if (size_ == 0) return;
     sink_.Write(std::string_view(data_.get(), size_));
+    handed_on_ += size_;
     size_ = 0;
   }
+
+  // The bytes appended so far, handed on or not.
+  std::uint64_t Position() const { return handed_on_ + size_; }
 
  private:
   ByteSink& sink_;
   std::unique_ptr<char[]> data_;
   size_t size_ = 0;
+  std::uint64_t handed_on_ = 0;
 };
 
 }  // namespace ledgerlift

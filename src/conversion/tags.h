@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace ledgerlift {
 
@@ -15,6 +16,11 @@ enum class Tag : std::uint8_t {
   kTransaction,     // STMTTRN
   kTransactionEnd,  // /STMTTRN
   kListEnd,         // /BANKTRANLIST or /INVBANKTRAN
+  kStatement,       // STMTRS or INVSTMTRS: a bank or investment statement
+  kCardStatement,   // CCSTMTRS: a credit-card statement
+  kPayee,           // PAYEE: the payee aggregate of a transaction
+  kPayeeEnd,        // /PAYEE
+  kAccountId,       // ACCTID: a statement's account, outside its transactions
   // The fields of a transaction, from here on.
   kType,            // TRNTYPE
   kDate,            // DTPOSTED
@@ -57,14 +63,16 @@ inline std::uint64_t Load(const char* p) {
   return word;
 }
 
-// A key's first four bytes pick its place in a table of sixteen: the
-// multiplier was chosen so that every key of ours has a place of its own.
+// A key's second to fifth bytes pick its place in a table of sixteen (every
+// key of ours has five bytes, its ">" included; the first four would not
+// tell STMTTRN from STMTRS): the multiplier was chosen so that every key has
+// a place of its own.
 constexpr unsigned Place(const char* p) {
-  const std::uint32_t first = static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 8 |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 16 |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 24;
-  return (first * 833u) >> 28;
+  const std::uint32_t bytes = static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 8 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 16 |
+                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[4])) << 24;
+  return (bytes * 116172u) >> 28;
 }
 
 // A key with its ">", as two masked words.
@@ -81,10 +89,13 @@ constexpr std::array<Entry, 16> MakeTable() {
     Tag tag;
   };
   constexpr Key kKeys[] = {
-      {"STMTTRN>", Tag::kTransaction}, {"/STMTTRN>", Tag::kTransactionEnd},
-      {"/BANKTRANLIST>", Tag::kListEnd}, {"/INVBANKTRAN>", Tag::kListEnd},
-      {"TRNTYPE>", Tag::kType},         {"DTPOSTED>", Tag::kDate},
-      {"TRNAMT>", Tag::kAmount},        {"NAME>", Tag::kName},
+      {"STMTTRN>", Tag::kTransaction},    {"/STMTTRN>", Tag::kTransactionEnd},
+      {"/BANKTRANLIST>", Tag::kListEnd},  {"/INVBANKTRAN>", Tag::kListEnd},
+      {"STMTRS>", Tag::kStatement},       {"INVSTMTRS>", Tag::kStatement},
+      {"CCSTMTRS>", Tag::kCardStatement}, {"PAYEE>", Tag::kPayee},
+      {"/PAYEE>", Tag::kPayeeEnd},        {"ACCTID>", Tag::kAccountId},
+      {"TRNTYPE>", Tag::kType},           {"DTPOSTED>", Tag::kDate},
+      {"TRNAMT>", Tag::kAmount},          {"NAME>", Tag::kName},
       {"MEMO>", Tag::kMemo}};
   std::array<Entry, 16> table{};
   for (const Key& key : kKeys) {
@@ -106,13 +117,35 @@ inline constexpr std::array<Entry, 16> kTable = MakeTable();
 // Tells which tag a segment's key is: `p` points just after the "<" (or at
 // the start of a line) and has kTagLookahead bytes readable. A key counts
 // only when its ">" follows right after it, so "NAMES>" is no NAME. The key
-// is looked up by its first four bytes and confirmed by two word compares,
-// without comparing strings or branching on letters.
+// is looked up by its second to fifth bytes and confirmed by two word
+// compares, without comparing strings or branching on letters.
 inline TagMatch MatchTag(const char* p) {
   const tag_words::Entry& entry = tag_words::kTable[tag_words::Place(p)];
   const std::uint64_t differ = ((tag_words::Load(p) & entry.first_mask) ^ entry.first) |
                                ((tag_words::Load(p + 8) & entry.second_mask) ^ entry.second);
   return differ == 0 ? TagMatch{entry.tag, entry.size} : TagMatch{};
+}
+
+// What a "<" followed by "!" may open: a comment, "<!--" up to "-->", or a
+// CDATA section, "<![CDATA[" up to "]]>". Neither is a tag.
+enum class Markup : std::uint8_t {
+  kNone,     // neither: a segment like any other
+  kPartial,  // the bytes so far begin one of them; more are needed to tell
+  kComment,
+  kCdata,
+};
+inline constexpr std::string_view kCommentOpener = "!--";
+inline constexpr std::string_view kCdataOpener = "![CDATA[";
+
+// What `key`, the bytes after a "<" (all of them, or as many as have come),
+// opens.
+inline Markup MarkupOf(std::string_view key) {
+  if (key.starts_with(kCommentOpener)) return Markup::kComment;
+  if (key.starts_with(kCdataOpener)) return Markup::kCdata;
+  if (kCommentOpener.starts_with(key) || kCdataOpener.starts_with(key)) {
+    return Markup::kPartial;
+  }
+  return Markup::kNone;
 }
 
 }  // namespace ledgerlift

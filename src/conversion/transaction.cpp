@@ -7,10 +7,13 @@
 namespace ledgerlift {
 namespace {
 
-constexpr unsigned kAllFour = (1u << static_cast<unsigned>(TransactionStep::Field::kType)) |
-                              (1u << static_cast<unsigned>(TransactionStep::Field::kAmount)) |
-                              (1u << static_cast<unsigned>(TransactionStep::Field::kName)) |
-                              (1u << static_cast<unsigned>(TransactionStep::Field::kDate));
+using Field = TransactionStep::Field;
+
+constexpr unsigned Bit(Field field) { return 1u << static_cast<unsigned>(field); }
+// What a transaction standing whole on one line holds at its end.
+constexpr unsigned kTypeDateAmount =
+    Bit(Field::kType) | Bit(Field::kAmount) | Bit(Field::kDate);
+constexpr unsigned kAnyName = Bit(Field::kName) | Bit(Field::kPayeeName);
 
 // Copies a value to `out`; returns the end of the copy. Values are short:
 // up to 16 bytes they are copied as two words that may overlap, which costs
@@ -63,6 +66,8 @@ void TransactionStep::Begin(bool at_line_start) {
   }
   found_ = 0;
   on_first_line_ = true;
+  in_payee_ = false;
+  statement_ = accounts_.current();
 }
 
 void TransactionStep::End() {
@@ -74,7 +79,11 @@ void TransactionStep::End() {
   }
 }
 
-void TransactionStep::CaptureDate(std::string_view value) {
+void TransactionStep::CaptureAtOnce(Field field, std::string_view value) {
+  if (field == Field::kAccount) {
+    accounts_.AccountId(value);
+    return;
+  }
   // A date that is no number captures nothing; the transaction goes on.
   if (const std::optional<QifDate> date = PostedDate(value)) {
     date_ = *date;
@@ -94,7 +103,8 @@ void TransactionStep::KeepValues() {
 void TransactionStep::LineEnd() {
   switch (phase_) {
     case Phase::kOpen:
-      if (on_first_line_ && (found_ & kAllFour) == kAllFour) {
+      if (on_first_line_ && (found_ & kTypeDateAmount) == kTypeDateAmount &&
+          (found_ & kAnyName) != 0) {
         Close();
         phase_ = Phase::kOutside;
       }
@@ -124,6 +134,8 @@ void TransactionStep::Close() {
   }
   if (Has(Field::kName)) {
     WriteRecord(Value(Field::kName));
+  } else if (Has(Field::kPayeeName)) {
+    WriteRecord(Value(Field::kPayeeName));
   } else if (Has(Field::kMemo)) {
     WriteRecord(Value(Field::kMemo));
   } else {
@@ -137,6 +149,7 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   const std::string_view type = Value(Field::kType);
   const size_t size = std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
                       payee.size() + amount.size() + type.size();
+  accounts_.Record(statement_, records_.Position());
   char* out = records_.Claim(size);
   if (out == nullptr) {  // a record longer than the output block
     for (std::string_view piece : {std::string_view("D"), date, std::string_view("\r\nP"),

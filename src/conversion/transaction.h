@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/account_blocks.h"
 #include "conversion/output_buffer.h"
 #include "conversion/posted_date.h"
 
@@ -16,20 +17,35 @@ namespace ledgerlift {
 // A transaction begins at a STMTTRN tag and ends at the first of: its
 // </STMTTRN>, the next STMTTRN tag, </BANKTRANLIST> or </INVBANKTRAN>, the end
 // of the line it began on when by then it holds TRNTYPE, DTPOSTED, TRNAMT and
-// NAME, or the end of the input. So a transaction may stand on one line or
-// run over many, one tag per line. Outside a transaction only a line that
-// holds "<STMTTRN>" counts; the text before a line's first "<" is read as a
-// tag too, so a line that begins "STMTTRN>" starts a transaction only when
-// "<STMTTRN>" follows later on that line.
+// a name (its own NAME or its payee's), or the end of the input. So a
+// transaction may stand on one line or run over many, one tag per line.
+// Outside a transaction only a line that holds "<STMTTRN>" counts; the text
+// before a line's first "<" is read as a tag too, so a line that begins
+// "STMTTRN>" starts a transaction only when "<STMTTRN>" follows later on that
+// line.
 //
-// A transaction with a type, a date that is a number, and an amount becomes
-// five lines (D date, P payee, T amount, M type, ^); the payee is NAME, or
-// MEMO when the bank left NAME out, or nothing. Any other transaction counts
-// as failed. Of each field the last non-empty value counts, copied byte for
-// byte.
+// A transaction with a type, a date that is a number, and an amount that
+// holds a digit becomes five lines (D date, P payee, T amount, M type, ^).
+// The payee is the transaction's own NAME; a NAME inside its <PAYEE>
+// aggregate (up to </PAYEE>) only when it has none of its own; then MEMO;
+// then nothing. Any other transaction counts as failed. Of each field the
+// last non-empty value counts, copied byte for byte; a date that is no
+// number and an amount without a digit capture nothing.
+//
+// The step also follows the statements a file holds (AccountBlocks): the
+// statement tags, and ACCTID values outside any transaction.
 class TransactionStep {
  public:
-  enum class Field : std::uint8_t { kType, kAmount, kName, kMemo, kDate };
+  // The texts kept (type to payee's name), then the values read at once.
+  enum class Field : std::uint8_t {
+    kType,
+    kAmount,
+    kName,
+    kMemo,
+    kPayeeName,  // a NAME inside the PAYEE aggregate
+    kDate,
+    kAccount,  // ACCTID, captured outside any transaction
+  };
 
   // Records go to `records`, each line ended by CR LF.
   explicit TransactionStep(OutputBuffer& records) : records_(records) {}
@@ -41,18 +57,31 @@ class TransactionStep {
   // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>.
   void End();
 
+  // <PAYEE> and </PAYEE>: whether a NAME is the payee aggregate's.
+  void Payee(bool inside) { in_payee_ = inside; }
+
+  // STMTRS or INVSTMTRS, or CCSTMTRS (`card`).
+  void BeginStatement(bool card) {
+    // Any transaction not yet closed, even one still in doubt, may be
+    // written later: it keeps the statement it began in.
+    accounts_.BeginStatement(card, phase_ != Phase::kOutside ? &statement_ : nullptr);
+  }
+
   // Whether a value of a field is captured now (a transaction is open).
   bool capturing() const {
     return phase_ == Phase::kOpen || phase_ == Phase::kUnconfirmed;
   }
 
-  // A non-empty value of `field`, while `capturing()`. The text is only
-  // looked at until `KeepValues` or the next call; DTPOSTED is read at once.
+  // A non-empty value of `field`: a transaction's field while
+  // `capturing()`, an account when not. The text is only looked at until
+  // `KeepValues` or the next call; DTPOSTED and ACCTID are read at once.
   void Capture(Field field, std::string_view value) {
-    if (field == Field::kDate) {
-      CaptureDate(value);
+    if (field >= Field::kDate) {
+      CaptureAtOnce(field, value);
       return;
     }
+    if (field == Field::kAmount && !HoldsDigit(value)) return;
+    if (field == Field::kName && in_payee_) field = Field::kPayeeName;
     Value(field) = value;
     found_ |= Bit(field);
   }
@@ -67,6 +96,9 @@ class TransactionStep {
   // Transactions that lacked their type, date or amount, so far.
   std::uint64_t failed_count() const { return failed_count_; }
 
+  // The file's statements and where their records begin.
+  const AccountBlocks& accounts() const { return accounts_; }
+
  private:
   enum class Phase : std::uint8_t {
     kOutside,
@@ -78,22 +110,33 @@ class TransactionStep {
     kUnconfirmedEnded,  // ended before the line showed "<STMTTRN>"
   };
 
-  static constexpr unsigned Bit(Field field) { return 1u << static_cast<unsigned>(field); }
+  static constexpr unsigned Bit(Field field) {
+    return 1u << static_cast<unsigned>(field);
+  }
   bool Has(Field field) const { return (found_ & Bit(field)) != 0; }
   std::string_view& Value(Field field) { return values_[static_cast<size_t>(field)]; }
 
-  void CaptureDate(std::string_view value);
+  static bool HoldsDigit(std::string_view value) {
+    for (char c : value) {
+      if (c >= '0' && c <= '9') return true;
+    }
+    return false;
+  }
+  void CaptureAtOnce(Field field, std::string_view value);
   void Close();  // writes the record or counts the failure
   void WriteRecord(std::string_view payee);
 
   OutputBuffer& records_;
   Phase phase_ = Phase::kOutside;
-  bool on_first_line_ = false;  // the open transaction began on this line
-  unsigned found_ = 0;          // the fields captured, as bits
-  std::array<std::string_view, 4> values_;  // type, amount, name, memo
-  std::array<std::string, 4> kept_;         // their copies, once kept
+  bool on_first_line_ = false;              // the open transaction began on this line
+  bool in_payee_ = false;                   // inside its PAYEE aggregate
+  unsigned found_ = 0;                      // the fields captured, as bits
+  std::array<std::string_view, 5> values_;  // type, amount, name, memo, payee's name
+  std::array<std::string, 5> kept_;         // their copies, once kept
   QifDate date_{};
   std::uint64_t failed_count_ = 0;
+  std::uint64_t statement_ = 0;  // of the open transaction
+  AccountBlocks accounts_;
 };
 
 }  // namespace ledgerlift

@@ -215,7 +215,7 @@ class PosixOutput : public OutputFile {
            ++attempt) {
         std::string name = TemporaryFileName();
         file_ = Descriptor(openat(folder_.get(), name.c_str(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+                                  O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
         if (file_.get() >= 0) {
           temporary_name_ = std::move(name);
           ArmSignalCleanup(folder_.get(), temporary_name_);
@@ -277,6 +277,22 @@ class PosixOutput : public OutputFile {
     }
     if (durable_) SyncFolder();
     return identity_;
+  }
+
+  // The file is read through its own descriptor, opened for reading too, so
+  // its name can go at once and a signal has nothing left to remove.
+  std::unique_ptr<InputFile> ReadBack() override {
+    struct stat status;
+    if (lseek(file_.get(), 0, SEEK_SET) != 0 || fstat(file_.get(), &status) != 0) {
+      ThrowError(errno);
+    }
+    {
+      SignalsHeld held;
+      unlinkat(folder_.get(), temporary_name_.c_str(), 0);
+      temporary_name_.clear();
+      DisarmSignalCleanup();
+    }
+    return std::make_unique<PosixInput>(std::move(file_), status);
   }
 
  private:

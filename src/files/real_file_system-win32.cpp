@@ -116,8 +116,8 @@ class Win32Output : public OutputFile {
     const std::wstring folder = FolderPart(target_);
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
       const std::wstring name = folder + Utf8ToUtf16(TemporaryFileName());
-      file_ = Handle(CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      file_ = Handle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_.valid()) {
         temporary_ = name;
         MarkForDeletion(true);  // where this fails, the destructor still removes it
@@ -167,6 +167,15 @@ class Win32Output : public OutputFile {
     BY_HANDLE_FILE_INFORMATION info;
     if (!written.valid() || !GetFileInformationByHandle(written.get(), &info)) return {};
     return IdentityOf(info);
+  }
+
+  // The reader takes the handle, opened for reading too; the file stays
+  // marked for deletion and goes when the reader closes it.
+  std::unique_ptr<InputFile> ReadBack() override {
+    if (!SetFilePointerEx(file_.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
+      ThrowLastError();
+    }
+    return std::make_unique<Win32Input>(std::move(file_));
   }
 
  private:
