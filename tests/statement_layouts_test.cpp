@@ -335,8 +335,8 @@ std::string Written(const std::vector<Piece>& pieces, bool xml, bool tag_per_lin
       text += piece.value;
       continue;
     }
-    text += "<" + std::string(piece.key) + ">" + piece.value;
-    if (xml) text += "</" + std::string(piece.key) + ">";
+    text.append("<").append(piece.key).append(">").append(piece.value);
+    if (xml) text.append("</").append(piece.key).append(">");
   }
   return text + between + "</STMTTRN>\n";
 }
