@@ -1,7 +1,7 @@
 // generate_statement: writes a realistic QFX statement for benchmarks and
 // tests. Usage: generate_statement COUNT LAYOUT [SEED] > statement.qfx
-// LAYOUT is lines, one-line, multi-line, indented or xml; the same arguments always give the
-// same bytes.
+// LAYOUT is lines, one-line, multi-line, indented or xml; the same arguments always give
+// the same bytes.
 
 #include <cerrno>
 #include <charconv>
@@ -19,8 +19,9 @@ bool ParseNumber(std::string_view text, std::uint64_t& number) {
 }
 
 int Usage() {
-  std::fputs("usage: generate_statement COUNT lines|one-line|multi-line|indented|xml [SEED]\n",
-             stderr);
+  std::fputs(
+      "usage: generate_statement COUNT lines|one-line|multi-line|indented|xml [SEED]\n",
+      stderr);
   return 2;
 }
 

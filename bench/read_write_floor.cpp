@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
   while (std::fread(block.get(), 1, ledgerlift::kReadBlockSize, input) ==
          ledgerlift::kReadBlockSize) {
   }
-  for (; bytes > 0; bytes -= std::min<unsigned long long>(bytes, ledgerlift::kReadBlockSize)) {
+  for (; bytes > 0;
+       bytes -= std::min<unsigned long long>(bytes, ledgerlift::kReadBlockSize)) {
     const size_t size = std::min<unsigned long long>(bytes, ledgerlift::kReadBlockSize);
     if (std::fwrite(block.get(), 1, size, output) != size) return 1;
   }

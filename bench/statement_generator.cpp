@@ -222,9 +222,9 @@ void WriteOpening(StatementWriter& out, const Date& first, const Date& last) {
 void WriteClosing(StatementWriter& out, const Date& last, long balance_cents) {
   out.Close("BANKTRANLIST");
   out.Open("LEDGERBAL");
-  out.Element("BALAMT", Format("%s%ld.%02ld", balance_cents < 0 ? "-" : "",
-                               std::labs(balance_cents) / 100,
-                               std::labs(balance_cents) % 100));
+  out.Element("BALAMT",
+              Format("%s%ld.%02ld", balance_cents < 0 ? "-" : "",
+                     std::labs(balance_cents) / 100, std::labs(balance_cents) % 100));
   out.Element("DTASOF", DateText(last));
   out.Close("LEDGERBAL");
   out.Close("STMTRS");
@@ -259,8 +259,8 @@ long WriteTransaction(StatementWriter& out, std::uint64_t number, const Date& da
   out.Open("STMTTRN");
   out.Element("TRNTYPE", kind.type);
   out.Element("DTPOSTED", posted);
-  out.Element("TRNAMT", Format("%s%ld.%02ld", kind.credit ? "" : "-", cents / 100,
-                               cents % 100));
+  out.Element("TRNAMT",
+              Format("%s%ld.%02ld", kind.credit ? "" : "-", cents / 100, cents % 100));
   out.Element("FITID", Format("%04d%02d%02d%07llu", date.year, date.month, date.day,
                               static_cast<unsigned long long>(number % 10000000)));
   if (std::string_view(kind.type) == "CHECK") {

@@ -35,9 +35,9 @@ struct StatementOptions {
 // and account blocks, `count` transactions with varied types, amounts, dates
 // (with and without time and time zone), payees and memos (some, as some
 // banks send them, with the payee in MEMO and no NAME), and the closing
-// balance. The transactions are the same in every layout. The same options always give the same bytes, on every platform.
-// The text arrives in pieces of about 1 MiB, so a statement of any size can
-// be written without being held in memory.
+// balance. The transactions are the same in every layout. The same options always give
+// the same bytes, on every platform. The text arrives in pieces of about 1 MiB, so a
+// statement of any size can be written without being held in memory.
 void WriteStatement(const StatementOptions& options,
                     const std::function<void(std::string_view)>& write);
 

@@ -33,7 +33,8 @@ void CheckArgument(std::string_view command_line, const std::string& argument) {
   Check(argument.size() + std::count(command_line.begin(), command_line.end(), '"') ==
             command_line.size(),
         "only quotes are removed");
-  Check(ledgerlift::WholeLineAsOnePath(argument) == argument, "removing quotes twice changes nothing");
+  Check(ledgerlift::WholeLineAsOnePath(argument) == argument,
+        "removing quotes twice changes nothing");
 }
 
 bool IsSeparator(char c, char separator) {

@@ -18,7 +18,8 @@
 namespace {
 
 [[noreturn]] void Fail(const char* what, std::string_view value) {
-  std::fprintf(stderr, "property violated: %s (value of %zu bytes)\n", what, value.size());
+  std::fprintf(stderr, "property violated: %s (value of %zu bytes)\n", what,
+               value.size());
   std::abort();
 }
 
@@ -33,9 +34,11 @@ std::optional<Reading> ReadNumber(std::string_view value) {
   const size_t first = value.find_first_not_of(" \t");
   if (first == std::string_view::npos) return std::nullopt;
   value = value.substr(first, value.find_last_not_of(" \t") - first + 1);
-  if (value.find_first_not_of("+-.0123456789") != std::string_view::npos) return std::nullopt;
+  if (value.find_first_not_of("+-.0123456789") != std::string_view::npos)
+    return std::nullopt;
   const size_t digit = value[0] == '+' || value[0] == '-' ? 1 : 0;
-  if (digit >= value.size() || value[digit] < '0' || value[digit] > '9') return std::nullopt;
+  if (digit >= value.size() || value[digit] < '0' || value[digit] > '9')
+    return std::nullopt;
   const std::string text(value);
   char* end = nullptr;
   errno = 0;
@@ -65,8 +68,10 @@ std::pair<std::string, int> Scientific(std::string_view numeral, std::string_vie
     digits += numeral.substr(point + 1);
   }
   const size_t lead = digits.find_first_not_of('0');
-  if (lead == std::string::npos || (point != 0 && lead != 0)) Fail("leading zeros", value);
-  if (point != std::string_view::npos && numeral.back() == '0') Fail("trailing zeros", value);
+  if (lead == std::string::npos || (point != 0 && lead != 0))
+    Fail("leading zeros", value);
+  if (point != std::string_view::npos && numeral.back() == '0')
+    Fail("trailing zeros", value);
   if (point == 0) exponent = -static_cast<int>(lead) - 1;
   digits.erase(0, lead);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
@@ -82,15 +87,18 @@ std::string Piece(const std::string& text, size_t at, size_t length) {
 void CheckNumeral(std::string_view value, const std::optional<std::string>& numeral) {
   const std::optional<Reading> reading = ReadNumber(value);
   if (!reading || !numeral) {
-    if (reading.has_value() != numeral.has_value()) Fail("read as a number by one side only", value);
+    if (reading.has_value() != numeral.has_value())
+      Fail("read as a number by one side only", value);
     return;
   }
-  if (numeral->size() < 2 || numeral->find_first_not_of(".0123456789", 1) != std::string::npos) {
+  if (numeral->size() < 2 ||
+      numeral->find_first_not_of(".0123456789", 1) != std::string::npos) {
     Fail("a numeral is a sign column and digits", value);
   }
   const std::string_view magnitude = std::string_view(*numeral).substr(1);
   if (magnitude == "0") {
-    if (reading->number != 0 && !reading->underflow) Fail("zero for a number that is not", value);
+    if (reading->number != 0 && !reading->underflow)
+      Fail("zero for a number that is not", value);
     if ((*numeral)[0] != ' ') Fail("zero has a blank sign column", value);
     return;
   }
@@ -107,12 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const std::optional<std::string> numeral = ledgerlift::SignedNumeral(value);
   CheckNumeral(value, numeral);
   const std::optional<ledgerlift::QifDate> qif_date = ledgerlift::PostedDate(value);
-  if (qif_date.has_value() != numeral.has_value()) Fail("a date exactly for a numeral", value);
+  if (qif_date.has_value() != numeral.has_value())
+    Fail("a date exactly for a numeral", value);
   if (qif_date) {
     const std::string_view date = qif_date->view();
-    if (date != ledgerlift::FormatPostedDate(*numeral)) Fail("the date is the numeral's", value);
-    const std::string expected = Piece(*numeral, 5, 2) + "-" + Piece(*numeral, 7, 2) +
-                                 "-" + Piece(*numeral, 1, 4);
+    if (date != ledgerlift::FormatPostedDate(*numeral))
+      Fail("the date is the numeral's", value);
+    const std::string expected =
+        Piece(*numeral, 5, 2) + "-" + Piece(*numeral, 7, 2) + "-" + Piece(*numeral, 1, 4);
     if (date != expected) Fail("the date is month-day-year of the numeral", value);
   }
   return 0;

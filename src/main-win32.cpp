@@ -10,8 +10,8 @@
 #include "files/real_file_system.h"
 #include "files/utf16-win32.h"
 #include "launch/command_line.h"
-#include "window/win32/form-win32.h"
 #include "window/form.h"
+#include "window/win32/form-win32.h"
 #include "window/win32/platform-win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
-#include "split_cases.h"
-#include "launch/command_line.h"
 #include "files/utf16-win32.h"
+#include "launch/command_line.h"
+#include "split_cases.h"
 
 namespace ledgerlift {
 namespace {

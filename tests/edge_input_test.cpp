@@ -2,10 +2,9 @@
 // an input that changes while the program reads it.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +35,8 @@ struct SuccessCase {
 };
 
 std::string Transaction(const std::string& name) {
-  return "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>" + name + "<MEMO>M";
+  return "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>" + name +
+         "<MEMO>M";
 }
 std::string ShopRecord(const std::string& name) {
   return Record("03-02-2011", name, "-12.50", "DEBIT");
@@ -143,7 +143,8 @@ TEST_F(EdgeInputs, InputShrinkingWhileRead) {
   }
   const Outcome outcome = Wait(pid);
   std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir_)) left.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(dir_))
+    left.push_back(entry.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"stmt.qfx", "stmt.qif"}));
   if (outcome.status == 2) {
@@ -153,10 +154,12 @@ TEST_F(EdgeInputs, InputShrinkingWhileRead) {
   } else {
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     const std::string output = Read(dir_ / "stmt.qif");
-    EXPECT_EQ(output.size(), std::string(kHeader).size() + lines * std::strlen(kShopRecord));
+    EXPECT_EQ(output.size(),
+              std::string(kHeader).size() + lines * std::strlen(kShopRecord));
     EXPECT_TRUE(output == kHeader + Repeat(kShopRecord, lines)) << "the register differs";
   }
-  std::cout << (cut ? "cut while the program read; status " : "the program read first; status ")
+  std::cout << (cut ? "cut while the program read; status "
+                    : "the program read first; status ")
             << outcome.status << "\n";
 }
 

@@ -57,7 +57,8 @@ inline Marks MarkBytesSse2(const char* p) {
   const __m128i lf = _mm_set1_epi8('\n');
   Marks marks;
   for (int part = 0; part < 4; ++part) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+    const __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
     const __m128i starts =
         _mm_or_si128(_mm_cmpeq_epi8(bytes, lt),
                      _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));

@@ -6,8 +6,8 @@
 
 #include "conversion/account_blocks.h"
 #include "conversion/converter.h"
-#include "conversion/statement_marks.h"
 #include "conversion/shown_name.h"
+#include "conversion/statement_marks.h"
 
 namespace ledgerlift {
 namespace {

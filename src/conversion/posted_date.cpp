@@ -67,8 +67,8 @@ std::string Positional(double magnitude) {
   std::string_view exponent_text = text.substr(e + 1);
   if (exponent_text.front() == '+') exponent_text.remove_prefix(1);
   int exponent = 0;
-  std::from_chars(exponent_text.data(),
-                  exponent_text.data() + exponent_text.size(), exponent);
+  std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(),
+                  exponent);
 
   const long whole_digits = static_cast<long>(exponent) + 1;
   const long count = static_cast<long>(digits.size());
@@ -78,7 +78,9 @@ std::string Positional(double magnitude) {
   } else if (whole_digits >= count) {
     positional.append(digits).append(whole_digits - count, '0');
   } else {
-    positional.append(digits, 0, whole_digits).append(1, '.').append(digits, whole_digits);
+    positional.append(digits, 0, whole_digits)
+        .append(1, '.')
+        .append(digits, whole_digits);
   }
   return positional;
 }

@@ -22,11 +22,11 @@ enum class Tag : std::uint8_t {
   kPayeeEnd,        // /PAYEE
   kAccountId,       // ACCTID: a statement's account, outside its transactions
   // The fields of a transaction, from here on.
-  kType,            // TRNTYPE
-  kDate,            // DTPOSTED
-  kAmount,          // TRNAMT
-  kName,            // NAME
-  kMemo,            // MEMO
+  kType,    // TRNTYPE
+  kDate,    // DTPOSTED
+  kAmount,  // TRNAMT
+  kName,    // NAME
+  kMemo,    // MEMO
 };
 
 struct TagMatch {
@@ -68,10 +68,11 @@ inline std::uint64_t Load(const char* p) {
 // tell STMTTRN from STMTRS): the multiplier was chosen so that every key has
 // a place of its own.
 constexpr unsigned Place(const char* p) {
-  const std::uint32_t bytes = static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 8 |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 16 |
-                              static_cast<std::uint32_t>(static_cast<unsigned char>(p[4])) << 24;
+  const std::uint32_t bytes =
+      static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) |
+      static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 8 |
+      static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 16 |
+      static_cast<std::uint32_t>(static_cast<unsigned char>(p[4])) << 24;
   return (bytes * 116172u) >> 28;
 }
 
@@ -88,15 +89,21 @@ constexpr std::array<Entry, 16> MakeTable() {
     const char* text;
     Tag tag;
   };
-  constexpr Key kKeys[] = {
-      {"STMTTRN>", Tag::kTransaction},    {"/STMTTRN>", Tag::kTransactionEnd},
-      {"/BANKTRANLIST>", Tag::kListEnd},  {"/INVBANKTRAN>", Tag::kListEnd},
-      {"STMTRS>", Tag::kStatement},       {"INVSTMTRS>", Tag::kStatement},
-      {"CCSTMTRS>", Tag::kCardStatement}, {"PAYEE>", Tag::kPayee},
-      {"/PAYEE>", Tag::kPayeeEnd},        {"ACCTID>", Tag::kAccountId},
-      {"TRNTYPE>", Tag::kType},           {"DTPOSTED>", Tag::kDate},
-      {"TRNAMT>", Tag::kAmount},          {"NAME>", Tag::kName},
-      {"MEMO>", Tag::kMemo}};
+  constexpr Key kKeys[] = {{"STMTTRN>", Tag::kTransaction},
+                           {"/STMTTRN>", Tag::kTransactionEnd},
+                           {"/BANKTRANLIST>", Tag::kListEnd},
+                           {"/INVBANKTRAN>", Tag::kListEnd},
+                           {"STMTRS>", Tag::kStatement},
+                           {"INVSTMTRS>", Tag::kStatement},
+                           {"CCSTMTRS>", Tag::kCardStatement},
+                           {"PAYEE>", Tag::kPayee},
+                           {"/PAYEE>", Tag::kPayeeEnd},
+                           {"ACCTID>", Tag::kAccountId},
+                           {"TRNTYPE>", Tag::kType},
+                           {"DTPOSTED>", Tag::kDate},
+                           {"TRNAMT>", Tag::kAmount},
+                           {"NAME>", Tag::kName},
+                           {"MEMO>", Tag::kMemo}};
   std::array<Entry, 16> table{};
   for (const Key& key : kKeys) {
     std::size_t size = 0;
@@ -104,8 +111,12 @@ constexpr std::array<Entry, 16> MakeTable() {
     Entry& entry = table[Place(key.text)];
     if (entry.tag != Tag::kNone) throw "two keys share a place";  // fails the build
     const std::size_t first = size < 8 ? size : 8;
-    entry = {Word(key.text, first), Prefix(first), Word(key.text + first, size - first),
-             size > 8 ? Prefix(size - 8) : 0, key.tag, static_cast<std::uint8_t>(size)};
+    entry = {Word(key.text, first),
+             Prefix(first),
+             Word(key.text + first, size - first),
+             size > 8 ? Prefix(size - 8) : 0,
+             key.tag,
+             static_cast<std::uint8_t>(size)};
   }
   return table;
 }
@@ -121,8 +132,9 @@ inline constexpr std::array<Entry, 16> kTable = MakeTable();
 // compares, without comparing strings or branching on letters.
 inline TagMatch MatchTag(const char* p) {
   const tag_words::Entry& entry = tag_words::kTable[tag_words::Place(p)];
-  const std::uint64_t differ = ((tag_words::Load(p) & entry.first_mask) ^ entry.first) |
-                               ((tag_words::Load(p + 8) & entry.second_mask) ^ entry.second);
+  const std::uint64_t differ =
+      ((tag_words::Load(p) & entry.first_mask) ^ entry.first) |
+      ((tag_words::Load(p + 8) & entry.second_mask) ^ entry.second);
   return differ == 0 ? TagMatch{entry.tag, entry.size} : TagMatch{};
 }
 

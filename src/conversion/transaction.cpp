@@ -152,10 +152,10 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   accounts_.Record(statement_, records_.Position());
   char* out = records_.Claim(size);
   if (out == nullptr) {  // a record longer than the output block
-    for (std::string_view piece : {std::string_view("D"), date, std::string_view("\r\nP"),
-                                   payee, std::string_view("\r\nT"), amount,
-                                   std::string_view("\r\nM"), type,
-                                   std::string_view("\r\n^\r\n")}) {
+    for (std::string_view piece :
+         {std::string_view("D"), date, std::string_view("\r\nP"), payee,
+          std::string_view("\r\nT"), amount, std::string_view("\r\nM"), type,
+          std::string_view("\r\n^\r\n")}) {
       records_.Append(piece);
     }
     return;

@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
   XSetWindowAttributes attributes;
   memset(&attributes, 0, sizeof attributes);
   attributes.event_mask = PropertyChangeMask;
-  source = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0,
-                         InputOnly, CopyFromParent, CWEventMask, &attributes);
+  source = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, InputOnly,
+                         CopyFromParent, CWEventMask, &attributes);
   const Time time = Now();
   XSetSelectionOwner(display, A("XdndSelection"), source, time);
 
