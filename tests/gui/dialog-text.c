@@ -8,8 +8,9 @@
    Texts cross in UTF-8 on standard output and as the wide command line, so
    any name can be checked or entered (typing letters outside the keyboard
    through X is not reliable). Exit status 1 when the dialog is not shown. */
-#include <shellapi.h>
 #include <windows.h>
+/* shellapi.h needs what windows.h declares first. */
+#include <shellapi.h>
 
 static HANDLE out;
 static HWND edit;
