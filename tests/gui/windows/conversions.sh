@@ -11,6 +11,24 @@ test_shipped_example() {
     same_bytes statement.qif "$root/examples/statement.qif"
 }
 
+# The other examples, byte for byte, each replacing an old register. The
+# download of two accounts is written again in blocks, through a second
+# temporary file, read back while the first is marked for deletion; nothing
+# else is left.
+test_every_example_two_accounts_included() {
+  local example
+  for example in checking-and-credit-card checking-one-tag-per-line credit-card-xml; do
+    cp "$root/examples/$example.qfx" "$example.qfx"
+    printf 'old\r\n' >"$example.qif"
+    run "$(windows_path "$case_dir/$example.qfx")"
+    check "example $example: exit status 0, no message" is "$status:$(cat "$err")" 0:
+    check "example $example: output equals examples/$example.qif" \
+      same_bytes "$example.qif" "$root/examples/$example.qif"
+  done
+  check "examples: nothing but statements and registers left" \
+    is "$(files_in .)" "./checking-and-credit-card.qfx ./checking-and-credit-card.qif ./checking-one-tag-per-line.qfx ./checking-one-tag-per-line.qif ./credit-card-xml.qfx ./credit-card-xml.qif "
+}
+
 # Wine puts an argument with blanks in double quotes, as Explorer does.
 test_quoted_path_with_blanks() {
   mkdir "My Files"
