@@ -127,6 +127,18 @@ std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& input
   }
 }
 
+// Creates the temporary file with the statement's permissions and, when it
+// replaces a register, that register's access.
+void CreateTemporary(OutputFile& output, const InputFile& statement,
+                     const std::string& output_path, bool replacing) {
+  Attempt(ConversionError::kCreateOutput, "cannot create output file", output_path,
+          [&] { output.Create(statement); });
+  if (replacing) {
+    Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
+            [&] { output.KeepAccess(); });
+  }
+}
+
 // Rewrites the register the converter wrote into `plain` as one block per
 // account, into a new temporary file beside the output, and returns that
 // one; `plain` goes away with its object.
@@ -142,12 +154,7 @@ std::unique_ptr<OutputFile> RewriteInBlocks(FileSystem& files, OutputFile& plain
   std::unique_ptr<OutputFile> blocks =
       Attempt(ConversionError::kCreateOutput, kCreate, output_path,
               [&] { return files.OpenOutput(output_path); });
-  Attempt(ConversionError::kCreateOutput, kCreate, output_path,
-          [&] { blocks->Create(statement); });
-  if (replacing) {
-    Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
-            [&] { blocks->KeepAccess(); });
-  }
+  CreateTemporary(*blocks, statement, output_path, replacing);
   OutputWriter writer(*blocks, output_path);
   Attempt(ConversionError::kWriteOutput, kWrite, output_path, [&] {
     WriteInBlocks(converter.accounts().blocks(), converter.output_size(), *written,
@@ -167,12 +174,7 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
   CheckReplaceable(existing, *input, input_path, output_path, registers);
   // A new output needs no flush to the disk: a crash loses nothing that was.
   const bool replacing = existing.kind != ExistingOutput::Kind::kNone;
-  Attempt(ConversionError::kCreateOutput, kCreate, output_path,
-          [&] { output->Create(*input); });
-  if (replacing) {
-    Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
-            [&] { output->KeepAccess(); });
-  }
+  CreateTemporary(*output, *input, output_path, replacing);
   OutputWriter writer(*output, output_path);
   Converter converter(writer);
   ConvertInput(*input, input_path, converter);
