@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/overlapped_disk.h"
 #include "fixtures.h"
 
 namespace ledgerlift {
@@ -44,7 +45,7 @@ class FakeFileSystem : public FileSystem {
   }
   void Call(const std::string& call) {
     log.push_back(call);
-    if (call == failing) throw FileError("it failed");
+    if (call == failing && failing_after-- == 0) throw FileError("it failed");
     if (call == out_of_memory_at) throw std::bad_alloc();
   }
 
@@ -58,6 +59,7 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, File> files;
   std::vector<std::string> log;
   std::string failing;
+  int failing_after = 0;  // calls named `failing` that succeed first
   std::string out_of_memory_at;
   size_t claimed_extra_size = 0;  // the input shrinks by this after opening
 
@@ -346,6 +348,47 @@ TEST(ConversionRun, SeveralAccountsAreRewrittenInBlocks) {
               result.error ? kOldRegister
                            : AccountHeader("1", "Bank") + kShopRecord +
                                  AccountHeader("2", "CCard") + kShopRecord);
+  }
+}
+
+// A statement large enough to be read and written on a second thread: the
+// same register, and each failure of the thread reported as on this one,
+// however far the run had gone.
+TEST(ConversionRun, LargeStatementOnASecondThread) {
+  std::string statement, records;
+  while (statement.size() < kOverlapFrom + kReadBlockSize / 2) {
+    statement += kShopLine;
+    statement += "\r\n";
+    records += kShopRecord;
+  }
+  const struct {
+    const char* failing;
+    int failing_after;
+    size_t claimed_extra_size;
+    const char* message;
+  } cases[] = {
+      {"", 0, 0, ""},
+      {"read", 0, 0, "Error 3: cannot read input file in.qfx: it failed"},
+      {"read", 12, 0, "Error 3: cannot read input file in.qfx: it failed"},
+      {"write", 0, 0, "Error 5: cannot write output file out.qif: it failed"},
+      {"write", 3, 0, "Error 5: cannot write output file out.qif: it failed"},
+      {"", 0, 1,
+       "Error 3: cannot read input file in.qfx: the file shrank while it was read"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.failing << " after " << c.failing_after);
+    FakeFileSystem disk;
+    disk.Add("in.qfx", statement);
+    ExistingRegister(disk);
+    disk.failing = c.failing;
+    disk.failing_after = c.failing_after;
+    disk.claimed_extra_size = c.claimed_extra_size;
+    const RunResult result = ConvertFile(disk, "in.qfx", "out.qif");
+    EXPECT_EQ(result.error ? result.error->Message() : "", c.message);
+    EXPECT_EQ(disk.files.size(), 2u) << "a temporary file was left";
+    EXPECT_EQ(disk.files.at("out.qif").content,
+              result.error ? kOldRegister : testing_support::kHeader + records);
+    EXPECT_EQ(disk.log.back(), result.error ? "close input" : "replace");
   }
 }
 

@@ -2,10 +2,12 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 
 #include "conversion/account_blocks.h"
 #include "conversion/converter.h"
+#include "conversion/overlapped_disk.h"
 #include "conversion/shown_name.h"
 #include "conversion/statement_marks.h"
 
@@ -30,14 +32,14 @@ auto Attempt(int number, std::string_view what, const std::string& path, Call ca
 // The converter's output on its way into the temporary file.
 class OutputWriter : public ByteSink {
  public:
-  OutputWriter(OutputFile& file, const std::string& path) : file_(file), path_(path) {}
+  OutputWriter(ByteSink& file, const std::string& path) : file_(file), path_(path) {}
   void Write(std::string_view bytes) override {
     Attempt(ConversionError::kWriteOutput, "cannot write output file", path_,
             [&] { file_.Write(bytes); });
   }
 
  private:
-  OutputFile& file_;
+  ByteSink& file_;
   const std::string& path_;
 };
 
@@ -81,24 +83,22 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
   }
 }
 
-// Feeds the whole input to the converter; an input cut short while it was
-// read (rewritten by another program) would give a register that looks
-// whole but lacks the rest, so it fails, and so does an input that holds
-// no OFX data at all.
-void ConvertInput(InputFile& input, const std::string& input_path, Converter& converter) {
+// Feeds the whole input to the converter, block by block as `next_block`
+// gives it; an input cut short while it was read (rewritten by another
+// program) would give a register that looks whole but lacks the rest, so it
+// fails, and so does an input that holds no OFX data at all.
+template <typename NextBlock>
+void ConvertInput(NextBlock next_block, std::optional<std::uint64_t> size,
+                  const std::string& input_path, Converter& converter) {
   StatementMarks marks;
-  const std::optional<std::uint64_t> size = input.Size();
-  // Not zeroed: a small statement touches only the pages it fills.
-  const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
   std::uint64_t read = 0;
   for (;;) {
-    const size_t got =
-        Attempt(ConversionError::kReadInput, "cannot read input file", input_path,
-                [&] { return input.Read(block.get(), kReadBlockSize); });
-    converter.Feed(std::string_view(block.get(), got));
-    marks.Look(std::string_view(block.get(), got));
-    read += got;
-    if (got < kReadBlockSize) break;
+    const std::string_view block = Attempt(
+        ConversionError::kReadInput, "cannot read input file", input_path, next_block);
+    converter.Feed(block);
+    marks.Look(block);
+    read += block.size();
+    if (block.size() < kReadBlockSize) break;
   }
   if (size && read < *size) {
     throw Failure(ConversionError::kReadInput, "cannot read input file", input_path,
@@ -175,9 +175,28 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
   // A new output needs no flush to the disk: a crash loses nothing that was.
   const bool replacing = existing.kind != ExistingOutput::Kind::kNone;
   CreateTemporary(*output, *input, output_path, replacing);
-  OutputWriter writer(*output, output_path);
+  const std::optional<std::uint64_t> size = input->Size();
+  // A large statement is read ahead and its register written behind on a
+  // second thread, which has stopped before the files are closed.
+  std::optional<OverlappedDisk> overlapped;
+  if (size && *size >= kOverlapFrom) overlapped.emplace(*input, *output, kReadBlockSize);
+  OutputWriter writer(overlapped ? static_cast<ByteSink&>(*overlapped) : *output,
+                      output_path);
   Converter converter(writer);
-  ConvertInput(*input, input_path, converter);
+  if (overlapped) {
+    ConvertInput([&] { return overlapped->NextBlock(); }, size, input_path, converter);
+    Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
+            [&] { overlapped->FinishWrites(); });
+    overlapped.reset();
+  } else {
+    // Not zeroed: a small statement touches only the pages it fills.
+    const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
+    ConvertInput(
+        [&] {
+          return std::string_view(block.get(), input->Read(block.get(), kReadBlockSize));
+        },
+        size, input_path, converter);
+  }
   // A statement of several accounts gives one block per account.
   std::unique_ptr<OutputFile> in_blocks;
   if (converter.accounts().several()) {

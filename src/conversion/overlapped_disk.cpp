@@ -1,0 +1,129 @@
+#include "conversion/overlapped_disk.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace ledgerlift {
+
+OverlappedDisk::OverlappedDisk(InputFile& input, ByteSink& output, std::size_t block_size)
+    : input_(input), output_(output), block_size_(block_size) {
+  read_slots_.resize(kSlots);
+  write_slots_.resize(kSlots);
+  for (int i = 0; i < kSlots; ++i) {
+    // Not zeroed: only the pages a block fills are touched.
+    read_slots_[i].data.reset(new char[block_size]);
+    write_slots_[i].data.reset(new char[block_size]);
+    free_read_.push_back(&read_slots_[i]);
+    free_write_.push_back(&write_slots_[i]);
+  }
+  thread_ = std::thread(&OverlappedDisk::Run, this);
+}
+
+OverlappedDisk::~OverlappedDisk() {
+  {
+    const std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  work_.notify_one();
+  thread_.join();
+}
+
+std::string_view OverlappedDisk::NextBlock() {
+  std::unique_lock lock(mutex_);
+  if (converting_ != nullptr) {
+    free_read_.push_back(std::exchange(converting_, nullptr));
+    work_.notify_one();
+  }
+  done_.wait(lock, [&] { return !filled_.empty(); });
+  converting_ = filled_.front();
+  filled_.pop_front();
+  if (converting_->failure) std::rethrow_exception(converting_->failure);
+  return {converting_->data.get(), converting_->size};
+}
+
+void OverlappedDisk::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    Slot* slot;
+    {
+      std::unique_lock lock(mutex_);
+      done_.wait(lock, [&] { return !free_write_.empty() || write_failure_; });
+      if (write_failure_) std::rethrow_exception(write_failure_);
+      slot = free_write_.front();
+      free_write_.pop_front();
+    }
+    // A value longer than a block comes in pieces.
+    slot->size = std::min(bytes.size(), block_size_);
+    std::memcpy(slot->data.get(), bytes.data(), slot->size);
+    bytes.remove_prefix(slot->size);
+    {
+      const std::lock_guard lock(mutex_);
+      to_write_.push_back(slot);
+    }
+    work_.notify_one();
+  }
+}
+
+void OverlappedDisk::FinishWrites() {
+  std::unique_lock lock(mutex_);
+  done_.wait(lock, [&] { return (to_write_.empty() && !writing_) || write_failure_; });
+  if (write_failure_) std::rethrow_exception(write_failure_);
+}
+
+bool OverlappedDisk::HasWork() const {
+  return stop_ || !to_write_.empty() || (!input_ended_ && !free_read_.empty());
+}
+
+// Writes first: the converter waits for a free slot to write into sooner
+// than for a block to convert, which is read ahead.
+void OverlappedDisk::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    work_.wait(lock, [&] { return HasWork(); });
+    if (stop_) return;
+    if (!to_write_.empty()) {
+      WriteOne(lock);
+    } else {
+      ReadOne(lock);
+    }
+    done_.notify_one();
+  }
+}
+
+void OverlappedDisk::ReadOne(std::unique_lock<std::mutex>& lock) {
+  Slot* slot = free_read_.front();
+  free_read_.pop_front();
+  lock.unlock();
+  slot->failure = nullptr;
+  try {
+    slot->size = input_.Read(slot->data.get(), block_size_);
+  } catch (...) {
+    slot->size = 0;
+    slot->failure = std::current_exception();
+  }
+  lock.lock();
+  if (slot->failure || slot->size < block_size_) input_ended_ = true;
+  filled_.push_back(slot);
+}
+
+void OverlappedDisk::WriteOne(std::unique_lock<std::mutex>& lock) {
+  Slot* slot = to_write_.front();
+  to_write_.pop_front();
+  writing_ = true;
+  const bool failed_before = write_failure_ != nullptr;
+  lock.unlock();
+  std::exception_ptr failure;
+  if (!failed_before) {
+    try {
+      output_.Write(std::string_view(slot->data.get(), slot->size));
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  lock.lock();
+  writing_ = false;
+  if (failure) write_failure_ = failure;
+  free_write_.push_back(slot);
+}
+
+}  // namespace ledgerlift
