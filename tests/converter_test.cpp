@@ -182,8 +182,8 @@ TEST(Blocks, LargeOutputIsWrittenInBlocksEvenFromOneLine) {
 // what the SSE2 one marks, and the bytes past a block's end are no marks.
 TEST(MarkBytes, PortableAndSimdAgree) {
   std::mt19937 random(5);
-  const char alphabet[] = {'<',  '>',    '\r',   '\n',   'A',   ' ',
-                           '\0', '\xBC', '\xBE', '\x8D', '\x3D'};
+  const char alphabet[] = {'<',  '>',    '\r',   '\n',   'A',    ' ',    '\t',
+                           '\0', '\xBC', '\xBE', '\x8D', '\x3D', '\x89', '\xA0'};
   for (int round = 0; round < 20000; ++round) {
     char bytes[64];
     for (char& byte : bytes) {
@@ -192,16 +192,19 @@ TEST(MarkBytes, PortableAndSimdAgree) {
     }
     const Marks portable = MarkBytesPortable(bytes);
     EXPECT_EQ(portable, MarkBytes(bytes));
-    std::uint64_t starts = 0, ends = 0;
+    std::uint64_t starts = 0, line_ends = 0, blanks = 0;
     for (int i = 0; i < 64; ++i) {
-      if (bytes[i] == '<' || bytes[i] == '\r' || bytes[i] == '\n') starts |= 1ull << i;
-      if (bytes[i] == '>') ends |= 1ull << i;
+      if (bytes[i] == '\r' || bytes[i] == '\n') line_ends |= 1ull << i;
+      if (bytes[i] == '<') starts |= 1ull << i;
+      if (bytes[i] == ' ' || bytes[i] == '\t') blanks |= 1ull << i;
     }
-    ASSERT_EQ(portable, (Marks{starts, ends})) << "round " << round;
+    starts |= line_ends;
+    ASSERT_EQ(portable, (Marks{starts, line_ends, blanks})) << "round " << round;
     const size_t size = random() % 64;
     const Marks last = MarkLastBytes(bytes, size);
     const std::uint64_t kept = (std::uint64_t{1} << size) - 1;
-    ASSERT_EQ(last, (Marks{starts & kept, ends & kept})) << "round " << round;
+    ASSERT_EQ(last, (Marks{starts & kept, line_ends & kept, blanks & kept}))
+        << "round " << round;
   }
 }
 

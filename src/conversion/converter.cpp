@@ -101,11 +101,28 @@ const char* Converter::Scan(const char* p, const char* end) {
   const char* value = p;  // where the value being read began, in kValue
   for (const char* chunk = p; chunk < end; chunk += 64) {
     const size_t left = static_cast<size_t>(end - chunk);
-    std::uint64_t starts =
-        (left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left)).starts;
-    while (starts != 0) {
-      const char* const mark = chunk + std::countr_zero(starts);
-      starts &= starts - 1;
+    const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
+    // A segment that begins with a start or a blank holds no tag: it changes
+    // nothing but that a line ended, and ends a value being read. So only
+    // the other starts, and the chunk's last, are stops; each passes over
+    // the starts since the stop before it at once.
+    const std::uint64_t starts = marks.starts;
+    const std::uint64_t tagless = starts & ((starts | marks.blanks) >> 1);
+    std::uint64_t stops = (starts & ~tagless) | std::bit_floor(starts);
+    std::uint64_t passed = 0;  // the chunk's bytes up to the stop before
+    while (stops != 0) {
+      const int at = std::countr_zero(stops);
+      stops &= stops - 1;
+      const char* const mark = chunk + at;
+      const std::uint64_t up_to_mark = (std::uint64_t{2} << at) - 1;  // all at 63
+      const std::uint64_t group = starts & up_to_mark & ~passed;
+      passed = up_to_mark;
+      const int first = std::countr_zero(group);
+      if (first != at) {
+        if (state == State::kValue) EndValue(value, chunk + first);
+        if (marks.line_ends & group & (up_to_mark >> 1)) step_.LineEnd();
+        state = State::kSkip;
+      }
       const char* const key = mark + 1;
       if (static_cast<size_t>(end - key) < kTagLookahead) {
         if (state == State::kValue) {
