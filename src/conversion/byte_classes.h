@@ -14,14 +14,16 @@ namespace ledgerlift {
 // segment begins (a tag, or a line). The converter looks at 64 bytes at a
 // time and gets one bit for each of them, so it stops only where something
 // may happen and reuses the bits for every stop in those 64 bytes. The line
-// ends and blanks among them let it pass at once over the starts whose
-// segment can hold no tag (CR LF, a line end and the indentation and "<"
-// after it). With SSE2 (every x86-64 processor) 16 bytes are compared at
-// once; elsewhere 8, with the same result.
+// ends, and the bytes no key of ours begins with, let it pass at once over
+// the starts whose segment can hold no tag (CR LF, a line end and the
+// indentation and "<" after it). With SSE2 (every x86-64 processor) 16
+// bytes are compared at once; elsewhere 8, with the same result.
 struct Marks {
   std::uint64_t starts = 0;     // bit i: byte i is "<", CR or LF
   std::uint64_t line_ends = 0;  // bit i: byte i is CR or LF
-  std::uint64_t blanks = 0;     // bit i: byte i is a space or a tab
+  // bit i: byte i is a blank, a control character or not ASCII (0x00-0x20
+  // or 0x80-0xFF), which begins no key of ours
+  std::uint64_t no_key = 0;
   bool operator==(const Marks&) const = default;
 };
 
@@ -33,6 +35,11 @@ inline Marks MarkBytesPortable(const char* p) {
   const auto equal = [](std::uint64_t word, unsigned char byte) {
     const std::uint64_t x = word ^ (kOnes * byte);
     return ~(((x & kLow7) + kLow7) | x | kLow7);
+  };
+  // High bit of each byte of `word` that is below 0x21 or above 0x7F: the
+  // low seven bits plus 0x5F reach the high bit from 0x21 on, never beyond.
+  const auto no_key = [](std::uint64_t word) {
+    return (~((word & kLow7) + kOnes * 0x5F) | word) & ~kLow7;
   };
   // Gathers the eight high bits into one byte, byte i to bit i.
   const auto gather = [](std::uint64_t high_bits) {
@@ -48,7 +55,7 @@ inline Marks MarkBytesPortable(const char* p) {
     const std::uint64_t line_ends = equal(word, '\r') | equal(word, '\n');
     marks.starts |= gather(line_ends | equal(word, '<')) << (8 * word_index);
     marks.line_ends |= gather(line_ends) << (8 * word_index);
-    marks.blanks |= gather(equal(word, ' ') | equal(word, '\t')) << (8 * word_index);
+    marks.no_key |= gather(no_key(word)) << (8 * word_index);
   }
   return marks;
 }
@@ -58,8 +65,7 @@ inline Marks MarkBytesSse2(const char* p) {
   const __m128i lt = _mm_set1_epi8('<');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i space = _mm_set1_epi8(' ');
-  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i first_key_byte = _mm_set1_epi8(0x21);  // signed: 0x80-0xFF below it
   Marks marks;
   for (int part = 0; part < 4; ++part) {
     const __m128i bytes =
@@ -72,9 +78,7 @@ inline Marks MarkBytesSse2(const char* p) {
     marks.starts |= bits(_mm_or_si128(line_ends, _mm_cmpeq_epi8(bytes, lt)))
                     << (16 * part);
     marks.line_ends |= bits(line_ends) << (16 * part);
-    marks.blanks |=
-        bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, tab)))
-        << (16 * part);
+    marks.no_key |= bits(_mm_cmplt_epi8(bytes, first_key_byte)) << (16 * part);
   }
   return marks;
 }
@@ -93,7 +97,9 @@ inline Marks MarkBytes(const char* p) {
 inline Marks MarkLastBytes(const char* p, std::size_t size) {
   char padded[64] = {};
   std::memcpy(padded, p, size);
-  return MarkBytes(padded);
+  Marks marks = MarkBytes(padded);
+  marks.no_key &= (std::uint64_t{1} << size) - 1;  // the padding's zeros
+  return marks;
 }
 
 }  // namespace ledgerlift

@@ -102,26 +102,27 @@ const char* Converter::Scan(const char* p, const char* end) {
   for (const char* chunk = p; chunk < end; chunk += 64) {
     const size_t left = static_cast<size_t>(end - chunk);
     const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
-    // A segment that begins with a start or a blank holds no tag: it changes
-    // nothing but that a line ended, and ends a value being read. So only
-    // the other starts, and the chunk's last, are stops; each passes over
-    // the starts since the stop before it at once.
+    // A segment that begins with a start, a blank or a byte no key of ours
+    // begins with holds no tag: it changes nothing but that a line ended,
+    // and ends a value being read. Such starts are passed over, the line
+    // ends among them kept for the stop after them (the chunk's last start
+    // is always a stop).
     const std::uint64_t starts = marks.starts;
-    const std::uint64_t tagless = starts & ((starts | marks.blanks) >> 1);
+    std::uint64_t tagless = starts & ((starts | marks.no_key) >> 1);
     std::uint64_t stops = (starts & ~tagless) | std::bit_floor(starts);
-    std::uint64_t passed = 0;  // the chunk's bytes up to the stop before
     while (stops != 0) {
       const int at = std::countr_zero(stops);
       stops &= stops - 1;
       const char* const mark = chunk + at;
-      const std::uint64_t up_to_mark = (std::uint64_t{2} << at) - 1;  // all at 63
-      const std::uint64_t group = starts & up_to_mark & ~passed;
-      passed = up_to_mark;
-      const int first = std::countr_zero(group);
-      if (first != at) {
-        if (state == State::kValue) EndValue(value, chunk + first);
-        if (marks.line_ends & group & (up_to_mark >> 1)) step_.LineEnd();
-        state = State::kSkip;
+      if (tagless != 0) {
+        const std::uint64_t up_to_mark = (std::uint64_t{2} << at) - 1;  // all at 63
+        const std::uint64_t passed = tagless & (up_to_mark >> 1);
+        tagless &= ~up_to_mark;
+        if (passed != 0) {
+          if (state == State::kValue) EndValue(value, chunk + std::countr_zero(passed));
+          if (marks.line_ends & passed) step_.LineEnd();
+          state = State::kSkip;
+        }
       }
       const char* const key = mark + 1;
       if (static_cast<size_t>(end - key) < kTagLookahead) {
@@ -152,7 +153,8 @@ const char* Converter::Scan(const char* p, const char* end) {
       if (state == State::kValue) EndValue(value, mark);
       StartSegment(*mark);
       const TagMatch match = MatchTag(key);
-      state = OnTag(match.tag);
+      // Most keys are no tag of ours (FITID, a closing tag): no call for them.
+      state = match.tag == Tag::kNone ? State::kSkip : OnTag(match.tag);
       value = key + match.size;
     }
   }
