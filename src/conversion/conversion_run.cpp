@@ -37,6 +37,11 @@ class OutputWriter : public ByteSink {
     Attempt(ConversionError::kWriteOutput, "cannot write output file", path_,
             [&] { file_.Write(bytes); });
   }
+  std::unique_ptr<char[]> WriteBlock(std::unique_ptr<char[]> block,
+                                     std::size_t size) override {
+    return Attempt(ConversionError::kWriteOutput, "cannot write output file", path_,
+                   [&] { return file_.WriteBlock(std::move(block), size); });
+  }
 
  private:
   ByteSink& file_;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace ledgerlift {
 
@@ -12,6 +14,14 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Write(std::string_view bytes) = 0;
+  // The first `size` bytes of `block`, a whole buffer of `OutputBuffer`:
+  // a sink that keeps the bytes for later may keep the buffer instead of
+  // copying them, and gives back another one of the same size.
+  virtual std::unique_ptr<char[]> WriteBlock(std::unique_ptr<char[]> block,
+                                             std::size_t size) {
+    Write(std::string_view(block.get(), size));
+    return block;
+  }
 };
 
 // Collects output and hands it to a sink in large blocks, so a file is
@@ -51,7 +61,7 @@ class OutputBuffer {
 
   void Flush() {
     if (size_ == 0) return;
-    sink_.Write(std::string_view(data_.get(), size_));
+    data_ = sink_.WriteBlock(std::move(data_), size_);
     handed_on_ += size_;
     size_ = 0;
   }

@@ -13,7 +13,7 @@ OverlappedDisk::OverlappedDisk(InputFile& input, ByteSink& output, std::size_t b
   for (int i = 0; i < kSlots; ++i) {
     // Not zeroed: only the pages a block fills are touched.
     read_slots_[i].data.reset(new char[block_size]);
-    write_slots_[i].data.reset(new char[block_size]);
+    write_slots_[i].data.reset(new char[OutputBuffer::kBlock]);
     free_read_.push_back(&read_slots_[i]);
     free_write_.push_back(&write_slots_[i]);
   }
@@ -42,18 +42,20 @@ std::string_view OverlappedDisk::NextBlock() {
   return {converting_->data.get(), converting_->size};
 }
 
+OverlappedDisk::Slot* OverlappedDisk::FreeWriteSlot() {
+  std::unique_lock lock(mutex_);
+  done_.wait(lock, [&] { return !free_write_.empty() || write_failure_; });
+  if (write_failure_) std::rethrow_exception(write_failure_);
+  Slot* slot = free_write_.front();
+  free_write_.pop_front();
+  return slot;
+}
+
 void OverlappedDisk::Write(std::string_view bytes) {
   while (!bytes.empty()) {
-    Slot* slot;
-    {
-      std::unique_lock lock(mutex_);
-      done_.wait(lock, [&] { return !free_write_.empty() || write_failure_; });
-      if (write_failure_) std::rethrow_exception(write_failure_);
-      slot = free_write_.front();
-      free_write_.pop_front();
-    }
+    Slot* slot = FreeWriteSlot();
     // A value longer than a block comes in pieces.
-    slot->size = std::min(bytes.size(), block_size_);
+    slot->size = std::min(bytes.size(), OutputBuffer::kBlock);
     std::memcpy(slot->data.get(), bytes.data(), slot->size);
     bytes.remove_prefix(slot->size);
     {
@@ -62,6 +64,19 @@ void OverlappedDisk::Write(std::string_view bytes) {
     }
     work_.notify_one();
   }
+}
+
+std::unique_ptr<char[]> OverlappedDisk::WriteBlock(std::unique_ptr<char[]> block,
+                                                   std::size_t size) {
+  Slot* slot = FreeWriteSlot();
+  slot->data.swap(block);
+  slot->size = size;
+  {
+    const std::lock_guard lock(mutex_);
+    to_write_.push_back(slot);
+  }
+  work_.notify_one();
+  return block;
 }
 
 void OverlappedDisk::FinishWrites() {

@@ -25,14 +25,16 @@ inline constexpr std::uint64_t kOverlapFrom = 4 << 20;
 
 // The disk's side of a run on a thread of its own. Blocks are read ahead
 // into a few slots and the bytes written go through a few more, so memory
-// stays fixed whatever the file's size. A failure on the thread is handed
-// to the converter's thread, as it was thrown, where it would have been
+// stays fixed whatever the file's size. The slots are as large as the
+// buffer of `OutputBuffer`, whose full buffers take a slot's place. A failure on the
+// thread is handed to the converter's thread, as it was thrown, where it would have been
 // seen without the thread: a read's at the block it failed on, a write's
 // at the next write or at `FinishWrites`. Once a write failed no more are
 // made.
 class OverlappedDisk : public ByteSink {
  public:
-  // Starts reading `input` in blocks of `block_size`.
+  // Starts reading `input` in blocks of `block_size`, at most
+  // `OutputBuffer::kBlock`.
   OverlappedDisk(InputFile& input, ByteSink& output, std::size_t block_size);
   // Stops the thread; writes still waiting are dropped (the run failed).
   ~OverlappedDisk() override;
@@ -45,6 +47,9 @@ class OverlappedDisk : public ByteSink {
 
   // Queues a copy of `bytes` for writing.
   void Write(std::string_view bytes) override;
+  // Queues `block` itself for writing, and gives back a free one.
+  std::unique_ptr<char[]> WriteBlock(std::unique_ptr<char[]> block,
+                                     std::size_t size) override;
 
   // Waits until every queued byte is written.
   void FinishWrites();
@@ -61,6 +66,7 @@ class OverlappedDisk : public ByteSink {
   bool HasWork() const;
   void ReadOne(std::unique_lock<std::mutex>& lock);
   void WriteOne(std::unique_lock<std::mutex>& lock);
+  Slot* FreeWriteSlot();
 
   InputFile& input_;
   ByteSink& output_;
