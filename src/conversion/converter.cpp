@@ -253,7 +253,7 @@ void Converter::AppendText(char byte) {
 
 // Acts on a segment's key. The rest of the segment is its value when the key
 // is a field of an open transaction, and skipped otherwise.
-Converter::State Converter::OnTag(Tag tag) {
+[[gnu::always_inline]] inline Converter::State Converter::OnTag(Tag tag) {
   // Tested in the order of how often they come; a switch here costs a jump
   // the processor can rarely foresee.
   if (tag >= Tag::kType) {
@@ -294,7 +294,8 @@ Converter::State Converter::OnRareTag(Tag tag) {
 // A value ends at `end`: it is [begin, end) of this block, after what an
 // earlier block (or the text before a comment or CDATA section) carried; an
 // empty one captures nothing.
-void Converter::EndValue(const char* begin, const char* end) {
+[[gnu::always_inline]] inline void Converter::EndValue(const char* begin,
+                                                       const char* end) {
   if (carried_value_.empty()) {
     if (begin != end) step_.Capture(field_, std::string_view(begin, end - begin));
     return;

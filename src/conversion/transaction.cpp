@@ -18,7 +18,7 @@ constexpr unsigned kAnyName = Bit(Field::kName) | Bit(Field::kPayeeName);
 // Copies a value to `out`; returns the end of the copy. Values are short:
 // up to 16 bytes they are copied as two words that may overlap, which costs
 // less than a call to memcpy.
-char* Put(char* out, std::string_view value) {
+[[gnu::always_inline]] inline char* Put(char* out, std::string_view value) {
   const char* const from = value.data();
   const size_t size = value.size();
   if (size >= 8 && size <= 16) {
