@@ -57,7 +57,11 @@ SignalsHeld::SignalsHeld() {
   sigset_t set;
   sigemptyset(&set);
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-    if (EndsTheProgram(signal_number)) sigaddset(&set, signal_number);
+    // SIGXFSZ and SIGPIPE too: until their handler is set they would end
+    // the program and leave the file just created behind.
+    if (EndsTheProgram(signal_number) || FailsTheCall(signal_number)) {
+      sigaddset(&set, signal_number);
+    }
   }
   pthread_sigmask(SIG_BLOCK, &set, &previous_);
 }
