@@ -62,6 +62,8 @@ class FakeFileSystem : public FileSystem {
   int failing_after = 0;  // calls named `failing` that succeed first
   std::string out_of_memory_at;
   size_t claimed_extra_size = 0;  // the input shrinks by this after opening
+  bool mapped = false;            // the input is read in place
+  bool map_cut = false;           // and was cut short meanwhile
 
  private:
   std::uint64_t last_identity_ = 0;
@@ -83,6 +85,8 @@ class FakeInput : public InputFile {
     return file_.content.size() + disk_.claimed_extra_size;
   }
   FileIdentity Identity() const override { return file_.identity; }
+  const char* Map() override { return disk_.mapped ? file_.content.data() : nullptr; }
+  bool MapCut() const override { return disk_.map_cut; }
 
  private:
   FakeFileSystem& disk_;
@@ -361,28 +365,39 @@ TEST(ConversionRun, LargeStatementOnASecondThread) {
     statement += "\r\n";
     records += kShopRecord;
   }
+  constexpr const char* kShrank =
+      "Error 3: cannot read input file in.qfx: the file shrank while it was read";
   const struct {
     const char* failing;
     int failing_after;
     size_t claimed_extra_size;
+    bool mapped, map_cut;
     const char* message;
   } cases[] = {
-      {"", 0, 0, ""},
-      {"read", 0, 0, "Error 3: cannot read input file in.qfx: it failed"},
-      {"read", 12, 0, "Error 3: cannot read input file in.qfx: it failed"},
-      {"write", 0, 0, "Error 5: cannot write output file out.qif: it failed"},
-      {"write", 3, 0, "Error 5: cannot write output file out.qif: it failed"},
-      {"", 0, 1,
-       "Error 3: cannot read input file in.qfx: the file shrank while it was read"},
+      {"", 0, 0, false, false, ""},
+      {"read", 0, 0, false, false, "Error 3: cannot read input file in.qfx: it failed"},
+      {"read", 12, 0, false, false, "Error 3: cannot read input file in.qfx: it failed"},
+      {"write", 0, 0, false, false,
+       "Error 5: cannot write output file out.qif: it failed"},
+      {"write", 3, 0, false, false,
+       "Error 5: cannot write output file out.qif: it failed"},
+      {"", 0, 1, false, false, kShrank},
+      {"", 0, 0, true, false, ""},
+      {"", 0, 0, true, true, kShrank},
+      {"write", 2, 0, true, false,
+       "Error 5: cannot write output file out.qif: it failed"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.failing << " after " << c.failing_after);
+    SCOPED_TRACE(testing::Message() << c.failing << " after " << c.failing_after
+                                    << (c.mapped ? ", mapped" : ""));
     FakeFileSystem disk;
     disk.Add("in.qfx", statement);
     ExistingRegister(disk);
     disk.failing = c.failing;
     disk.failing_after = c.failing_after;
     disk.claimed_extra_size = c.claimed_extra_size;
+    disk.mapped = c.mapped;
+    disk.map_cut = c.map_cut;
     const RunResult result = ConvertFile(disk, "in.qfx", "out.qif");
     EXPECT_EQ(result.error ? result.error->Message() : "", c.message);
     EXPECT_EQ(disk.files.size(), 2u) << "a temporary file was left";

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "conversion/conversion_run.h"
 #include "conversion/converter.h"
+#include "conversion/overlapped_disk.h"
 #include "files/real_file_system.h"
 #include "fixtures.h"
 #include "statement_generator.h"
@@ -172,12 +174,13 @@ class FileRun : public testing::Test {
 };
 
 // Statements larger than the file run's read block, so lines (and in the
-// one-line layout the one long line) span reads.
+// one-line layout the one long line) span reads, and large enough to be
+// read in place and written behind on a second thread.
 TEST_F(FileRun, FileGivesTheSameBytesAsText) {
   for (Layout layout : bench::kAllLayouts) {
     const std::string text =
-        bench::GenerateStatement({.count = 12000, .seed = 11, .layout = layout});
-    ASSERT_GT(text.size(), size_t{1} << 20);
+        bench::GenerateStatement({.count = 36000, .seed = 11, .layout = layout});
+    ASSERT_GT(text.size(), kOverlapFrom);
     const fs::path input = folder_ / "statement.qfx";
     const fs::path output = folder_ / "statement.qif";
     Write(input, text);
@@ -188,6 +191,28 @@ TEST_F(FileRun, FileGivesTheSameBytesAsText) {
     EXPECT_TRUE(Read(output) == whole.out) << bench::LayoutName(layout);
     EXPECT_EQ(run.failed_count, whole.failed) << bench::LayoutName(layout);
   }
+}
+
+// A statement read in place that another program cuts short meanwhile: the
+// pages cut off read as zeros instead of ending the program, and the cut
+// is told.
+TEST_F(FileRun, MappedStatementCutShortIsToldNotFatal) {
+  const fs::path input = folder_ / "statement.qfx";
+  Write(input, std::string(1 << 20, 'x'));
+  RealFileSystem files;
+  const std::unique_ptr<InputFile> statement = files.OpenInput(input.string());
+  const std::unique_ptr<OutputFile> output =
+      files.OpenOutput((folder_ / "statement.qif").string());
+  output->Create(*statement);  // the run's guards are set with its temporary file
+  const char* const map = statement->Map();
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map[(1 << 20) - 1], 'x');
+  EXPECT_FALSE(statement->MapCut());
+  fs::resize_file(input, 4096);
+  EXPECT_EQ(map[4095], 'x');
+  EXPECT_EQ(map[4096], '\0');
+  EXPECT_EQ(map[(1 << 20) - 1], '\0');
+  EXPECT_TRUE(statement->MapCut());
 }
 
 }  // namespace

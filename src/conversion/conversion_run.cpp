@@ -88,24 +88,25 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
   }
 }
 
-// Feeds the whole input to the converter, block by block as `next_block`
-// gives it; an input cut short while it was read (rewritten by another
-// program) would give a register that looks whole but lacks the rest, so it
-// fails, and so does an input that holds no OFX data at all.
+// Feeds the whole input to the converter, block by block (with its marks,
+// when made beforehand) as `next_block` gives it; an input cut short while it was read
+// (rewritten by another program) would give a register that looks whole but lacks the
+// rest, so it fails, and so does an input that holds no OFX data at all.
 template <typename NextBlock>
-void ConvertInput(NextBlock next_block, std::optional<std::uint64_t> size,
+void ConvertInput(NextBlock next_block, const InputFile& input,
                   const std::string& input_path, Converter& converter) {
+  const std::optional<std::uint64_t> size = input.Size();
   StatementMarks marks;
   std::uint64_t read = 0;
   for (;;) {
-    const std::string_view block = Attempt(
+    const auto [block, block_marks] = Attempt(
         ConversionError::kReadInput, "cannot read input file", input_path, next_block);
-    converter.Feed(block);
+    converter.Feed(block, block_marks);
     marks.Look(block);
     read += block.size();
     if (block.size() < kReadBlockSize) break;
   }
-  if (size && read < *size) {
+  if ((size && read < *size) || input.MapCut()) {
     throw Failure(ConversionError::kReadInput, "cannot read input file", input_path,
                   "the file shrank while it was read");
   }
@@ -189,7 +190,7 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
                       output_path);
   Converter converter(writer);
   if (overlapped) {
-    ConvertInput([&] { return overlapped->NextBlock(); }, size, input_path, converter);
+    ConvertInput([&] { return overlapped->NextBlock(); }, *input, input_path, converter);
     Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
             [&] { overlapped->FinishWrites(); });
     overlapped.reset();
@@ -198,9 +199,10 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
     const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
     ConvertInput(
         [&] {
-          return std::string_view(block.get(), input->Read(block.get(), kReadBlockSize));
+          return OverlappedDisk::Block{
+              {block.get(), input->Read(block.get(), kReadBlockSize)}, nullptr};
         },
-        size, input_path, converter);
+        *input, input_path, converter);
   }
   // A statement of several accounts gives one block per account.
   std::unique_ptr<OutputFile> in_blocks;

@@ -5,8 +5,6 @@
 #include <optional>
 #include <utility>
 
-#include "conversion/byte_classes.h"
-
 namespace ledgerlift {
 namespace {
 
@@ -52,7 +50,9 @@ Converter::Converter(ByteSink& sink) : output_(sink), step_(output_) {
   output_.Append("!Type:Bank\r\n");
 }
 
-void Converter::Feed(std::string_view block) {
+void Converter::Feed(std::string_view block, const Marks* marks) {
+  block_ = block.data();
+  block_marks_ = marks;
   const char* p = block.data();
   const char* const end = p + block.size();
   while (p != end) {
@@ -99,15 +99,21 @@ const char* Converter::Scan(const char* p, const char* end) {
     state = OnTag(match.tag);
   }
   const char* value = p;  // where the value being read began, in kValue
-  for (const char* chunk = p; chunk < end; chunk += 64) {
+  // The chunks of 64 bytes are counted from the block's start; the bytes
+  // before `p` in the first are read already.
+  const size_t offset = static_cast<size_t>(p - block_);
+  std::uint64_t read_already = (std::uint64_t{1} << (offset % 64)) - 1;
+  for (const char* chunk = p - offset % 64; chunk < end; chunk += 64, read_already = 0) {
     const size_t left = static_cast<size_t>(end - chunk);
-    const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
+    const Marks marks = block_marks_ ? block_marks_[(chunk - block_) / 64]
+                        : left >= 64 ? MarkBytes(chunk)
+                                     : MarkLastBytes(chunk, left);
     // A segment that begins with a start, a blank or a byte no key of ours
     // begins with holds no tag: it changes nothing but that a line ended,
     // and ends a value being read. Such starts are passed over, the line
     // ends among them kept for the stop after them (the chunk's last start
     // is always a stop).
-    const std::uint64_t starts = marks.starts;
+    const std::uint64_t starts = marks.starts & ~read_already;
     std::uint64_t tagless = starts & ((starts | marks.no_key) >> 1);
     std::uint64_t stops = (starts & ~tagless) | std::bit_floor(starts);
     while (stops != 0) {

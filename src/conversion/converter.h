@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/byte_classes.h"
 #include "conversion/output_buffer.h"
 #include "conversion/tags.h"
 #include "conversion/transaction.h"
@@ -31,7 +32,9 @@ class Converter {
   // Writes the "!Type:Bank" header first.
   explicit Converter(ByteSink& sink);
 
-  void Feed(std::string_view block);
+  // `marks`, when given, are the block's own (MarkBlock), made beforehand;
+  // otherwise the converter marks the bytes as it reads them.
+  void Feed(std::string_view block, const Marks* marks = nullptr);
 
   // Ends the input: ends its last line and transaction and hands the rest
   // of the output to the sink.
@@ -69,6 +72,8 @@ class Converter {
 
   OutputBuffer output_;
   TransactionStep step_;
+  const char* block_ = nullptr;  // the block being fed, read in chunks of 64 from here
+  const Marks* block_marks_ = nullptr;  // its marks, if they came with it
   State state_ = State::kKey;
   bool at_line_start_ = true;  // the current segment began a line
   TransactionStep::Field field_ = TransactionStep::Field::kType;  // in kValue

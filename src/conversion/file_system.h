@@ -44,6 +44,18 @@ class InputFile {
   // The permission bits (POSIX st_mode & 07777) of the file; none where the
   // system keeps no such bits (Windows).
   virtual std::optional<std::uint32_t> PermissionBits() const { return std::nullopt; }
+  // The file's `Size()` bytes mapped into memory, to be read in place rather
+  // than copied by Read; nothing where the system cannot map it (then Read
+  // serves). Valid while this object lives, and only while the temporary
+  // file of a run exists.
+  virtual const char* Map() { return nullptr; }
+  // Whether another program cut the mapped file short while it was read:
+  // the bytes cut off read as zeros.
+  virtual bool MapCut() const { return false; }
+  // The mapped bytes from `offset` (a multiple of 64 KiB), `size` of them,
+  // are read: they leave the program's memory, staying in the system's
+  // cache, so that the program's memory does not grow with the file.
+  virtual void ReleaseMapped(std::uint64_t /*offset*/, std::size_t /*size*/) {}
 };
 
 // What stands at the output path, after following symbolic links.

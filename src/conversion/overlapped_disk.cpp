@@ -7,12 +7,17 @@
 namespace ledgerlift {
 
 OverlappedDisk::OverlappedDisk(InputFile& input, ByteSink& output, std::size_t block_size)
-    : input_(input), output_(output), block_size_(block_size) {
+    : input_(input),
+      output_(output),
+      block_size_(block_size),
+      mapped_(input.Size() ? input.Map() : nullptr),
+      map_size_(mapped_ ? *input.Size() : 0) {
   read_slots_.resize(kSlots);
   write_slots_.resize(kSlots);
   for (int i = 0; i < kSlots; ++i) {
     // Not zeroed: only the pages a block fills are touched.
-    read_slots_[i].data.reset(new char[block_size]);
+    if (!mapped_) read_slots_[i].data.reset(new char[block_size]);
+    read_slots_[i].marks.reset(new Marks[MarkCount(block_size)]);
     write_slots_[i].data.reset(new char[OutputBuffer::kBlock]);
     free_read_.push_back(&read_slots_[i]);
     free_write_.push_back(&write_slots_[i]);
@@ -29,7 +34,7 @@ OverlappedDisk::~OverlappedDisk() {
   thread_.join();
 }
 
-std::string_view OverlappedDisk::NextBlock() {
+OverlappedDisk::Block OverlappedDisk::NextBlock() {
   std::unique_lock lock(mutex_);
   if (converting_ != nullptr) {
     free_read_.push_back(std::exchange(converting_, nullptr));
@@ -39,7 +44,7 @@ std::string_view OverlappedDisk::NextBlock() {
   converting_ = filled_.front();
   filled_.pop_front();
   if (converting_->failure) std::rethrow_exception(converting_->failure);
-  return {converting_->data.get(), converting_->size};
+  return {{converting_->bytes, converting_->size}, converting_->marks.get()};
 }
 
 OverlappedDisk::Slot* OverlappedDisk::FreeWriteSlot() {
@@ -111,7 +116,21 @@ void OverlappedDisk::ReadOne(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   slot->failure = nullptr;
   try {
-    slot->size = input_.Read(slot->data.get(), block_size_);
+    if (mapped_) {
+      // The block this slot held was converted: out of memory with it.
+      if (slot->bytes != nullptr) {
+        input_.ReleaseMapped(static_cast<std::uint64_t>(slot->bytes - mapped_),
+                             slot->size);
+      }
+      slot->bytes = mapped_ + mapped_read_;
+      slot->size = static_cast<std::size_t>(
+          std::min<std::uint64_t>(block_size_, map_size_ - mapped_read_));
+      mapped_read_ += slot->size;
+    } else {
+      slot->bytes = slot->data.get();
+      slot->size = input_.Read(slot->data.get(), block_size_);
+    }
+    MarkBlock(slot->bytes, slot->size, slot->marks.get());
   } catch (...) {
     slot->size = 0;
     slot->failure = std::current_exception();

@@ -11,24 +11,26 @@
 #include <thread>
 #include <vector>
 
+#include "conversion/byte_classes.h"
 #include "conversion/file_system.h"
 #include "conversion/output_buffer.h"
 
 namespace ledgerlift {
 
 // A large statement is converted while a second thread reads the blocks
-// after the one being converted and writes the register's blocks the
-// converter has finished: reading and writing cost the system about as much
-// time as converting costs the program, and on two cores the three overlap.
-// Below this size a second thread would cost more than it saves.
+// after the one being converted, marks them, and writes the register's
+// blocks the converter has finished: reading and writing cost the system
+// about as much time as converting costs the program, and on two cores they
+// overlap. Below this size a second thread would cost more than it saves.
 inline constexpr std::uint64_t kOverlapFrom = 4 << 20;
 
 // The disk's side of a run on a thread of its own. Blocks are read ahead
-// into a few slots and the bytes written go through a few more, so memory
-// stays fixed whatever the file's size. The slots are as large as the
-// buffer of `OutputBuffer`, whose full buffers take a slot's place. A failure on the
-// thread is handed to the converter's thread, as it was thrown, where it would have been
-// seen without the thread: a read's at the block it failed on, a write's
+// into a few slots (or, where the system maps the file into memory, read in
+// place, the thread touching each first) and the bytes written go through
+// a few more slots, so memory stays fixed whatever the file's size. The slots are as
+// large as the buffer of `OutputBuffer`, whose full buffers take a slot's place. A
+// failure on the thread is handed to the converter's thread, as it was thrown, where it
+// would have been seen without the thread: a read's at the block it failed on, a write's
 // at the next write or at `FinishWrites`. Once a write failed no more are
 // made.
 class OverlappedDisk : public ByteSink {
@@ -41,9 +43,14 @@ class OverlappedDisk : public ByteSink {
   OverlappedDisk(const OverlappedDisk&) = delete;
   OverlappedDisk& operator=(const OverlappedDisk&) = delete;
 
-  // The next block of the input, as `InputFile::Read` gave it: shorter than
-  // `block_size` only at the end. It stays valid until the next call.
-  std::string_view NextBlock();
+  // The next block of the input, as `InputFile::Read` would give it
+  // (shorter than `block_size` only at the end), with its marks
+  // (MarkBlock), made on the thread too. Both stay valid until the next call.
+  struct Block {
+    std::string_view bytes;
+    const Marks* marks;
+  };
+  Block NextBlock();
 
   // Queues a copy of `bytes` for writing.
   void Write(std::string_view bytes) override;
@@ -56,9 +63,11 @@ class OverlappedDisk : public ByteSink {
 
  private:
   struct Slot {
-    std::unique_ptr<char[]> data;
+    std::unique_ptr<char[]> data;  // none for a mapped input
+    const char* bytes = nullptr;   // of a block read: in `data` or in the mapping
     std::size_t size = 0;
-    std::exception_ptr failure;  // of the read that filled it
+    std::unique_ptr<Marks[]> marks;  // of a block read
+    std::exception_ptr failure;      // of the read that filled it
   };
   static constexpr int kSlots = 4;  // for each direction
 
@@ -71,6 +80,9 @@ class OverlappedDisk : public ByteSink {
   InputFile& input_;
   ByteSink& output_;
   const std::size_t block_size_;
+  const char* const mapped_;  // the input in memory, if the system mapped it
+  const std::uint64_t map_size_;
+  std::uint64_t mapped_read_ = 0;  // the bytes of the mapping handed on
 
   std::mutex mutex_;
   std::condition_variable work_;  // wakes the thread

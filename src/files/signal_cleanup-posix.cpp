@@ -1,6 +1,7 @@
 #include "files/signal_cleanup-posix.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,6 +52,34 @@ extern "C" void RemoveTemporaryAndEnd(int signal_number) {
 // inherit the signal ignored.
 extern "C" void LetTheCallFail(int) {}
 
+// The mapped statement (GuardMappedInput).
+const char* volatile g_map_begin = nullptr;
+volatile std::size_t g_map_size = 0;
+volatile std::size_t g_page_size = 4096;
+volatile sig_atomic_t g_map_cut = 0;
+
+// A read of a mapped page the file no longer has: that page and the rest of
+// the mapping become zeros, and the read goes on. Any other SIGBUS (a fault
+// elsewhere, or one sent) ends the program like the other signals.
+extern "C" void OnBusError(int signal_number, siginfo_t* info, void*) {
+  const char* const begin = g_map_begin;
+  const char* const address = static_cast<const char*>(info->si_addr);
+  if (info->si_code > 0 && begin != nullptr && address >= begin &&
+      address < begin + g_map_size) {
+    const int saved_errno = errno;
+    const std::size_t cut =
+        static_cast<std::size_t>(address - begin) / g_page_size * g_page_size;
+    void* const zeros = mmap(const_cast<char*>(begin) + cut, g_map_size - cut, PROT_READ,
+                             MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    errno = saved_errno;
+    if (zeros != MAP_FAILED) {
+      g_map_cut = 1;
+      return;
+    }
+  }
+  RemoveTemporaryAndEnd(signal_number);
+}
+
 }  // namespace
 
 SignalsHeld::SignalsHeld() {
@@ -77,10 +106,14 @@ void ArmSignalCleanup(int folder, const std::string& name) {
   struct sigaction fail = cleanup;
   fail.sa_handler = LetTheCallFail;
   fail.sa_flags = SA_RESTART;
+  struct sigaction bus_error = cleanup;
+  bus_error.sa_sigaction = OnBusError;
+  bus_error.sa_flags = SA_SIGINFO;
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-    const struct sigaction* action = EndsTheProgram(signal_number) ? &cleanup
-                                     : FailsTheCall(signal_number) ? &fail
-                                                                   : nullptr;
+    const struct sigaction* action = signal_number == SIGBUS         ? &bus_error
+                                     : EndsTheProgram(signal_number) ? &cleanup
+                                     : FailsTheCall(signal_number)   ? &fail
+                                                                     : nullptr;
     if (action == nullptr) continue;
     sigaction(signal_number, nullptr, &g_previous_actions[signal_number]);
     g_installed[signal_number] = g_previous_actions[signal_number].sa_handler != SIG_IGN;
@@ -97,5 +130,19 @@ void DisarmSignalCleanup() {
     g_installed[signal_number] = false;
   }
 }
+
+void GuardMappedInput(const char* begin, std::size_t size) {
+  g_page_size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  g_map_cut = 0;
+  g_map_size = size;
+  g_map_begin = begin;
+}
+
+void UnguardMappedInput() {
+  g_map_begin = nullptr;
+  g_map_size = 0;
+}
+
+bool MappedInputCut() { return g_map_cut != 0; }
 
 }  // namespace ledgerlift

@@ -3,6 +3,7 @@
 
 #include <signal.h>
 
+#include <cstddef>
 #include <string>
 
 namespace ledgerlift {
@@ -28,5 +29,14 @@ class SignalsHeld {
 void ArmSignalCleanup(int folder, const std::string& name);
 // Back to the signals' actions from before.
 void DisarmSignalCleanup();
+
+// A statement mapped into memory, `size` bytes at `begin` (page-aligned),
+// read in place. Another program may cut the file short meanwhile; reading
+// the pages cut off would end the program with SIGBUS. While the cleanup is
+// armed they read as zeros instead, and `MappedInputCut` tells. One mapping
+// at a time.
+void GuardMappedInput(const char* begin, std::size_t size);
+void UnguardMappedInput();
+bool MappedInputCut();
 
 }  // namespace ledgerlift
