@@ -5,13 +5,15 @@
 # against libofx's ofx2qif, on the same generated statements in one run, and
 # prints the ratios and peak memory.
 #
-# Usage: bench/compare.sh [--large] [BUILD_DIR]
+# Usage: bench/compare.sh [--large] [--before OLD_BUILD_DIR] [BUILD_DIR]
 #   BUILD_DIR  a build holding src/ledgerlift, bench/generate_statement and
 #              bench/read_write_floor (default: build/default, as `cmake
 #              --workflow --preset default` leaves it)
 #   --large    also convert statements of about 500 MB (one transaction per
 #              line, and one tag per line) and one whose body is a single
 #              100 MB line, to show that peak memory does not grow with them
+#   --before   also time the ledgerlift of an earlier build on every large
+#              statement, in the same run, on a row of its own
 #
 # Every time is the best of several runs, with the files in the page cache
 # and the output of the run before removed and synced first (renaming over
@@ -22,17 +24,20 @@ cd "$(dirname "$0")/.."
 
 large=0
 build=build/default
-for argument in "$@"; do
-  case "$argument" in
+before_program=
+while [ $# -gt 0 ]; do
+  case "$1" in
     --large) large=1 ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    *) build=$argument ;;
+    --before) before_program=${2:?--before needs a build folder}/src/ledgerlift; shift ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) build=$1 ;;
   esac
+  shift
 done
 program=$build/src/ledgerlift
 generator=$build/bench/generate_statement
 floor_tool=$build/bench/read_write_floor
-for tool in "$program" "$generator" "$floor_tool"; do
+for tool in "$program" "$generator" "$floor_tool" ${before_program:+"$before_program"}; do
   [ -x "$tool" ] || { echo "compare.sh: $tool is missing; build first" >&2; exit 2; }
 done
 [ -x /usr/bin/time ] || { echo "compare.sh: /usr/bin/time is missing (Debian package time)" >&2; exit 2; }
@@ -43,6 +48,7 @@ runs=5
 
 # The contenders; each takes the statement's path.
 ledgerlift() { "$program" "$1" || [ $? -eq 1 ]; }  # 1: some lines failed
+ledgerlift_before() { "$before_program" "$1" || [ $? -eq 1 ]; }
 read_file() { cat "$1" > /dev/null; }
 read_write() { "$floor_tool" "$1" "$work/floor.out" "$(cat "${1%.qfx}.size")"; }
 copy_file() { cp "$1" "$work/copy"; }
@@ -110,19 +116,25 @@ generate() {  # NAME COUNT LAYOUT
 wall() { echo "${1% *}"; }
 cpu() { echo "${1#* }"; }
 
-# A row of the throughput table: ledgerlift against cat and the floor on one
-# file; sets ours_wall for the layout comparison.
+# A row of the throughput table: ledgerlift (and the earlier build's, on a
+# row of its own) against cat and the floor on one file; sets ours_wall for
+# the layout comparison.
 throughput_row() {  # LABEL FILE
-  local ours floor copy
+  local ours floor copy before
   ours=$(best_time ledgerlift "$2")
   floor=$(best_time read_file "$2")
   copy=$(best_time read_write "$2")
   ours_wall=$(wall "$ours")
-  row "$1" "$(size_mib "$2") MiB" "$(wall "$ours") s" "$(wall "$floor") s" \
-    "$(ratio "$(wall "$ours")" "$(wall "$floor")")x" "$(wall "$copy") s" \
-    "$(ratio "$(wall "$ours")" "$(wall "$copy")")x" \
-    "$(ratio "$(cpu "$ours")" "$(cpu "$floor")")x" \
-    "$(mb_per_s "$2" "$(wall "$ours")")" "$(peak_mib "$program" "$2") MiB"
+  [ -z "$before_program" ] || before=$(best_time ledgerlift_before "$2")
+  one_row "$1" "$2" "$ours" "$floor" "$copy" "$program"
+  [ -z "$before_program" ] || one_row "$1, before" "$2" "$before" "$floor" "$copy" "$before_program"
+}
+one_row() {  # LABEL FILE TIMES CAT_TIMES FLOOR_TIMES PROGRAM
+  row "$1" "$(size_mib "$2") MiB" "$(wall "$3") s" "$(wall "$4") s" \
+    "$(ratio "$(wall "$3")" "$(wall "$4")")x" "$(wall "$5") s" \
+    "$(ratio "$(wall "$3")" "$(wall "$5")")x" \
+    "$(ratio "$(cpu "$3")" "$(cpu "$4")")x" \
+    "$(mb_per_s "$2" "$(wall "$3")")" "$(peak_mib "$6" "$2") MiB"
 }
 
 # Converts each statement once: a run that fails would be timed as if it
