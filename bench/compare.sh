@@ -15,8 +15,9 @@
 #   --before   also time the ledgerlift of an earlier build on every large
 #              statement, in the same run, on a row of its own
 #
-# Every time is the best of several runs, with the files in the page cache
-# and the output of the run before removed and synced first (renaming over
+# Every time is the best of several runs, and the ratio to the floor the
+# median of paired runs, with the files in the page cache and the output of
+# the run before removed and synced first (renaming over
 # an existing output makes the file system write the new one out first,
 # which would time the disk, not the program).
 set -euo pipefail
@@ -45,6 +46,7 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/ledgerlift-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 runs=5
+pairs=9
 
 # The contenders; each takes the statement's path.
 ledgerlift() { "$program" "$1" || [ $? -eq 1 ]; }  # 1: some lines failed
@@ -97,6 +99,31 @@ best_time() {
   echo "$best_wall $best_cpu"
 }
 
+# The wall time of one run of a command, in seconds.
+wall_of() {
+  local start end
+  settle
+  start=$EPOCHREALTIME
+  "$@" > /dev/null 2>&1
+  end=$EPOCHREALTIME
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
+}
+
+# The median of $pairs ratios of the wall times of two commands on one
+# file, run in turn (A B A B ...): a pair shares the machine's state of the
+# moment, so the ratio holds when the machine's speed drifts between runs,
+# which a ratio of two best times does not.
+paired_ratio() {  # A B FILE
+  local ratios=() a b
+  for ((pair = 0; pair < pairs; pair++)); do
+    a=$(wall_of "$1" "$3")
+    b=$(wall_of "$2" "$3")
+    ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.4f", a / b }')")
+  done
+  printf '%s\n' "${ratios[@]}" | sort -g |
+    awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
 # Peak resident memory of one run in MiB, as /usr/bin/time -v reports it.
 peak_mib() {
   settle
@@ -125,14 +152,18 @@ throughput_row() {  # LABEL FILE
   floor=$(best_time read_file "$2")
   copy=$(best_time read_write "$2")
   ours_wall=$(wall "$ours")
-  [ -z "$before_program" ] || before=$(best_time ledgerlift_before "$2")
-  one_row "$1" "$2" "$ours" "$floor" "$copy" "$program"
-  [ -z "$before_program" ] || one_row "$1, before" "$2" "$before" "$floor" "$copy" "$before_program"
+  one_row "$1" "$2" "$ours" "$floor" "$copy" "$program" ledgerlift
+  if [ -n "$before_program" ]; then
+    before=$(best_time ledgerlift_before "$2")
+    one_row "$1, before" "$2" "$before" "$floor" "$copy" "$before_program" ledgerlift_before
+  fi
 }
-one_row() {  # LABEL FILE TIMES CAT_TIMES FLOOR_TIMES PROGRAM
+# "vs floor" is the median ratio of paired runs (paired_ratio), the other
+# ratios those of the best times.
+one_row() {  # LABEL FILE TIMES CAT_TIMES FLOOR_TIMES PROGRAM CONTENDER
   row "$1" "$(size_mib "$2") MiB" "$(wall "$3") s" "$(wall "$4") s" \
     "$(ratio "$(wall "$3")" "$(wall "$4")")x" "$(wall "$5") s" \
-    "$(ratio "$(wall "$3")" "$(wall "$5")")x" \
+    "$(paired_ratio "$7" read_write "$2")x" \
     "$(ratio "$(cpu "$3")" "$(cpu "$4")")x" \
     "$(mb_per_s "$2" "$(wall "$3")")" "$(peak_mib "$6" "$2") MiB"
 }
@@ -172,6 +203,7 @@ done
 if [ "$large" -eq 1 ]; then
   rm -f "$work"/{lines,one-line,multi-line,indented,xml}.*
   runs=2
+  pairs=3
   echo
   for large_case in "lines 3900000 lines" "multi-line 3600000 multi-line" \
                     "one-line 800000 one-line"; do
@@ -182,6 +214,7 @@ if [ "$large" -eq 1 ]; then
     rm -f "$work/large-$name".*
   done
   runs=5
+  pairs=9
 fi
 
 echo
