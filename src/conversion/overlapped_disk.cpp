@@ -63,11 +63,7 @@ void OverlappedDisk::Write(std::string_view bytes) {
     slot->size = std::min(bytes.size(), OutputBuffer::kBlock);
     std::memcpy(slot->data.get(), bytes.data(), slot->size);
     bytes.remove_prefix(slot->size);
-    {
-      const std::lock_guard lock(mutex_);
-      to_write_.push_back(slot);
-    }
-    work_.notify_one();
+    QueueWrite(slot);
   }
 }
 
@@ -76,12 +72,16 @@ std::unique_ptr<char[]> OverlappedDisk::WriteBlock(std::unique_ptr<char[]> block
   Slot* slot = FreeWriteSlot();
   slot->data.swap(block);
   slot->size = size;
+  QueueWrite(slot);
+  return block;
+}
+
+void OverlappedDisk::QueueWrite(Slot* slot) {
   {
     const std::lock_guard lock(mutex_);
     to_write_.push_back(slot);
   }
   work_.notify_one();
-  return block;
 }
 
 void OverlappedDisk::FinishWrites() {

@@ -75,7 +75,8 @@ class OverlappedDisk : public ByteSink {
   bool HasWork() const;
   void ReadOne(std::unique_lock<std::mutex>& lock);
   void WriteOne(std::unique_lock<std::mutex>& lock);
-  Slot* FreeWriteSlot();
+  Slot* FreeWriteSlot();        // waits for one
+  void QueueWrite(Slot* slot);  // filled, for the thread to write
 
   InputFile& input_;
   ByteSink& output_;
