@@ -67,17 +67,19 @@ struct Converted {
 };
 
 // Feeds `input` to the converter in blocks whose sizes cycle through `sizes`,
-// every other block with its marks made beforehand, as a second thread
-// makes them.
+// every other block with its segment starts listed beforehand, as a second
+// thread lists them: in room for all, or in room for a few (the converter
+// finds the rest).
 inline Converted InBlocks(std::string_view input, const std::vector<size_t>& sizes) {
   StringSink sink;
   Converter converter(sink);
-  std::vector<Marks> marks;
+  std::vector<SegmentStarts::Start> room;
   for (size_t at = 0, next = 0; at < input.size(); ++next) {
     const std::string_view block = input.substr(at, sizes[next % sizes.size()]);
-    marks.resize(MarkCount(block.size()));
-    MarkBlock(block.data(), block.size(), marks.data());
-    converter.Feed(block, next % 2 ? marks.data() : nullptr);
+    room.resize(next % 4 == 1 ? block.size() : 6);
+    const SegmentStarts starts =
+        ListSegmentStarts(block.data(), block.size(), room.data(), room.size());
+    converter.Feed(block, next % 2 ? &starts : nullptr);
     at += block.size();
   }
   converter.Finish();

@@ -102,16 +102,4 @@ inline Marks MarkLastBytes(const char* p, std::size_t size) {
   return marks;
 }
 
-// How many marks a block of `size` bytes has: one for each 64 bytes from
-// its start, the last for the bytes left.
-constexpr std::size_t MarkCount(std::size_t size) { return (size + 63) / 64; }
-
-// The marks of a whole block, into `marks` (MarkCount of its size), so that
-// another thread can mark a block before the converter reads it.
-inline void MarkBlock(const char* block, std::size_t size, Marks* marks) {
-  std::size_t at = 0;
-  for (; size - at >= 64; at += 64) *marks++ = MarkBytes(block + at);
-  if (at < size) *marks = MarkLastBytes(block + at, size - at);
-}
-
 }  // namespace ledgerlift

@@ -88,10 +88,10 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
   }
 }
 
-// Feeds the whole input to the converter, block by block (with its marks,
-// when made beforehand) as `next_block` gives it; an input cut short while it was read
-// (rewritten by another program) would give a register that looks whole but lacks the
-// rest, so it fails, and so does an input that holds no OFX data at all.
+// Feeds the whole input to the converter, block by block (with its segment
+// starts, when listed beforehand) as `next_block` gives it; an input cut short while it
+// was read (rewritten by another program) would give a register that looks whole but
+// lacks the rest, so it fails, and so does an input that holds no OFX data at all.
 template <typename NextBlock>
 void ConvertInput(NextBlock next_block, const InputFile& input,
                   const std::string& input_path, Converter& converter) {
@@ -99,9 +99,9 @@ void ConvertInput(NextBlock next_block, const InputFile& input,
   StatementMarks marks;
   std::uint64_t read = 0;
   for (;;) {
-    const auto [block, block_marks] = Attempt(
+    const auto [block, block_starts] = Attempt(
         ConversionError::kReadInput, "cannot read input file", input_path, next_block);
-    converter.Feed(block, block_marks);
+    converter.Feed(block, block_starts);
     marks.Look(block);
     read += block.size();
     if (block.size() < kReadBlockSize) break;

@@ -52,19 +52,25 @@ Converter::Converter(ByteSink& sink) : output_(sink), step_(output_) {
   output_.Append("!Type:Bank\r\n");
 }
 
-void Converter::Feed(std::string_view block, const Marks* marks) {
+void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
   block_ = block.data();
-  block_marks_ = marks;
+  // The starts in a comment or CDATA section begun in an earlier block are
+  // no starts: the list, which cannot know, is not used in this block.
+  listed_ = state_ == State::kComment || state_ == State::kCdata ? nullptr : starts;
+  next_listed_ = 0;
   const char* p = block.data();
   const char* const end = p + block.size();
   while (p != end) {
-    // A key is matched in place when the block holds enough bytes after it;
-    // otherwise it is gathered byte by byte, across blocks if need be.
-    if (state_ == State::kKey &&
-        (key_size_ != 0 || static_cast<size_t>(end - p) < kTagLookahead)) {
-      p = ReadKeyByteByByte(p, end);
+    if (state_ == State::kKey) {
+      // A key is matched in place when the block holds enough bytes after
+      // it; otherwise it is gathered byte by byte, across blocks if need be.
+      p = key_size_ != 0 || static_cast<size_t>(end - p) < kTagLookahead
+              ? ReadKeyByteByByte(p, end)
+              : ReadKeyInPlace(p);
     } else if (state_ == State::kComment || state_ == State::kCdata) {
       p = ReadMarkup(p, end);
+    } else if (listed_ != nullptr) {
+      p = ScanListed(p, end);
     } else {
       p = Scan(p, end);
     }
@@ -88,18 +94,6 @@ void Converter::Finish() {
 // and where a comment or CDATA section begins.
 const char* Converter::Scan(const char* p, const char* end) {
   State state = state_;
-  if (state == State::kKey) {  // a segment began at `p`, and its key is in reach
-    if (!at_line_start_ && *p == '!') {
-      const Markup markup = MarkupOf(std::string_view(p, kCdataOpener.size()));
-      if (markup == Markup::kComment)
-        return BeginMarkup(markup, p + kCommentOpener.size());
-      if (markup == Markup::kCdata) return BeginMarkup(markup, p + kCdataOpener.size());
-    }
-    if (value_held_) EndCarriedValue();
-    const TagMatch match = MatchTag(p);
-    p += match.size;
-    state = OnTag(match.tag);
-  }
   const char* value = p;  // where the value being read began, in kValue
   // The chunks of 64 bytes are counted from the block's start; the bytes
   // before `p` in the first are read already.
@@ -107,9 +101,7 @@ const char* Converter::Scan(const char* p, const char* end) {
   std::uint64_t read_already = (std::uint64_t{1} << (offset % 64)) - 1;
   for (const char* chunk = p - offset % 64; chunk < end; chunk += 64, read_already = 0) {
     const size_t left = static_cast<size_t>(end - chunk);
-    const Marks marks = block_marks_ ? block_marks_[(chunk - block_) / 64]
-                        : left >= 64 ? MarkBytes(chunk)
-                                     : MarkLastBytes(chunk, left);
+    const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
     // A segment that begins with a start, a blank or a byte no key of ours
     // begins with holds no tag: it changes nothing but that a line ended,
     // and ends a value being read. Such starts are passed over, the line
@@ -171,6 +163,58 @@ const char* Converter::Scan(const char* p, const char* end) {
   return end;
 }
 
+// Reads from `p` as Scan does, by the starts listed for the block. Returns
+// `end`, or where Scan goes on when the list stops short of the block's end.
+const char* Converter::ScanListed(const char* p, const char* end) {
+  const SegmentStarts& list = *listed_;
+  const size_t from = static_cast<size_t>(p - block_);
+  const SegmentStarts::Start* next = list.starts + next_listed_;
+  const SegmentStarts::Start* const last = list.starts + list.count;
+  if (from > list.listed_until) {  // a key read byte by byte ended past the list
+    listed_ = nullptr;
+    return p;
+  }
+  // Past the starts read already. Where `p` follows a key read byte by byte,
+  // the next listed start may have folded in the start of that key and
+  // others before `p`: they had no tag, so the value is skipped and a line
+  // end among them has ended its line already, which acting on it once more
+  // does not change.
+  while (next != last && SegmentStarts::ValueBegin(*next) <= from) ++next;
+  State state = state_;
+  const char* value = p;  // where the value being read began, in kValue
+  for (; next != last; ++next) {
+    const SegmentStarts::Start start = *next;
+    if (state == State::kValue) EndValue(value, block_ + start.value_end);
+    at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
+    if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
+    const Tag tag = SegmentStarts::TagOf(start);
+    state = tag == Tag::kNone ? State::kSkip : OnTag(tag);
+    value = block_ + SegmentStarts::ValueBegin(start);
+  }
+  next_listed_ = list.count;
+  state_ = state;
+  if (list.listed_until == static_cast<size_t>(end - block_)) {
+    if (state == State::kValue) carried_value_.append(value, end);
+    return end;
+  }
+  listed_ = nullptr;  // the start the list stopped at, and the rest, are Scan's
+  return value;
+}
+
+// A segment began at `p` and its key is in reach: reads the key, or the
+// opener of a comment or CDATA section in its place.
+const char* Converter::ReadKeyInPlace(const char* p) {
+  if (!at_line_start_ && *p == '!') {
+    const Markup markup = MarkupOf(std::string_view(p, kCdataOpener.size()));
+    if (markup == Markup::kComment) return BeginMarkup(markup, p + kCommentOpener.size());
+    if (markup == Markup::kCdata) return BeginMarkup(markup, p + kCdataOpener.size());
+  }
+  if (value_held_) EndCarriedValue();
+  const TagMatch match = MatchTag(p);
+  state_ = OnTag(match.tag);
+  return p + match.size;
+}
+
 const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
   for (; p != end; ++p) {
     const char byte = *p;
@@ -207,6 +251,7 @@ const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
 
 const char* Converter::BeginMarkup(Markup markup, const char* after_opener) {
   state_ = markup == Markup::kComment ? State::kComment : State::kCdata;
+  listed_ = nullptr;  // starts in a comment or CDATA section are no starts
   closer_run_ = 0;
   after_cr_ = false;
   return after_opener;

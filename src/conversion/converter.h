@@ -7,6 +7,7 @@
 
 #include "conversion/byte_classes.h"
 #include "conversion/output_buffer.h"
+#include "conversion/segment_starts.h"
 #include "conversion/tags.h"
 #include "conversion/transaction.h"
 
@@ -32,9 +33,9 @@ class Converter {
   // Writes the "!Type:Bank" header first.
   explicit Converter(ByteSink& sink);
 
-  // `marks`, when given, are the block's own (MarkBlock), made beforehand;
-  // otherwise the converter marks the bytes as it reads them.
-  void Feed(std::string_view block, const Marks* marks = nullptr);
+  // `starts`, when given, are the block's own (ListSegmentStarts), listed
+  // beforehand; otherwise the converter finds them as it reads the bytes.
+  void Feed(std::string_view block, const SegmentStarts* starts = nullptr);
 
   // Ends the input: ends its last line and transaction and hands the rest
   // of the output to the sink.
@@ -59,6 +60,8 @@ class Converter {
   };
 
   const char* Scan(const char* p, const char* end);
+  const char* ScanListed(const char* p, const char* end);
+  const char* ReadKeyInPlace(const char* p);
   const char* ReadKeyByteByByte(const char* p, const char* end);
   const char* ReadMarkup(const char* p, const char* end);
   const char* BeginMarkup(Markup markup, const char* after_opener);
@@ -73,7 +76,8 @@ class Converter {
   OutputBuffer output_;
   TransactionStep step_;
   const char* block_ = nullptr;  // the block being fed, read in chunks of 64 from here
-  const Marks* block_marks_ = nullptr;  // its marks, if they came with it
+  const SegmentStarts* listed_ = nullptr;  // its starts, while they are read
+  std::size_t next_listed_ = 0;            // the first of them not yet read
   State state_ = State::kKey;
   bool at_line_start_ = true;  // the current segment began a line
   TransactionStep::Field field_ = TransactionStep::Field::kType;  // in kValue

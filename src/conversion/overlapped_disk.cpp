@@ -5,6 +5,15 @@
 #include <utility>
 
 namespace ledgerlift {
+namespace {
+
+// Room for the segment starts listed for a block: statements have a tag of
+// ours in about 20 bytes. A block with more has the rest of its starts found
+// by the converter.
+constexpr std::size_t kStartsRoom = OutputBuffer::kBlock / 8;
+static_assert(OutputBuffer::kBlock <= SegmentStarts::kLargestBlock);
+
+}  // namespace
 
 OverlappedDisk::OverlappedDisk(InputFile& input, ByteSink& output, std::size_t block_size)
     : input_(input),
@@ -17,7 +26,7 @@ OverlappedDisk::OverlappedDisk(InputFile& input, ByteSink& output, std::size_t b
   for (int i = 0; i < kSlots; ++i) {
     // Not zeroed: only the pages a block fills are touched.
     if (!mapped_) read_slots_[i].data.reset(new char[block_size]);
-    read_slots_[i].marks.reset(new Marks[MarkCount(block_size)]);
+    read_slots_[i].room.reset(new SegmentStarts::Start[kStartsRoom]);
     write_slots_[i].data.reset(new char[OutputBuffer::kBlock]);
     free_read_.push_back(&read_slots_[i]);
     free_write_.push_back(&write_slots_[i]);
@@ -44,7 +53,7 @@ OverlappedDisk::Block OverlappedDisk::NextBlock() {
   converting_ = filled_.front();
   filled_.pop_front();
   if (converting_->failure) std::rethrow_exception(converting_->failure);
-  return {{converting_->bytes, converting_->size}, converting_->marks.get()};
+  return {{converting_->bytes, converting_->size}, &converting_->starts};
 }
 
 OverlappedDisk::Slot* OverlappedDisk::FreeWriteSlot() {
@@ -130,7 +139,8 @@ void OverlappedDisk::ReadOne(std::unique_lock<std::mutex>& lock) {
       slot->bytes = slot->data.get();
       slot->size = input_.Read(slot->data.get(), block_size_);
     }
-    MarkBlock(slot->bytes, slot->size, slot->marks.get());
+    slot->starts =
+        ListSegmentStarts(slot->bytes, slot->size, slot->room.get(), kStartsRoom);
   } catch (...) {
     slot->size = 0;
     slot->failure = std::current_exception();

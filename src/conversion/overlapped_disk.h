@@ -11,14 +11,14 @@
 #include <thread>
 #include <vector>
 
-#include "conversion/byte_classes.h"
 #include "conversion/file_system.h"
 #include "conversion/output_buffer.h"
+#include "conversion/segment_starts.h"
 
 namespace ledgerlift {
 
 // A large statement is converted while a second thread reads the blocks
-// after the one being converted, marks them, and writes the register's
+// after the one being converted, lists their segment starts, and writes the register's
 // blocks the converter has finished: reading and writing cost the system
 // about as much time as converting costs the program, and on two cores they
 // overlap. Below this size a second thread would cost more than it saves.
@@ -44,11 +44,12 @@ class OverlappedDisk : public ByteSink {
   OverlappedDisk& operator=(const OverlappedDisk&) = delete;
 
   // The next block of the input, as `InputFile::Read` would give it
-  // (shorter than `block_size` only at the end), with its marks
-  // (MarkBlock), made on the thread too. Both stay valid until the next call.
+  // (shorter than `block_size` only at the end), with its segment starts
+  // (ListSegmentStarts), listed on the thread too. Both stay valid until the
+  // next call.
   struct Block {
     std::string_view bytes;
-    const Marks* marks;
+    const SegmentStarts* starts;
   };
   Block NextBlock();
 
@@ -66,8 +67,9 @@ class OverlappedDisk : public ByteSink {
     std::unique_ptr<char[]> data;  // none for a mapped input
     const char* bytes = nullptr;   // of a block read: in `data` or in the mapping
     std::size_t size = 0;
-    std::unique_ptr<Marks[]> marks;  // of a block read
-    std::exception_ptr failure;      // of the read that filled it
+    std::unique_ptr<SegmentStarts::Start[]> room;  // for the starts of a block read
+    SegmentStarts starts;                          // of a block read
+    std::exception_ptr failure;                    // of the read that filled it
   };
   static constexpr int kSlots = 4;  // for each direction
 
