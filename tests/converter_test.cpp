@@ -179,7 +179,8 @@ TEST(Blocks, LargeOutputIsWrittenInBlocksEvenFromOneLine) {
 }
 
 // The portable marking of bytes, used where SSE2 is missing, marks exactly
-// what the SSE2 one marks, and the bytes past a block's end are no marks.
+// what the SSE2 one (and the AVX2 one, where the processor has it) marks, and
+// the bytes past a block's end are no marks.
 TEST(MarkBytes, PortableAndSimdAgree) {
   std::mt19937 random(5);
   const char alphabet[] = {'<',  '>',    '\r',   '\n',   'A',    ' ',    '\t',
@@ -192,6 +193,11 @@ TEST(MarkBytes, PortableAndSimdAgree) {
     }
     const Marks portable = MarkBytesPortable(bytes);
     EXPECT_EQ(portable, MarkBytes(bytes));
+#if defined(LEDGERLIFT_HAS_AVX2_MARKING)
+    if (HasAvx2()) {
+      EXPECT_EQ(portable, MarkBytesAvx2(bytes));
+    }
+#endif
     std::uint64_t starts = 0, line_ends = 0, no_key = 0;
     for (int i = 0; i < 64; ++i) {
       if (bytes[i] == '\r' || bytes[i] == '\n') line_ends |= 1ull << i;

@@ -7,6 +7,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define LEDGERLIFT_HAS_AVX2_MARKING 1
+#endif
 
 namespace ledgerlift {
 
@@ -82,6 +86,37 @@ inline Marks MarkBytesSse2(const char* p) {
   }
   return marks;
 }
+#endif
+
+#if defined(LEDGERLIFT_HAS_AVX2_MARKING)
+// The same with AVX2, 32 bytes at once, for processors that have it
+// (`HasAvx2`): the second thread marks every byte of a large statement.
+[[gnu::target("avx2")]] inline Marks MarkBytesAvx2(const char* p) {
+  const __m256i lt = _mm256_set1_epi8('<');
+  const __m256i cr = _mm256_set1_epi8('\r');
+  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i first_key_byte = _mm256_set1_epi8(0x21);  // signed: 0x80-0xFF below it
+  Marks marks;
+  for (int part = 0; part < 2; ++part) {
+    const __m256i bytes =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part));
+    const __m256i line_ends =
+        _mm256_or_si256(_mm256_cmpeq_epi8(bytes, cr), _mm256_cmpeq_epi8(bytes, lf));
+    const __m256i starts = _mm256_or_si256(line_ends, _mm256_cmpeq_epi8(bytes, lt));
+    const __m256i no_key = _mm256_cmpgt_epi8(first_key_byte, bytes);
+    const int shift = 32 * part;
+    marks.starts |=
+        std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(starts))} << shift;
+    marks.line_ends |=
+        std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(line_ends))}
+        << shift;
+    marks.no_key |=
+        std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(no_key))} << shift;
+  }
+  return marks;
+}
+
+inline bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
 #endif
 
 inline Marks MarkBytes(const char* p) {

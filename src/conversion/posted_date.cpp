@@ -1,5 +1,6 @@
 #include "conversion/posted_date.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +21,27 @@ bool EightDigits(const char* p) {
   std::uint64_t word;
   std::memcpy(&word, p, 8);
   return (word & kHigh) == kThrees && ((word + 0x0606060606060606ull) & kHigh) == kThrees;
+}
+
+// How many of the eight bytes at `p` are digits before the first that is
+// not: 8 when all are. The word is read in memory's order, first byte
+// lowest, so that a carry out of a byte that is no digit (0xFA-0xFF plus 6)
+// changes only the bytes after it.
+int LeadingDigits(const char* p) {
+  std::uint64_t word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, p, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) {
+      word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    }
+  }
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+  constexpr std::uint64_t kThrees = 0x3030303030303030ull;
+  // A byte of it is not zero where a byte is no digit.
+  const std::uint64_t no_digit =
+      ((word & kHigh) ^ kThrees) | (((word + 0x0606060606060606ull) & kHigh) ^ kThrees);
+  return no_digit == 0 ? 8 : std::countr_zero(no_digit) / 8;
 }
 
 // The number between the blanks when `text` is a plain decimal number,
@@ -101,7 +123,11 @@ std::optional<QifDate> DateOfPlainDigits(std::string_view value) {
     return std::nullopt;
   }
   size_t digits = 8;
-  while (digits < value.size() && digits <= 15 && IsDigit(value[digits])) ++digits;
+  if (value.size() >= 16) {
+    digits += static_cast<size_t>(LeadingDigits(value.data() + 8));
+  } else {
+    while (digits < value.size() && IsDigit(value[digits])) ++digits;
+  }
   if (digits > 15) return std::nullopt;
   size_t i = digits;
   if (i < value.size() && value[i] == '.') {
