@@ -5,6 +5,7 @@
 // No test framework here, so that the fuzzer can use it too.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -68,17 +69,19 @@ struct Converted {
 
 // Feeds `input` to the converter in blocks whose sizes cycle through `sizes`,
 // every other block with its segment starts listed beforehand, as a second
-// thread lists them: in room for all, or in room for a few (the converter
-// finds the rest).
+// thread lists them: in room for all, in room for a few, or cut short before
+// the first because the converter waits (the converter finds the rest).
 inline Converted InBlocks(std::string_view input, const std::vector<size_t>& sizes) {
   StringSink sink;
   Converter converter(sink);
   std::vector<SegmentStarts::Start> room;
+  const std::atomic<bool> converter_waits = true;
   for (size_t at = 0, next = 0; at < input.size(); ++next) {
     const std::string_view block = input.substr(at, sizes[next % sizes.size()]);
     room.resize(next % 4 == 1 ? block.size() : 6);
     const SegmentStarts starts =
-        ListSegmentStarts(block.data(), block.size(), room.data(), room.size());
+        ListSegmentStarts(block.data(), block.size(), room.data(), room.size(),
+                          next % 8 == 7 ? &converter_waits : nullptr);
     converter.Feed(block, next % 2 ? &starts : nullptr);
     at += block.size();
   }

@@ -49,7 +49,11 @@ OverlappedDisk::Block OverlappedDisk::NextBlock() {
     free_read_.push_back(std::exchange(converting_, nullptr));
     work_.notify_one();
   }
-  done_.wait(lock, [&] { return !filled_.empty(); });
+  if (filled_.empty()) {
+    converter_waits_.store(true, std::memory_order_relaxed);
+    done_.wait(lock, [&] { return !filled_.empty(); });
+    converter_waits_.store(false, std::memory_order_relaxed);
+  }
   converting_ = filled_.front();
   filled_.pop_front();
   if (converting_->failure) std::rethrow_exception(converting_->failure);
@@ -139,8 +143,8 @@ void OverlappedDisk::ReadOne(std::unique_lock<std::mutex>& lock) {
       slot->bytes = slot->data.get();
       slot->size = input_.Read(slot->data.get(), block_size_);
     }
-    slot->starts =
-        ListSegmentStarts(slot->bytes, slot->size, slot->room.get(), kStartsRoom);
+    slot->starts = ListSegmentStarts(slot->bytes, slot->size, slot->room.get(),
+                                     kStartsRoom, &converter_waits_);
   } catch (...) {
     slot->size = 0;
     slot->failure = std::current_exception();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -94,8 +95,11 @@ class OverlappedDisk : public ByteSink {
   std::deque<Slot*> free_read_, filled_;     // for reading; read, to convert
   std::deque<Slot*> free_write_, to_write_;  // for writing; to write
   Slot* converting_ = nullptr;               // the block `NextBlock` gave
-  bool input_ended_ = false;                 // a short read or a failure
-  bool writing_ = false;                     // a write is under way
+  // The converter waits for a block: the one being listed is handed over
+  // with the rest of its starts unlisted.
+  std::atomic<bool> converter_waits_ = false;
+  bool input_ended_ = false;  // a short read or a failure
+  bool writing_ = false;      // a write is under way
   std::exception_ptr write_failure_;
   bool stop_ = false;
   std::thread thread_;  // last: it starts once everything else is ready

@@ -43,7 +43,8 @@ MarkPiece ChooseMarking() {
 }  // namespace
 
 SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
-                                SegmentStarts::Start* room, std::size_t capacity) {
+                                SegmentStarts::Start* room, std::size_t capacity,
+                                const std::atomic<bool>* cut_short) {
   SegmentStarts list{room, 0, size};
   // The first of the starts since the one listed last, and whether one of
   // them was a line end: they are folded into the next one listed.
@@ -59,6 +60,9 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
     const std::size_t left = size - chunk;
     const std::size_t in_piece = chunk / 64 % kPieceChunks;
     if (in_piece == 0) {
+      if (cut_short != nullptr && cut_short->load(std::memory_order_relaxed)) {
+        return stop_listing(chunk);
+      }
       const std::size_t whole = std::min(left / 64, kPieceChunks);
       mark_piece(block + chunk, whole, piece_marks);
       if (whole < kPieceChunks && left % 64 != 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -53,8 +54,12 @@ struct SegmentStarts {
 
 // Lists the segment starts of `block`, `size` bytes at most
 // `SegmentStarts::kLargestBlock`, into `room`, which has place for
-// `capacity`.
+// `capacity`. When `cut_short` is given and becomes true (the converter
+// waits for the block), the list stops at the next 4 KiB and the converter
+// reads the rest itself: it then has work at once, and the two threads
+// share the work by how fast each is on the machine of the moment.
 SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
-                                SegmentStarts::Start* room, std::size_t capacity);
+                                SegmentStarts::Start* room, std::size_t capacity,
+                                const std::atomic<bool>* cut_short = nullptr);
 
 }  // namespace ledgerlift
