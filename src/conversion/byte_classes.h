@@ -31,6 +31,15 @@ struct Marks {
   bool operator==(const Marks&) const = default;
 };
 
+// Adds the marks of some of the 64 bytes, found as bits from bit 0 on, to
+// `marks` from bit `shift` on.
+inline void AddMarks(Marks& marks, std::uint64_t starts, std::uint64_t line_ends,
+                     std::uint64_t no_key, int shift) {
+  marks.starts |= starts << shift;
+  marks.line_ends |= line_ends << shift;
+  marks.no_key |= no_key << shift;
+}
+
 // The marks of 64 bytes at p.
 inline Marks MarkBytesPortable(const char* p) {
   constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
@@ -57,9 +66,8 @@ inline Marks MarkBytesPortable(const char* p) {
       word |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
     }
     const std::uint64_t line_ends = equal(word, '\r') | equal(word, '\n');
-    marks.starts |= gather(line_ends | equal(word, '<')) << (8 * word_index);
-    marks.line_ends |= gather(line_ends) << (8 * word_index);
-    marks.no_key |= gather(no_key(word)) << (8 * word_index);
+    AddMarks(marks, gather(line_ends | equal(word, '<')), gather(line_ends),
+             gather(no_key(word)), 8 * word_index);
   }
   return marks;
 }
@@ -79,10 +87,8 @@ inline Marks MarkBytesSse2(const char* p) {
     const auto bits = [](__m128i found) {
       return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found))};
     };
-    marks.starts |= bits(_mm_or_si128(line_ends, _mm_cmpeq_epi8(bytes, lt)))
-                    << (16 * part);
-    marks.line_ends |= bits(line_ends) << (16 * part);
-    marks.no_key |= bits(_mm_cmplt_epi8(bytes, first_key_byte)) << (16 * part);
+    AddMarks(marks, bits(_mm_or_si128(line_ends, _mm_cmpeq_epi8(bytes, lt))),
+             bits(line_ends), bits(_mm_cmplt_epi8(bytes, first_key_byte)), 16 * part);
   }
   return marks;
 }
@@ -104,14 +110,9 @@ inline Marks MarkBytesSse2(const char* p) {
         _mm256_or_si256(_mm256_cmpeq_epi8(bytes, cr), _mm256_cmpeq_epi8(bytes, lf));
     const __m256i starts = _mm256_or_si256(line_ends, _mm256_cmpeq_epi8(bytes, lt));
     const __m256i no_key = _mm256_cmpgt_epi8(first_key_byte, bytes);
-    const int shift = 32 * part;
-    marks.starts |=
-        std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(starts))} << shift;
-    marks.line_ends |=
-        std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(line_ends))}
-        << shift;
-    marks.no_key |=
-        std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(no_key))} << shift;
+    AddMarks(marks, static_cast<std::uint32_t>(_mm256_movemask_epi8(starts)),
+             static_cast<std::uint32_t>(_mm256_movemask_epi8(line_ends)),
+             static_cast<std::uint32_t>(_mm256_movemask_epi8(no_key)), 32 * part);
   }
   return marks;
 }
