@@ -182,20 +182,9 @@ const char* Converter::ScanListed(const char* p, const char* end) {
   while (next != last && SegmentStarts::ValueBegin(*next) <= from) ++next;
   State state = state_;
   const char* value = p;  // where the value being read began, in kValue
-  // The value was begun by a listed start (so none was carried to it), and
-  // the list tells where it ends and whether it is a plain date.
-  bool value_listed = false;
   for (; next != last; ++next) {
     const SegmentStarts::Start start = *next;
-    if (state == State::kValue) {
-      if (value_listed && field_ == Field::kDate &&
-          (start.value_begin_and_tag & SegmentStarts::kPlainDateEnds)) {
-        step_.CapturePlainDate(value);
-      } else {
-        EndValue(value, block_ + start.value_end);
-      }
-    }
-    value_listed = true;
+    if (state == State::kValue) EndValue(value, block_ + start.value_end);
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
     const Tag tag = SegmentStarts::TagOf(start);

@@ -113,6 +113,32 @@ std::string_view Slice(std::string_view text, size_t first, size_t length) {
   return text.substr(first - 1, length);
 }
 
+// The date of the form nearly every bank sends: a whole number of 8 to 15
+// digits without leading zero, perhaps with a fraction of zeros and a time
+// zone ("20110302120000.000[-5:EST]"). Its numeral is exactly its digits, so
+// the date is sliced from them without reading the number; any other value
+// gives nothing here and takes the general road.
+std::optional<QifDate> DateOfPlainDigits(std::string_view value) {
+  if (value.size() < 8 || value[0] == '0' || !EightDigits(value.data())) {
+    return std::nullopt;
+  }
+  size_t digits = 8;
+  if (value.size() >= 16) {
+    digits += static_cast<size_t>(LeadingDigits(value.data() + 8));
+  } else {
+    while (digits < value.size() && IsDigit(value[digits])) ++digits;
+  }
+  if (digits > 15) return std::nullopt;
+  size_t i = digits;
+  if (i < value.size() && value[i] == '.') {
+    do ++i;
+    while (i < value.size() && value[i] == '0');
+  }
+  if (i < value.size() && value[i] != '[') return std::nullopt;
+  const char* d = value.data();
+  return QifDate{{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]}, 10};
+}
+
 }  // namespace
 
 std::optional<std::string> SignedNumeral(std::string_view value) {
@@ -140,27 +166,8 @@ std::string FormatPostedDate(std::string_view numeral) {
   return date;
 }
 
-// Its numeral is exactly its digits, so the date is sliced from them without
-// reading the number; any other value takes the general road.
-bool IsPlainDate(std::string_view value) {
-  if (value.size() < 8 || value[0] == '0' || !EightDigits(value.data())) return false;
-  size_t digits = 8;
-  if (value.size() >= 16) {
-    digits += static_cast<size_t>(LeadingDigits(value.data() + 8));
-  } else {
-    while (digits < value.size() && IsDigit(value[digits])) ++digits;
-  }
-  if (digits > 15) return false;
-  size_t i = digits;
-  if (i < value.size() && value[i] == '.') {
-    do ++i;
-    while (i < value.size() && value[i] == '0');
-  }
-  return i == value.size() || value[i] == '[';
-}
-
 std::optional<QifDate> PostedDate(std::string_view value) {
-  if (IsPlainDate(value)) return PlainDate(value.data());
+  if (std::optional<QifDate> date = DateOfPlainDigits(value)) return date;
   const std::optional<std::string> numeral = SignedNumeral(value);
   if (!numeral) return std::nullopt;
   // At most 2 + 1 + 2 + 1 + 4 characters: every slice is cut short.

@@ -32,16 +32,4 @@ std::string FormatPostedDate(std::string_view numeral);
 // Both steps at once: the QIF date of a DTPOSTED value, or nothing.
 std::optional<QifDate> PostedDate(std::string_view value);
 
-// Whether a DTPOSTED value has the form nearly every bank sends, whose date
-// is `PlainDate` of its first eight bytes: a whole number of 8 to 15 digits
-// without leading zero, perhaps with a fraction of zeros and a time zone
-// ("20110302120000.000[-5:EST]"). The second thread of a large statement
-// tells so ahead of the converter.
-bool IsPlainDate(std::string_view value);
-
-// The date of a plain one: its digits YYYYMMDD as MM-DD-YYYY.
-inline QifDate PlainDate(const char* d) {
-  return QifDate{{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]}, 10};
-}
-
 }  // namespace ledgerlift

@@ -2,22 +2,19 @@
 
 #include <algorithm>
 #include <bit>
-#include <string_view>
 
 #include "conversion/byte_classes.h"
-#include "conversion/posted_date.h"
 
 namespace ledgerlift {
 namespace {
 
 SegmentStarts::Start Listed(std::size_t value_end, std::size_t value_begin, Tag tag,
-                            bool line_ended, bool at_line_start, bool plain_date_ends) {
+                            bool line_ended, bool at_line_start) {
   return {static_cast<std::uint32_t>(value_end),
           static_cast<std::uint32_t>(value_begin) |
               static_cast<std::uint32_t>(tag) << SegmentStarts::kTagShift |
               (line_ended ? SegmentStarts::kLineEnded : 0) |
-              (at_line_start ? SegmentStarts::kAtLineStart : 0) |
-              (plain_date_ends ? SegmentStarts::kPlainDateEnds : 0)};
+              (at_line_start ? SegmentStarts::kAtLineStart : 0)};
 }
 
 // The second thread marks a block in pieces of this many chunks of 64
@@ -53,15 +50,6 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
   // them was a line end: they are folded into the next one listed.
   std::size_t run_first = size;  // none yet
   bool run_line_ended = false;
-  // Whether the value of the start listed last, if it is DTPOSTED, ends at
-  // `value_end` as a plain date: the converter's thread then only copies it.
-  const auto plain_date_ends = [&](std::size_t value_end) {
-    if (list.count == 0) return false;
-    const SegmentStarts::Start& before = room[list.count - 1];
-    if (SegmentStarts::TagOf(before) != Tag::kDate) return false;
-    const std::size_t begin = SegmentStarts::ValueBegin(before);
-    return IsPlainDate(std::string_view(block + begin, value_end - begin));
-  };
   const auto stop_listing = [&](std::size_t at) {
     list.listed_until = run_first != size ? run_first : at;
     return list;
@@ -110,20 +98,15 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
         continue;
       }
       if (list.count == capacity) return stop_listing(at);
-      const std::size_t value_end = run_first != size ? run_first : at;
-      room[list.count] =
-          Listed(value_end, at + 1 + match.size, match.tag, run_line_ended || line_end,
-                 line_end, plain_date_ends(value_end));
-      ++list.count;
+      room[list.count++] = Listed(run_first != size ? run_first : at, at + 1 + match.size,
+                                  match.tag, run_line_ended || line_end, line_end);
       run_first = size;
       run_line_ended = false;
     }
   }
   if (run_first != size) {
     if (list.count == capacity) return stop_listing(size);
-    room[list.count] = Listed(run_first, size, Tag::kNone, run_line_ended, false,
-                              plain_date_ends(run_first));
-    ++list.count;
+    room[list.count++] = Listed(run_first, size, Tag::kNone, run_line_ended, false);
   }
   return list;
 }

@@ -26,17 +26,14 @@ struct SegmentStarts {
     std::uint32_t value_end;
     // Where the value of its tag begins (after the key and its ">"; the
     // block's end for the starts after the last tag), the tag, whether a
-    // line ended since the start listed before, whether it is a line end
-    // itself, and whether a plain date ends here.
+    // line ended since the start listed before, and whether it is a line
+    // end itself.
     std::uint32_t value_begin_and_tag;
   };
   static constexpr int kTagShift = 20;
   static constexpr std::uint32_t kOffsetMask = (std::uint32_t{1} << kTagShift) - 1;
   static constexpr std::uint32_t kLineEnded = std::uint32_t{1} << 24;
   static constexpr std::uint32_t kAtLineStart = std::uint32_t{1} << 25;
-  // The start listed before is DTPOSTED, and its value, which ends here, is
-  // a plain date (`IsPlainDate`).
-  static constexpr std::uint32_t kPlainDateEnds = std::uint32_t{1} << 26;
   static constexpr std::size_t kLargestBlock = kOffsetMask;
 
   static std::size_t ValueBegin(const Start& start) {

@@ -86,13 +86,6 @@ class TransactionStep {
     found_ |= Bit(field);
   }
 
-  // A DTPOSTED value known to be a plain date (`IsPlainDate`), by its
-  // first eight bytes.
-  void CapturePlainDate(const char* digits) {
-    date_ = PlainDate(digits);
-    found_ |= Bit(Field::kDate);
-  }
-
   // The captured values are copied out of the text they were found in,
   // which is about to be reused.
   void KeepValues();
