@@ -13,20 +13,11 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Whether the eight bytes at `p` are all digits, looked at in one word: each
-// byte's high half must be 3, and stay 3 when 6 is added (0x3A-0x3F do not).
-bool EightDigits(const char* p) {
-  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
-  constexpr std::uint64_t kThrees = 0x3030303030303030ull;
-  std::uint64_t word;
-  std::memcpy(&word, p, 8);
-  return (word & kHigh) == kThrees && ((word + 0x0606060606060606ull) & kHigh) == kThrees;
-}
-
 // How many of the eight bytes at `p` are digits before the first that is
-// not: 8 when all are. The word is read in memory's order, first byte
-// lowest, so that a carry out of a byte that is no digit (0xFA-0xFF plus 6)
-// changes only the bytes after it.
+// not: 8 when all are. They are looked at in one word: a digit's high half
+// is 3, and stays 3 when 6 is added (0x3A-0x3F do not). The word is read in
+// memory's order, first byte lowest, so that a carry out of a byte that is
+// no digit (0xFA-0xFF plus 6) changes only the bytes after it.
 int LeadingDigits(const char* p) {
   std::uint64_t word = 0;
   if constexpr (std::endian::native == std::endian::little) {
@@ -43,6 +34,8 @@ int LeadingDigits(const char* p) {
       ((word & kHigh) ^ kThrees) | (((word + 0x0606060606060606ull) & kHigh) ^ kThrees);
   return no_digit == 0 ? 8 : std::countr_zero(no_digit) / 8;
 }
+
+bool EightDigits(const char* p) { return LeadingDigits(p) == 8; }
 
 // The number between the blanks when `text` is a plain decimal number,
 // without its "+" (which std::from_chars does not take); nothing otherwise.
