@@ -28,6 +28,11 @@ const DateCase kDateCases[] = {
     {"-20110302", "-20110302", "03-02-2011"},
     {"20110302.", " 20110302", "03-02-2011"},
     {"20110302120000123", " 20110302120000100", "03-02-2011"},
+    {"201103021200001", " 201103021200001", "03-02-2011"},
+    {"2011030212000012", " 2011030212000010", "03-02-2011"},
+    {"20110302.0000000000000000000", " 20110302", "03-02-2011"},
+    {"20110302120000.0001", " 20110302120000", "03-02-2011"},
+    {"20110302120000.000 ", " 20110302120000", "03-02-2011"},
     {"123456789012345678901234567890", " 123456789012346000000000000000", "56-78-1234"},
     {"0.5", " .5", "--.5"},
     {"-0.25", "-.25", "--.25"},
@@ -62,6 +67,25 @@ TEST(PostedDate, ValuesAsBanksSendThem) {
     EXPECT_EQ(*numeral, c.numeral) << c.value;
     ASSERT_TRUE(date.has_value()) << c.value;
     EXPECT_EQ(date->view(), c.date) << c.value;
+  }
+}
+
+// In a block the bytes after a value are read with it: whatever they are,
+// the date is the value's own.
+TEST(PostedDate, ReadInPlaceAmongOtherBytes) {
+  for (const DateCase& c : kDateCases) {
+    for (const char* after :
+         {"", "0000000000000000000000000", "1234567890.0[12345678901234",
+          ".000[-5:EST]000000000000000"}) {
+      const std::string value = c.value;
+      const std::string block = value + after;
+      const std::optional<QifDate> date =
+          PostedDate(std::string_view(block).substr(0, value.size()), block.size());
+      EXPECT_EQ(date.has_value(), c.date != nullptr) << c.value << " + " << after;
+      if (date && c.date) {
+        EXPECT_EQ(date->view(), c.date) << c.value << " + " << after;
+      }
+    }
   }
 }
 

@@ -54,6 +54,7 @@ Converter::Converter(ByteSink& sink) : output_(sink), step_(output_) {
 
 void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
   block_ = block.data();
+  step_.ReadingBlock(block);
   // The starts in a comment or CDATA section begun in an earlier block are
   // no starts: the list, which cannot know, is not used in this block.
   listed_ = state_ == State::kComment || state_ == State::kCdata ? nullptr : starts;
@@ -76,6 +77,7 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
     }
   }
   step_.KeepValues();  // the caller may reuse the block
+  step_.ReadingBlock({});
 }
 
 void Converter::Finish() {

@@ -48,11 +48,13 @@ class OutputBuffer {
 
   // Room for `size` more bytes, after handing on the block when it lacks
   // them; nullptr for more than a block. The caller fills all of it, so a
-  // record is written with one check for room instead of one per piece.
-  char* Claim(size_t size) {
-    if (size > kBlock - size_) {
+  // record is written with one check for room instead of one per piece. It
+  // may write over `spare` bytes after them too, which the next bytes
+  // appended replace.
+  char* Claim(size_t size, size_t spare = 0) {
+    if (size + spare > kBlock - size_) {
       Flush();
-      if (size > kBlock) return nullptr;
+      if (size + spare > kBlock) return nullptr;
     }
     char* room = data_.get() + size_;
     size_ += size;

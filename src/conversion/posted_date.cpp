@@ -1,5 +1,6 @@
 #include "conversion/posted_date.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -13,12 +14,8 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// How many of the eight bytes at `p` are digits before the first that is
-// not: 8 when all are. They are looked at in one word: a digit's high half
-// is 3, and stays 3 when 6 is added (0x3A-0x3F do not). The word is read in
-// memory's order, first byte lowest, so that a carry out of a byte that is
-// no digit (0xFA-0xFF plus 6) changes only the bytes after it.
-int LeadingDigits(const char* p) {
+// The eight bytes at `p` as a word, the first byte lowest.
+std::uint64_t Word(const char* p) {
   std::uint64_t word = 0;
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(&word, p, 8);
@@ -27,15 +24,49 @@ int LeadingDigits(const char* p) {
       word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
     }
   }
+  return word;
+}
+
+// How many of the eight bytes at `p` are digits before the first that is
+// not: 8 when all are. They are looked at in one word: a digit's high half
+// is 3, and stays 3 when 6 is added (0x3A-0x3F do not). A carry out of a
+// byte that is no digit (0xFA-0xFF plus 6) changes only the bytes after it.
+int LeadingDigits(const char* p) {
+  const std::uint64_t word = Word(p);
   constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
   constexpr std::uint64_t kThrees = 0x3030303030303030ull;
   // A byte of it is not zero where a byte is no digit.
   const std::uint64_t no_digit =
       ((word & kHigh) ^ kThrees) | (((word + 0x0606060606060606ull) & kHigh) ^ kThrees);
-  return no_digit == 0 ? 8 : std::countr_zero(no_digit) / 8;
+  return std::countr_zero(no_digit) / 8;  // 64 / 8 when none
 }
 
-bool EightDigits(const char* p) { return LeadingDigits(p) == 8; }
+// How many of the eight bytes at `p` are "0" before the first that is not.
+int LeadingZeros(const char* p) {
+  return std::countr_zero(Word(p) ^ 0x3030303030303030ull) / 8;
+}
+
+// The date of the form nearly every bank sends: a whole number of 8 to 15
+// digits without leading zero, perhaps with a point, a fraction of zeros and
+// a time zone ("20110302120000.000[-5:EST]"). Its numeral is exactly its
+// digits, so the date is sliced from them without reading the number; any
+// other value gives nothing here and takes the general road. `d` has 32
+// bytes readable. The forms vary from one transaction to the next, so their
+// parts are measured without a branch on which form it is, which the
+// processor would often mispredict.
+std::optional<QifDate> DateOfPlainDigits(const char* d, std::size_t size) {
+  if (size < 8 || d[0] == '0' || LeadingDigits(d) != 8) return std::nullopt;
+  const std::size_t digits =
+      8 + std::min<std::size_t>(static_cast<std::size_t>(LeadingDigits(d + 8)), size - 8);
+  const bool point = (digits < size) & (d[digits] == '.');
+  const std::size_t zeros_from = digits + point;  // none without a point: "0" is a digit
+  const std::size_t end =
+      zeros_from +
+      std::min<std::size_t>(static_cast<std::size_t>(LeadingZeros(d + zeros_from)),
+                            size - zeros_from);
+  if (digits > 15 || (end != size && d[end] != '[')) return std::nullopt;
+  return QifDate{{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]}, 10};
+}
 
 // The number between the blanks when `text` is a plain decimal number,
 // without its "+" (which std::from_chars does not take); nothing otherwise.
@@ -106,32 +137,6 @@ std::string_view Slice(std::string_view text, size_t first, size_t length) {
   return text.substr(first - 1, length);
 }
 
-// The date of the form nearly every bank sends: a whole number of 8 to 15
-// digits without leading zero, perhaps with a fraction of zeros and a time
-// zone ("20110302120000.000[-5:EST]"). Its numeral is exactly its digits, so
-// the date is sliced from them without reading the number; any other value
-// gives nothing here and takes the general road.
-std::optional<QifDate> DateOfPlainDigits(std::string_view value) {
-  if (value.size() < 8 || value[0] == '0' || !EightDigits(value.data())) {
-    return std::nullopt;
-  }
-  size_t digits = 8;
-  if (value.size() >= 16) {
-    digits += static_cast<size_t>(LeadingDigits(value.data() + 8));
-  } else {
-    while (digits < value.size() && IsDigit(value[digits])) ++digits;
-  }
-  if (digits > 15) return std::nullopt;
-  size_t i = digits;
-  if (i < value.size() && value[i] == '.') {
-    do ++i;
-    while (i < value.size() && value[i] == '0');
-  }
-  if (i < value.size() && value[i] != '[') return std::nullopt;
-  const char* d = value.data();
-  return QifDate{{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]}, 10};
-}
-
 }  // namespace
 
 std::optional<std::string> SignedNumeral(std::string_view value) {
@@ -159,8 +164,15 @@ std::string FormatPostedDate(std::string_view numeral) {
   return date;
 }
 
-std::optional<QifDate> PostedDate(std::string_view value) {
-  if (std::optional<QifDate> date = DateOfPlainDigits(value)) return date;
+std::optional<QifDate> PostedDate(std::string_view value, std::size_t readable) {
+  // A value with fewer bytes readable is looked at in a copy.
+  char copy[32] = {};
+  const char* bytes = value.data();
+  if (readable < sizeof copy && value.size() < sizeof copy) {
+    value.copy(copy, value.size());
+    bytes = copy;
+  }
+  if (std::optional<QifDate> date = DateOfPlainDigits(bytes, value.size())) return date;
   const std::optional<std::string> numeral = SignedNumeral(value);
   if (!numeral) return std::nullopt;
   // At most 2 + 1 + 2 + 1 + 4 characters: every slice is cut short.

@@ -39,6 +39,15 @@ constexpr unsigned kAnyName = Bit(Field::kName) | Bit(Field::kPayeeName);
   return out + size;
 }
 
+// Values up to this size with as many bytes readable from their start are
+// copied as one piece of this size, into room with as many to spare.
+constexpr size_t kPiece = 32;
+
+char* PutPiece(char* out, std::string_view value) {
+  std::memcpy(out, value.data(), kPiece);
+  return out + value.size();
+}
+
 // Copies a fixed text, whose size the compiler knows, to `out`.
 template <size_t N>
 char* Put(char* out, const char (&text)[N]) {
@@ -85,7 +94,7 @@ void TransactionStep::CaptureAtOnce(Field field, std::string_view value) {
     return;
   }
   // A date that is no number captures nothing; the transaction goes on.
-  if (const std::optional<QifDate> date = PostedDate(value)) {
+  if (const std::optional<QifDate> date = PostedDate(value, Readable(value))) {
     date_ = *date;
     found_ |= Bit(Field::kDate);
   }
@@ -150,6 +159,24 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   const size_t size = std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
                       payee.size() + amount.size() + type.size();
   accounts_.Record(statement_, records_.Position());
+  const auto in_piece = [&](std::string_view value) {
+    return value.size() <= kPiece && Readable(value) >= kPiece;
+  };
+  if (in_piece(payee) & in_piece(amount) & in_piece(type)) {
+    char* out = records_.Claim(size, kPiece);
+    if (out != nullptr) {
+      out = Put(out, "D");
+      out = Put(out, date);
+      out = Put(out, "\r\nP");
+      out = PutPiece(out, payee);
+      out = Put(out, "\r\nT");
+      out = PutPiece(out, amount);
+      out = Put(out, "\r\nM");
+      out = PutPiece(out, type);
+      Put(out, "\r\n^\r\n");
+      return;
+    }
+  }
   char* out = records_.Claim(size);
   if (out == nullptr) {  // a record longer than the output block
     for (std::string_view piece :

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -90,6 +91,13 @@ class TransactionStep {
   // which is about to be reused.
   void KeepValues();
 
+  // The block being converted, or none: a value found in it may be read
+  // together with the bytes after it, so that dates are read and short
+  // values copied in pieces of one size whatever their own, without the
+  // branches on their size that the processor would mispredict from one
+  // transaction to the next.
+  void ReadingBlock(std::string_view block) { block_ = block; }
+
   void LineEnd();
   void InputEnd();
 
@@ -116,11 +124,24 @@ class TransactionStep {
   bool Has(Field field) const { return (found_ & Bit(field)) != 0; }
   std::string_view& Value(Field field) { return values_[static_cast<size_t>(field)]; }
 
+  static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
   static bool HoldsDigit(std::string_view value) {
+    // An amount's first or second byte is a digit ("-12.50"): one branch
+    // then, whether it is signed or not.
+    if (!value.empty() && (IsDigit(value[0]) | (value.size() > 1 && IsDigit(value[1])))) {
+      return true;
+    }
     for (char c : value) {
-      if (c >= '0' && c <= '9') return true;
+      if (IsDigit(c)) return true;
     }
     return false;
+  }
+  // How many bytes may be read from `value`'s start: to the block's end
+  // for a value in the block being converted, its own otherwise.
+  std::size_t Readable(std::string_view value) const {
+    const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(value.data()) -
+                                  reinterpret_cast<std::uintptr_t>(block_.data());
+    return offset < block_.size() ? block_.size() - offset : value.size();
   }
   void CaptureAtOnce(Field field, std::string_view value);
   void Close();  // writes the record or counts the failure
@@ -134,6 +155,7 @@ class TransactionStep {
   std::array<std::string_view, 5> values_;  // type, amount, name, memo, payee's name
   std::array<std::string, 5> kept_;         // their copies, once kept
   QifDate date_{};
+  std::string_view block_;  // being converted
   std::uint64_t failed_count_ = 0;
   std::uint64_t statement_ = 0;  // of the open transaction
   AccountBlocks accounts_;
