@@ -54,6 +54,7 @@ Converter::Converter(ByteSink& sink) : output_(sink), step_(output_) {
 
 void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
   block_ = block.data();
+  piece_at_ = nullptr;
   step_.ReadingBlock(block);
   // The starts in a comment or CDATA section begun in an earlier block are
   // no starts: the list, which cannot know, is not used in this block.
@@ -102,8 +103,7 @@ const char* Converter::Scan(const char* p, const char* end) {
   const size_t offset = static_cast<size_t>(p - block_);
   std::uint64_t read_already = (std::uint64_t{1} << (offset % 64)) - 1;
   for (const char* chunk = p - offset % 64; chunk < end; chunk += 64, read_already = 0) {
-    const size_t left = static_cast<size_t>(end - chunk);
-    const Marks marks = left >= 64 ? MarkBytes(chunk) : MarkLastBytes(chunk, left);
+    const Marks& marks = MarksOf(chunk, end);
     // A segment that begins with a start, a blank or a byte no key of ours
     // begins with holds no tag: it changes nothing but that a line ended,
     // and ends a value being read. Such starts are passed over, the line
@@ -163,6 +163,22 @@ const char* Converter::Scan(const char* p, const char* end) {
   if (state == State::kValue) carried_value_.append(value, end);
   state_ = state;
   return end;
+}
+
+// The marks of the chunk at `chunk`, one of the block's chunks of 64 bytes
+// (the last perhaps shorter, up to `end`): marked a piece at a time, with the
+// widest instructions the processor has.
+const Marks& Converter::MarksOf(const char* chunk, const char* end) {
+  std::size_t index =
+      static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(chunk) -
+                               reinterpret_cast<std::uintptr_t>(piece_at_)) /
+      64;
+  if (piece_at_ == nullptr || index >= kPieceChunks) {
+    MarkPiece(chunk, static_cast<std::size_t>(end - chunk), piece_);
+    piece_at_ = chunk;
+    index = 0;
+  }
+  return piece_[index];
 }
 
 // Reads from `p` as Scan does, by the starts listed for the block. Returns

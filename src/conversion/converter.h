@@ -72,12 +72,17 @@ class Converter {
   void AppendText(char byte);
   void StartSegment(char stop);
   void ClearKey();
+  const Marks& MarksOf(const char* chunk, const char* end);
 
   OutputBuffer output_;
   TransactionStep step_;
   const char* block_ = nullptr;  // the block being fed, read in chunks of 64 from here
   const SegmentStarts* listed_ = nullptr;  // its starts, while they are read
-  std::size_t next_listed_ = 0;            // the first of them not yet read
+  // The marks of a piece of the block, from `piece_at_` on: a scan that
+  // stopped early and goes on in the same piece reuses them.
+  Marks piece_[kPieceChunks];
+  const char* piece_at_ = nullptr;
+  std::size_t next_listed_ = 0;  // the first of them not yet read
   State state_ = State::kKey;
   bool at_line_start_ = true;  // the current segment began a line
   TransactionStep::Field field_ = TransactionStep::Field::kType;  // in kValue

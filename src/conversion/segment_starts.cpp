@@ -1,6 +1,5 @@
 #include "conversion/segment_starts.h"
 
-#include <algorithm>
 #include <bit>
 
 #include "conversion/byte_classes.h"
@@ -17,29 +16,6 @@ SegmentStarts::Start Listed(std::size_t value_end, std::size_t value_begin, Tag 
               (at_line_start ? SegmentStarts::kAtLineStart : 0)};
 }
 
-// The second thread marks a block in pieces of this many chunks of 64
-// bytes, which stay in the processor's nearest cache until they are read.
-constexpr std::size_t kPieceChunks = 64;
-using MarkPiece = void (*)(const char* p, std::size_t chunks, Marks* marks);
-
-void MarkPieceSimd(const char* p, std::size_t chunks, Marks* marks) {
-  for (std::size_t i = 0; i < chunks; ++i) marks[i] = MarkBytes(p + 64 * i);
-}
-
-#if defined(LEDGERLIFT_HAS_AVX2_MARKING)
-[[gnu::target("avx2")]] void MarkPieceAvx2(const char* p, std::size_t chunks,
-                                           Marks* marks) {
-  for (std::size_t i = 0; i < chunks; ++i) marks[i] = MarkBytesAvx2(p + 64 * i);
-}
-#endif
-
-MarkPiece ChooseMarking() {
-#if defined(LEDGERLIFT_HAS_AVX2_MARKING)
-  if (HasAvx2()) return MarkPieceAvx2;
-#endif
-  return MarkPieceSimd;
-}
-
 }  // namespace
 
 SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
@@ -54,7 +30,6 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
     list.listed_until = run_first != size ? run_first : at;
     return list;
   };
-  static const MarkPiece mark_piece = ChooseMarking();
   Marks piece_marks[kPieceChunks];
   for (std::size_t chunk = 0; chunk < size; chunk += 64) {
     const std::size_t left = size - chunk;
@@ -63,11 +38,7 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
       if (cut_short != nullptr && cut_short->load(std::memory_order_relaxed)) {
         return stop_listing(chunk);
       }
-      const std::size_t whole = std::min(left / 64, kPieceChunks);
-      mark_piece(block + chunk, whole, piece_marks);
-      if (whole < kPieceChunks && left % 64 != 0) {
-        piece_marks[whole] = MarkLastBytes(block + chunk + 64 * whole, left % 64);
-      }
+      MarkPiece(block + chunk, left, piece_marks);
     }
     const Marks& marks = piece_marks[in_piece];
     // Only the last chunks can hold a key too near the end.
