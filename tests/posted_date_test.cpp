@@ -79,12 +79,11 @@ TEST(PostedDate, ReadInPlaceAmongOtherBytes) {
           ".000[-5:EST]000000000000000"}) {
       const std::string value = c.value;
       const std::string block = value + after;
-      const std::optional<QifDate> date =
-          PostedDate(std::string_view(block).substr(0, value.size()), block.size());
-      EXPECT_EQ(date.has_value(), c.date != nullptr) << c.value << " + " << after;
-      if (date && c.date) {
-        EXPECT_EQ(date->view(), c.date) << c.value << " + " << after;
-      }
+      QifDate date{{'?'}, 1};  // kept when the value is no date
+      const bool read = ReadPostedDate(std::string_view(block).substr(0, value.size()),
+                                       block.size(), date);
+      EXPECT_EQ(read, c.date != nullptr) << c.value << " + " << after;
+      EXPECT_EQ(date.view(), c.date ? c.date : "?") << c.value << " + " << after;
     }
   }
 }

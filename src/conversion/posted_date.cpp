@@ -54,8 +54,8 @@ int LeadingZeros(const char* p) {
 // bytes readable. The forms vary from one transaction to the next, so their
 // parts are measured without a branch on which form it is, which the
 // processor would often mispredict.
-std::optional<QifDate> DateOfPlainDigits(const char* d, std::size_t size) {
-  if (size < 8 || d[0] == '0' || LeadingDigits(d) != 8) return std::nullopt;
+bool DateOfPlainDigits(const char* d, std::size_t size, QifDate& date) {
+  if (size < 8 || d[0] == '0' || LeadingDigits(d) != 8) return false;
   const std::size_t digits =
       8 + std::min<std::size_t>(static_cast<std::size_t>(LeadingDigits(d + 8)), size - 8);
   const bool point = (digits < size) & (d[digits] == '.');
@@ -64,8 +64,9 @@ std::optional<QifDate> DateOfPlainDigits(const char* d, std::size_t size) {
       zeros_from +
       std::min<std::size_t>(static_cast<std::size_t>(LeadingZeros(d + zeros_from)),
                             size - zeros_from);
-  if (digits > 15 || (end != size && d[end] != '[')) return std::nullopt;
-  return QifDate{{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]}, 10};
+  if (digits > 15 || (end != size && d[end] != '[')) return false;
+  date = {{d[4], d[5], '-', d[6], d[7], '-', d[0], d[1], d[2], d[3]}, 10};
+  return true;
 }
 
 // The number between the blanks when `text` is a plain decimal number,
@@ -164,22 +165,27 @@ std::string FormatPostedDate(std::string_view numeral) {
   return date;
 }
 
-std::optional<QifDate> PostedDate(std::string_view value, std::size_t readable) {
-  // A value with fewer bytes readable is looked at in a copy.
-  char copy[32] = {};
-  const char* bytes = value.data();
-  if (readable < sizeof copy && value.size() < sizeof copy) {
+bool ReadPostedDate(std::string_view value, std::size_t readable, QifDate& date) {
+  if (readable >= 32 || value.size() >= 32) {
+    if (DateOfPlainDigits(value.data(), value.size(), date)) return true;
+  } else {  // looked at in a copy with room after it
+    char copy[32] = {};
     value.copy(copy, value.size());
-    bytes = copy;
+    if (DateOfPlainDigits(copy, value.size(), date)) return true;
   }
-  if (std::optional<QifDate> date = DateOfPlainDigits(bytes, value.size())) return date;
   const std::optional<std::string> numeral = SignedNumeral(value);
-  if (!numeral) return std::nullopt;
+  if (!numeral) return false;
   // At most 2 + 1 + 2 + 1 + 4 characters: every slice is cut short.
   const std::string text = FormatPostedDate(*numeral);
-  QifDate date{};
+  date = {};
   text.copy(date.text, sizeof date.text);
   date.size = static_cast<std::uint8_t>(text.size());
+  return true;
+}
+
+std::optional<QifDate> PostedDate(std::string_view value) {
+  QifDate date;
+  if (!ReadPostedDate(value, value.size(), date)) return std::nullopt;
   return date;
 }
 

@@ -31,9 +31,12 @@ std::optional<std::string> SignedNumeral(std::string_view value);
 std::string FormatPostedDate(std::string_view numeral);
 
 // Both steps at once: the QIF date of a DTPOSTED value, or nothing.
+std::optional<QifDate> PostedDate(std::string_view value);
+
+// The same into `date`, which stays as it was when the value is no number.
 // `readable` is how many bytes may be read from the value's start, its own
 // and those after it: with 32 the value is read where it stands (as it is in
 // the block being converted), otherwise from a copy.
-std::optional<QifDate> PostedDate(std::string_view value, std::size_t readable = 0);
+bool ReadPostedDate(std::string_view value, std::size_t readable, QifDate& date);
 
 }  // namespace ledgerlift

@@ -94,10 +94,7 @@ void TransactionStep::CaptureAtOnce(Field field, std::string_view value) {
     return;
   }
   // A date that is no number captures nothing; the transaction goes on.
-  if (const std::optional<QifDate> date = PostedDate(value, Readable(value))) {
-    date_ = *date;
-    found_ |= Bit(Field::kDate);
-  }
+  if (ReadPostedDate(value, Readable(value), date_)) found_ |= Bit(Field::kDate);
 }
 
 void TransactionStep::KeepValues() {
