@@ -106,7 +106,7 @@ void TransactionStep::KeepValues() {
   }
 }
 
-void TransactionStep::LineEnd() {
+void TransactionStep::LineEndOfFirstLine() {
   switch (phase_) {
     case Phase::kOpen:
       if (on_first_line_ && (found_ & kTypeDateAmount) == kTypeDateAmount &&

@@ -98,7 +98,12 @@ class TransactionStep {
   // transaction to the next.
   void ReadingBlock(std::string_view block) { block_ = block; }
 
-  void LineEnd();
+  void LineEnd() {
+    // Inside a transaction that began on an earlier line a line end changes
+    // nothing: one tag per line, this is nearly every line.
+    if (phase_ == Phase::kOpen && !on_first_line_) return;
+    LineEndOfFirstLine();
+  }
   void InputEnd();
 
   // Transactions that lacked their type, date or amount, so far.
@@ -143,6 +148,7 @@ class TransactionStep {
                                   reinterpret_cast<std::uintptr_t>(block_.data());
     return offset < block_.size() ? block_.size() - offset : value.size();
   }
+  void LineEndOfFirstLine();  // or outside a transaction
   void CaptureAtOnce(Field field, std::string_view value);
   void Close();  // writes the record or counts the failure
   void WriteRecord(std::string_view payee);
