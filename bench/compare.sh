@@ -46,7 +46,7 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/ledgerlift-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 runs=5
-pairs=15
+pairs=31
 
 # The contenders; each takes the statement's path.
 ledgerlift() { "$program" "$1" || [ $? -eq 1 ]; }  # 1: some lines failed
@@ -203,7 +203,7 @@ done
 if [ "$large" -eq 1 ]; then
   rm -f "$work"/{lines,one-line,multi-line,indented,xml}.*
   runs=2
-  pairs=5
+  pairs=9
   echo
   for large_case in "lines 3900000 lines" "multi-line 3600000 multi-line" \
                     "one-line 800000 one-line"; do
@@ -214,7 +214,7 @@ if [ "$large" -eq 1 ]; then
     rm -f "$work/large-$name".*
   done
   runs=5
-  pairs=15
+  pairs=31
 fi
 
 echo
