@@ -55,6 +55,23 @@ char* Put(char* out, const char (&text)[N]) {
   return out + N - 1;
 }
 
+// Writes a record's lines at `out`, each value copied by `put_value`.
+template <typename PutValue>
+[[gnu::always_inline]] inline void PutRecord(char* out, std::string_view date,
+                                             std::string_view payee,
+                                             std::string_view amount,
+                                             std::string_view type, PutValue put_value) {
+  out = Put(out, "D");
+  out = Put(out, date);
+  out = Put(out, "\r\nP");
+  out = put_value(out, payee);
+  out = Put(out, "\r\nT");
+  out = put_value(out, amount);
+  out = Put(out, "\r\nM");
+  out = put_value(out, type);
+  Put(out, "\r\n^\r\n");
+}
+
 }  // namespace
 
 void TransactionStep::Begin(bool at_line_start) {
@@ -160,17 +177,8 @@ void TransactionStep::WriteRecord(std::string_view payee) {
     return value.size() <= kPiece && Readable(value) >= kPiece;
   };
   if (in_piece(payee) & in_piece(amount) & in_piece(type)) {
-    char* out = records_.Claim(size, kPiece);
-    if (out != nullptr) {
-      out = Put(out, "D");
-      out = Put(out, date);
-      out = Put(out, "\r\nP");
-      out = PutPiece(out, payee);
-      out = Put(out, "\r\nT");
-      out = PutPiece(out, amount);
-      out = Put(out, "\r\nM");
-      out = PutPiece(out, type);
-      Put(out, "\r\n^\r\n");
+    if (char* out = records_.Claim(size, kPiece)) {
+      PutRecord(out, date, payee, amount, type, PutPiece);
       return;
     }
   }
@@ -184,15 +192,8 @@ void TransactionStep::WriteRecord(std::string_view payee) {
     }
     return;
   }
-  out = Put(out, "D");
-  out = Put(out, date);
-  out = Put(out, "\r\nP");
-  out = Put(out, payee);
-  out = Put(out, "\r\nT");
-  out = Put(out, amount);
-  out = Put(out, "\r\nM");
-  out = Put(out, type);
-  Put(out, "\r\n^\r\n");
+  PutRecord(out, date, payee, amount, type,
+            [](char* to, std::string_view value) { return Put(to, value); });
 }
 
 }  // namespace ledgerlift
