@@ -46,12 +46,17 @@ int LeadingZeros(const char* p) {
   return std::countr_zero(Word(p) ^ 0x3030303030303030ull) / 8;
 }
 
+// How many bytes DateOfPlainDigits may read from a value's start: the 8
+// digits, 7 more, a point, 8 zeros and the byte after them make 25, rounded
+// up.
+constexpr std::size_t kDateReach = 32;
+
 // The date of the form nearly every bank sends: a whole number of 8 to 15
 // digits without leading zero, perhaps with a point, a fraction of zeros and
 // a time zone ("20110302120000.000[-5:EST]"). Its numeral is exactly its
 // digits, so the date is sliced from them without reading the number; any
-// other value gives nothing here and takes the general road. `d` has 32
-// bytes readable. The forms vary from one transaction to the next, so their
+// other value gives nothing here and takes the general road. `d` has
+// kDateReach bytes readable. The forms vary from one transaction to the next, so their
 // parts are measured without a branch on which form it is, which the
 // processor would often mispredict.
 bool DateOfPlainDigits(const char* d, std::size_t size, QifDate& date) {
@@ -166,10 +171,10 @@ std::string FormatPostedDate(std::string_view numeral) {
 }
 
 bool ReadPostedDate(std::string_view value, std::size_t readable, QifDate& date) {
-  if (readable >= 32 || value.size() >= 32) {
+  if (readable >= kDateReach || value.size() >= kDateReach) {
     if (DateOfPlainDigits(value.data(), value.size(), date)) return true;
   } else {  // looked at in a copy with room after it
-    char copy[32] = {};
+    char copy[kDateReach] = {};
     value.copy(copy, value.size());
     if (DateOfPlainDigits(copy, value.size(), date)) return true;
   }
