@@ -56,9 +56,9 @@ constexpr std::size_t kDateReach = 32;
 // a time zone ("20110302120000.000[-5:EST]"). Its numeral is exactly its
 // digits, so the date is sliced from them without reading the number; any
 // other value gives nothing here and takes the general road. `d` has
-// kDateReach bytes readable. The forms vary from one transaction to the next, so their
-// parts are measured without a branch on which form it is, which the
-// processor would often mispredict.
+// kDateReach bytes readable. The forms vary from one transaction to the
+// next, so their parts are measured without a branch on which form it is,
+// which the processor would often mispredict.
 bool DateOfPlainDigits(const char* d, std::size_t size, QifDate& date) {
   if (size < 8 || d[0] == '0' || LeadingDigits(d) != 8) return false;
   const std::size_t digits =
