@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "conversion/converter.h"
-#include "conversion/segment_starts.h"
+#include "statement/converter.h"
+#include "statement/segment_starts.h"
 #include "statement_generator.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "conversion/converter.h"
+#include "statement/converter.h"
 
 int main(int argc, char** argv) {
   unsigned long long bytes = 0;

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "conversion/conversion_run.h"
 #include "files/real_file_system.h"
+#include "run/conversion_run.h"
 #include "statement_generator.h"
 
 namespace {

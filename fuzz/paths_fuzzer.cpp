@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/paths.h"
 #include "launch/command_line.h"
+#include "run/paths.h"
 
 namespace {
 

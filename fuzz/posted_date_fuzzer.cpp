@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/posted_date.h"
+#include "statement/posted_date.h"
 
 namespace {
 

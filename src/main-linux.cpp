@@ -4,8 +4,8 @@
 
 #include "files/real_file_system.h"
 #include "launch/command_line.h"
-#include "window/form.h"
-#include "window/gtk/platform-linux.h"
+#include "linux/platform-linux.h"
+#include "program/program.h"
 
 int main(int argc, char** argv) {
   using namespace ledgerlift;
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   const LinuxStart start = LinuxStartOf(command_line);
   LinuxPlatform platform(start.from_desktop);
   RealFileSystem files;
-  Form1 form(platform, files, '/', HomeFolder());
-  if (std::optional<int> status = form.Load(start.files)) return *status;
-  return platform.RunWindow(form);
+  Program program(platform, files, '/', HomeFolder());
+  if (std::optional<int> status = program.Load(start.files)) return *status;
+  return platform.RunWindow(program);
 }

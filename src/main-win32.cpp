@@ -10,19 +10,19 @@
 #include "files/real_file_system.h"
 #include "files/utf16-win32.h"
 #include "launch/command_line.h"
-#include "window/form.h"
-#include "window/win32/form-win32.h"
+#include "program/program.h"
 #include "window/win32/platform-win32.h"
+#include "window/win32/window-win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   using namespace ledgerlift;
   Win32Platform platform;
   RealFileSystem files;
-  Form1 form(platform, files, '\\', "C:\\");
+  Program program(platform, files, '\\', "C:\\");
   const CommandLine command_line = CommandLineFromWindows(Utf16ToUtf8(GetCommandLineW()));
-  if (const std::optional<int> status = form.Load(command_line)) return *status;
-  Form1Window window(form, platform);
+  if (const std::optional<int> status = program.Load(command_line)) return *status;
+  WindowWin32 window(program, platform);
   if (!window.Create(instance))
-    return form.WindowNotCreated(SystemErrorText(GetLastError()));
+    return program.WindowNotCreated(SystemErrorText(GetLastError()));
   return window.Run(show_command);
 }

@@ -5,7 +5,7 @@
 // step, and that every failure removes the temporary file and keeps the
 // old register.
 
-#include "conversion/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "conversion/overlapped_disk.h"
 #include "fixtures.h"
+#include "run/overlapped_disk.h"
 
 namespace ledgerlift {
 namespace {

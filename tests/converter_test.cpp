@@ -1,12 +1,12 @@
-#include "conversion/converter.h"
+#include "statement/converter.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "conversion/byte_classes.h"
 #include "fixtures.h"
+#include "statement/byte_classes.h"
 
 namespace ledgerlift {
 namespace {

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/converter.h"
 #include "fixtures.h"
 #include "reference_reader.h"
+#include "statement/converter.h"
 #include "statement_generator.h"
 
 namespace ledgerlift {

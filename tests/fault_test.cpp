@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "conversion/conversion_run.h"
 #include "files/real_file_system.h"
 #include "program_run.h"
+#include "run/conversion_run.h"
 
 namespace ledgerlift::testing_support {
 namespace {

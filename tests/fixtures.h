@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/converter.h"
+#include "statement/converter.h"
 
 namespace ledgerlift::testing_support {
 

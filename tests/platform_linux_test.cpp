@@ -4,8 +4,8 @@
 #include <string>
 
 #include "files/real_file_system.h"
-#include "window/form.h"
-#include "window/gtk/platform-linux.h"
+#include "linux/platform-linux.h"
+#include "program/program.h"
 
 namespace ledgerlift {
 namespace {
@@ -53,9 +53,9 @@ TEST_F(NoDisplay, MessagesGoToStandardError) {
 TEST_F(NoDisplay, WindowModePrintsTheHelpAndSucceeds) {
   LinuxPlatform platform(false);
   RealFileSystem files;
-  Form1 form(platform, files, '/', "/home/ann");
+  Program program(platform, files, '/', "/home/ann");
   testing::internal::CaptureStdout();
-  EXPECT_EQ(platform.RunWindow(form), 0);
+  EXPECT_EQ(platform.RunWindow(program), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), kTerminalHelp);
 }
 

@@ -1,4 +1,4 @@
-#include "conversion/posted_date.h"
+#include "statement/posted_date.h"
 
 #include <gtest/gtest.h>
 

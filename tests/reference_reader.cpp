@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "conversion/posted_date.h"
 #include "fixtures.h"
+#include "statement/posted_date.h"
 
 namespace ledgerlift::testing_reference {
 namespace {

@@ -1,4 +1,4 @@
-#include "conversion/shown_name.h"
+#include "run/shown_name.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "conversion/converter.h"
 #include "fixtures.h"
+#include "statement/converter.h"
 
 namespace ledgerlift {
 namespace {

@@ -1,4 +1,4 @@
-#include "conversion/statement_marks.h"
+#include "statement/statement_marks.h"
 
 #include <gtest/gtest.h>
 

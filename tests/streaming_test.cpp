@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "conversion/conversion_run.h"
-#include "conversion/converter.h"
-#include "conversion/overlapped_disk.h"
 #include "files/real_file_system.h"
 #include "fixtures.h"
+#include "run/conversion_run.h"
+#include "run/overlapped_disk.h"
+#include "statement/converter.h"
 #include "statement_generator.h"
 
 namespace ledgerlift {

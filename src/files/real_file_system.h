@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/file_system.h"
+#include "run/file_system.h"
 
 namespace ledgerlift {
 

@@ -56,7 +56,7 @@ inline constexpr std::string_view kAssociationHint =
     "For faster conversion, associate QFX files with this program.  When you "
     "double click the QFX file, the QIF will appear in the same directory.";
 
-// The output-folder box (Text1) has no text of its own: it shows the window
+// The output-folder box has no text of its own: it shows the window
 // object's output folder, which the mains set ("C:\" on Windows, the home
 // folder on Linux).
 inline constexpr std::array<Control, 8> kControls = {{

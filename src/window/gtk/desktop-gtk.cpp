@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "window/gtk/form-gtk.h"
 #include "window/gtk/gtk-module.h"
 #include "window/gtk/icon-gtk.h"
+#include "window/gtk/window-gtk.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
@@ -39,8 +39,8 @@ std::string AnyCasePattern(std::string_view extension) {
 constexpr int kMessageWidthChars = 60;
 
 // For the tests: with LEDGERLIFT_GTK_LOG naming a file, what the windows show
-// (a message box's caption and text as its labels hold them, Text1 when the
-// window closes) is appended to it, one line each.
+// (a message box's caption and text as its labels hold them, the output-folder box when
+// the window closes) is appended to it, one line each.
 void Log(const std::string& line) {
   const char* path = std::getenv("LEDGERLIFT_GTK_LOG");
   if (path == nullptr || *path == '\0') return;
@@ -130,7 +130,7 @@ class Desktop : public GtkDesktop {
     dialog.set_position(window_ ? Gtk::WIN_POS_CENTER_ON_PARENT : Gtk::WIN_POS_CENTER);
   }
 
-  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<WindowGtk> window_;
 };
 
 void Desktop::ShowMessage(const std::string& text) {
@@ -197,7 +197,7 @@ void Desktop::OpenAddress(const std::string& address) {
 }
 
 void Desktop::RunWindow(WindowEvents& events) {
-  window_ = std::make_unique<MainWindow>(events);
+  window_ = std::make_unique<WindowGtk>(events);
   window_->signal_hide().connect([] { gtk_main_quit(); });
   window_->show();
   gtk_main();

@@ -6,8 +6,8 @@
 // megabytes, and a plain conversion needs none of it. Both sides are built
 // together by the same compiler, so C++ types may cross the boundary.
 
-#include "window/platform.h"
-#include "window/window_events.h"
+#include "program/platform.h"
+#include "program/window_events.h"
 
 namespace ledgerlift {
 

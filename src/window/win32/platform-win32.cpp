@@ -106,8 +106,8 @@ std::optional<std::string> Win32Platform::ChooseInputFile() {
   request.lpstrFile = file.data();
   request.nMaxFile = static_cast<DWORD>(file.size());
   request.lpstrTitle = title.c_str();
-  // OFN_NOCHANGEDIR: a relative output folder typed into Text1 keeps meaning
-  // the folder the program was started in.
+  // OFN_NOCHANGEDIR: a relative output folder typed into the output-folder box keeps
+  // meaning the folder the program was started in.
   request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                   OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&request)) return std::nullopt;

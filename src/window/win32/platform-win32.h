@@ -6,7 +6,7 @@
 #include <string>
 
 #include "files/utf16-win32.h"  // SystemErrorText
-#include "window/platform.h"
+#include "program/platform.h"
 
 namespace ledgerlift {
 

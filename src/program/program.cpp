@@ -1,10 +1,10 @@
-#include "window/form.h"
+#include "program/program.h"
 
 #include <algorithm>
 
-#include "conversion/conversion_run.h"
-#include "conversion/paths.h"
-#include "conversion/shown_name.h"
+#include "run/conversion_run.h"
+#include "run/paths.h"
+#include "run/shown_name.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
@@ -24,33 +24,33 @@ std::string GatheredMessage(const std::vector<FileMessage>& messages) {
   return text;
 }
 
-Form1::Form1(Platform& platform, FileSystem& files, char separator,
-             std::string output_directory)
+Program::Program(Platform& platform, FileSystem& files, char separator,
+                 std::string output_directory)
     : platform_(platform),
       files_(files),
       separator_(separator),
       output_directory_(std::move(output_directory)) {}
 
-std::optional<int> Form1::Load(const CommandLine& command_line) {
+std::optional<int> Program::Load(const CommandLine& command_line) {
   const std::vector<std::string> files = FilesToConvert(
       command_line, [this](const std::string& path) { return files_.Exists(path); });
   if (files.empty()) return std::nullopt;
   return ConvertEach(files, Destination::kBesideInput);
 }
 
-int Form1::ConvertQFX(const std::string& file_name) {
+int Program::ConvertIntoOutputFolder(const std::string& file_name) {
   return ConvertEach({file_name}, Destination::kOutputDirectory);
 }
 
-int Form1::WindowNotCreated(const std::string& reason) {
+int Program::WindowNotCreated(const std::string& reason) {
   platform_.ShowMessage(
       ConversionError{kCreateWindowError, "cannot create the window: " + reason}
           .Message());
   return kExitFailed;
 }
 
-Form1::Outcome Form1::Convert(const std::string& file_name, Destination destination,
-                              RunRegisters& registers) const {
+Program::Outcome Program::Convert(const std::string& file_name, Destination destination,
+                                  RunRegisters& registers) const {
   if (file_name.empty()) return {kExitFailed, std::string(kMissingFileNameMessage)};
   const std::string output_path =
       destination == Destination::kBesideInput
@@ -64,7 +64,7 @@ Form1::Outcome Form1::Convert(const std::string& file_name, Destination destinat
   return {kExitSuccess, ""};
 }
 
-int Form1::ConvertEach(const std::vector<std::string>& files, Destination destination) {
+int Program::ConvertEach(const std::vector<std::string>& files, Destination destination) {
   int worst = kExitSuccess;
   std::vector<FileMessage> messages;
   RunRegisters registers;
@@ -80,22 +80,22 @@ int Form1::ConvertEach(const std::vector<std::string>& files, Destination destin
   return worst;
 }
 
-void Form1::OnWebLinkClick() { platform_.OpenAddress(std::string(kWebAddress)); }
+void Program::OnWebLinkClick() { platform_.OpenAddress(std::string(kWebAddress)); }
 
-const std::string& Form1::OnFolderButtonClick() {
+const std::string& Program::OnFolderButtonClick() {
   if (std::optional<std::string> folder = platform_.ChooseFolder()) {
     output_directory_ = std::move(*folder);
   }
   return output_directory_;
 }
 
-void Form1::OnConvertButtonClick() {
+void Program::OnConvertButtonClick() {
   if (std::optional<std::string> file = platform_.ChooseInputFile()) {
-    ConvertQFX(*file);
+    ConvertIntoOutputFolder(*file);
   }
 }
 
-void Form1::OnFilesDropped(const std::vector<std::string>& paths) {
+void Program::OnFilesDropped(const std::vector<std::string>& paths) {
   if (!paths.empty()) ConvertEach(paths, Destination::kOutputDirectory);
 }
 

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "conversion/file_system.h"
-#include "conversion/output_buffer.h"
-#include "conversion/segment_starts.h"
+#include "run/file_system.h"
+#include "statement/output_buffer.h"
+#include "statement/segment_starts.h"
 
 namespace ledgerlift {
 

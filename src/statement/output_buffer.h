@@ -9,6 +9,15 @@
 
 namespace ledgerlift {
 
+// Where a register is read back from: a file on the disk, or text in
+// memory. Read may throw to stop the run.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // `size` bytes, fewer only at the end (as fread reads).
+  virtual size_t Read(char* buffer, size_t size) = 0;
+};
+
 // Where converted output goes. Write may throw to stop the run.
 class ByteSink {
  public:

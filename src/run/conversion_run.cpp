@@ -1,15 +1,15 @@
-#include "conversion/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
 
-#include "conversion/account_blocks.h"
-#include "conversion/converter.h"
-#include "conversion/overlapped_disk.h"
-#include "conversion/shown_name.h"
-#include "conversion/statement_marks.h"
+#include "run/overlapped_disk.h"
+#include "run/shown_name.h"
+#include "statement/account_blocks.h"
+#include "statement/converter.h"
+#include "statement/statement_marks.h"
 
 namespace ledgerlift {
 namespace {
@@ -163,8 +163,10 @@ std::unique_ptr<OutputFile> RewriteInBlocks(FileSystem& files, OutputFile& plain
   CreateTemporary(*blocks, statement, output_path, replacing);
   OutputWriter writer(*blocks, output_path);
   Attempt(ConversionError::kWriteOutput, kWrite, output_path, [&] {
-    WriteInBlocks(converter.accounts().blocks(), converter.output_size(), *written,
-                  writer);
+    if (!WriteInBlocks(converter.accounts().blocks(), converter.output_size(), *written,
+                       writer)) {
+      throw FileError("the register being written was cut short");
+    }
   });
   return blocks;
 }

@@ -1,4 +1,4 @@
-#include "window/gtk/platform-linux.h"
+#include "linux/platform-linux.h"
 
 #include <dlfcn.h>
 #include <signal.h>
@@ -101,11 +101,11 @@ void LinuxPlatform::OpenAddress(const std::string& address) {
   if (GtkDesktop* desktop = Desktop()) desktop->OpenAddress(address);
 }
 
-int LinuxPlatform::RunWindow(Form1& form) {
+int LinuxPlatform::RunWindow(Program& program) {
   GtkDesktop* desktop = Desktop();
   if (desktop == nullptr) return PrintToStandardOutput(kTerminalHelp);
   window_shown_ = true;
-  desktop->RunWindow(form);
+  desktop->RunWindow(program);
   return kExitSuccess;
 }
 

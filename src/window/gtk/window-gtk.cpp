@@ -1,4 +1,4 @@
-#include "window/gtk/form-gtk.h"
+#include "window/gtk/window-gtk.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -55,7 +55,7 @@ void ClientArea::get_preferred_height_vfunc(int& minimum, int& natural) const {
   minimum = natural = height_;
 }
 
-MainWindow::MainWindow(WindowEvents& events)
+WindowGtk::WindowGtk(WindowEvents& events)
     : events_(events),
       client_(TwipsToPixels(kClientWidthTwips, DotsPerInch(get_screen())),
               TwipsToPixels(kClientHeightTwips, DotsPerInch(get_screen()))) {
@@ -66,11 +66,11 @@ MainWindow::MainWindow(WindowEvents& events)
   output_folder_box_.signal_changed().connect(
       [this] { events_.SetOutputDirectory(output_folder_box_.get_text()); });
   folder_button_.signal_clicked().connect(
-      sigc::mem_fun(*this, &MainWindow::on_folder_button_clicked));
+      sigc::mem_fun(*this, &WindowGtk::on_folder_button_clicked));
   convert_button_.signal_clicked().connect(
-      sigc::mem_fun(*this, &MainWindow::on_convert_button_clicked));
+      sigc::mem_fun(*this, &WindowGtk::on_convert_button_clicked));
   web_link_.signal_activate_link().connect(
-      sigc::mem_fun(*this, &MainWindow::on_web_link_activate_link), false);
+      sigc::mem_fun(*this, &WindowGtk::on_web_link_activate_link), false);
   drag_dest_set({Gtk::TargetEntry("text/uri-list")}, Gtk::DEST_DEFAULT_ALL,
                 Gdk::ACTION_COPY);
   add(client_);
@@ -78,7 +78,7 @@ MainWindow::MainWindow(WindowEvents& events)
   set_focus(WidgetFor(TabOrder().front()->id));
 }
 
-Gtk::Widget& MainWindow::WidgetFor(ControlId id) {
+Gtk::Widget& WindowGtk::WidgetFor(ControlId id) {
   switch (id) {
     case ControlId::kVersionLabel:
       return version_label_;
@@ -100,7 +100,7 @@ Gtk::Widget& MainWindow::WidgetFor(ControlId id) {
   std::abort();  // not a ControlId: a cast gone wrong
 }
 
-void MainWindow::Place(const Control& control, int dots_per_inch) {
+void WindowGtk::Place(const Control& control, int dots_per_inch) {
   Gtk::Widget& widget = WidgetFor(control.id);
   widget.set_name(std::string(control.name));
   widget.set_size_request(TwipsToPixels(control.width, dots_per_inch),
@@ -127,7 +127,7 @@ void MainWindow::Place(const Control& control, int dots_per_inch) {
   ApplyFont(widget, control.font);
 }
 
-void MainWindow::MoveFocus(bool forward) {
+void WindowGtk::MoveFocus(bool forward) {
   std::vector<Gtk::Widget*> chain;
   for (const Control* control : TabOrder()) {
     Gtk::Widget& widget = WidgetFor(control->id);
@@ -142,7 +142,7 @@ void MainWindow::MoveFocus(bool forward) {
   chain[next]->grab_focus();
 }
 
-bool MainWindow::on_key_press_event(GdkEventKey* event) {
+bool WindowGtk::on_key_press_event(GdkEventKey* event) {
   const guint modifiers = event->state & gtk_accelerator_get_default_mod_mask();
   if (IsTab(event->keyval) && (modifiers & ~GDK_SHIFT_MASK) == 0) {
     MoveFocus(event->keyval != GDK_KEY_ISO_Left_Tab && !(modifiers & GDK_SHIFT_MASK));
@@ -151,9 +151,9 @@ bool MainWindow::on_key_press_event(GdkEventKey* event) {
   return Gtk::Window::on_key_press_event(event);
 }
 
-void MainWindow::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context, int,
-                                       int, const Gtk::SelectionData& selection_data,
-                                       guint, guint time) {
+void WindowGtk::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& context, int,
+                                      int, const Gtk::SelectionData& selection_data,
+                                      guint, guint time) {
   // While a message or a chooser of the window is open, a drop would open
   // another dialog on top of it: it is refused.
   if (DialogOpen()) {
@@ -176,7 +176,7 @@ void MainWindow::on_drag_data_received(const Glib::RefPtr<Gdk::DragContext>& con
   }
 }
 
-bool MainWindow::DialogOpen() {
+bool WindowGtk::DialogOpen() {
   for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
     if (window->get_transient_for() == this && window->get_modal() &&
         window->get_visible()) {
@@ -186,13 +186,13 @@ bool MainWindow::DialogOpen() {
   return false;
 }
 
-void MainWindow::on_folder_button_clicked() {
+void WindowGtk::on_folder_button_clicked() {
   output_folder_box_.set_text(events_.OnFolderButtonClick());
 }
 
-void MainWindow::on_convert_button_clicked() { events_.OnConvertButtonClick(); }
+void WindowGtk::on_convert_button_clicked() { events_.OnConvertButtonClick(); }
 
-bool MainWindow::on_web_link_activate_link(const Glib::ustring&) {
+bool WindowGtk::on_web_link_activate_link(const Glib::ustring&) {
   events_.OnWebLinkClick();
   return true;  // handled: the address goes to the desktop's handler
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/output_buffer.h"
+#include "statement/output_buffer.h"
 
 namespace ledgerlift {
 
@@ -33,11 +33,8 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-class InputFile {
+class InputFile : public ByteSource {
  public:
-  virtual ~InputFile() = default;
-  // `size` bytes, fewer only at the end of the file (as fread reads).
-  virtual size_t Read(char* buffer, size_t size) = 0;
   // The size of a plain file when it was opened; none for a pipe or device.
   virtual std::optional<std::uint64_t> Size() const = 0;
   virtual FileIdentity Identity() const = 0;

@@ -1,4 +1,4 @@
-#include "conversion/account_blocks.h"
+#include "statement/account_blocks.h"
 
 #include <algorithm>
 #include <memory>
@@ -26,21 +26,23 @@ std::string Header(const AccountBlocks::Block& block) {
 // Reads the plain register in order, handing on or dropping its bytes.
 class PlainReader {
  public:
-  explicit PlainReader(InputFile& plain) : plain_(plain), block_(new char[kCopyBlock]) {}
+  explicit PlainReader(ByteSource& plain) : plain_(plain), block_(new char[kCopyBlock]) {}
 
-  // The next `count` bytes go to `out`, or nowhere.
-  void Pass(std::uint64_t count, OutputBuffer* out) {
+  // The next `count` bytes go to `out`, or nowhere. False when the
+  // register ends before them.
+  bool Pass(std::uint64_t count, OutputBuffer* out) {
     while (count > 0) {
       const size_t want = static_cast<size_t>(std::min<std::uint64_t>(count, kCopyBlock));
       const size_t got = plain_.Read(block_.get(), want);
-      if (got < want) throw FileError("the register being written was cut short");
+      if (got < want) return false;
       if (out != nullptr) out->Append(std::string_view(block_.get(), got));
       count -= got;
     }
+    return true;
   }
 
  private:
-  InputFile& plain_;
+  ByteSource& plain_;
   std::unique_ptr<char[]> block_;
 };
 
@@ -72,17 +74,18 @@ void AccountBlocks::StartBlock(std::uint64_t statement, std::uint64_t position) 
   blocks_.push_back(std::move(block));
 }
 
-void WriteInBlocks(const std::vector<AccountBlocks::Block>& blocks, std::uint64_t size,
-                   InputFile& plain, ByteSink& out) {
+bool WriteInBlocks(const std::vector<AccountBlocks::Block>& blocks, std::uint64_t size,
+                   ByteSource& plain, ByteSink& out) {
   PlainReader reader(plain);
   OutputBuffer buffer(out);  // headers and records leave in large blocks
-  reader.Pass(blocks.empty() ? size : blocks.front().begin, nullptr);  // its header
+  if (!reader.Pass(blocks.empty() ? size : blocks.front().begin, nullptr)) return false;
   for (size_t i = 0; i < blocks.size(); ++i) {
     buffer.Append(Header(blocks[i]));
     const std::uint64_t end = i + 1 < blocks.size() ? blocks[i + 1].begin : size;
-    reader.Pass(end - blocks[i].begin, &buffer);
+    if (!reader.Pass(end - blocks[i].begin, &buffer)) return false;
   }
   buffer.Flush();
+  return true;
 }
 
 }  // namespace ledgerlift

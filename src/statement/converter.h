@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/byte_classes.h"
-#include "conversion/output_buffer.h"
-#include "conversion/segment_starts.h"
-#include "conversion/tags.h"
-#include "conversion/transaction.h"
+#include "statement/byte_classes.h"
+#include "statement/output_buffer.h"
+#include "statement/segment_starts.h"
+#include "statement/tags.h"
+#include "statement/transaction.h"
 
 namespace ledgerlift {
 

@@ -1,4 +1,4 @@
-#include "conversion/transaction.h"
+#include "statement/transaction.h"
 
 #include <cstdint>
 #include <cstring>

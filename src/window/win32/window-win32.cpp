@@ -1,4 +1,4 @@
-#include "window/win32/form-win32.h"
+#include "window/win32/window-win32.h"
 
 #include <shellapi.h>
 
@@ -13,7 +13,7 @@
 namespace ledgerlift {
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"LedgerliftForm1";
+constexpr wchar_t kWindowClass[] = L"LedgerliftWindow";
 constexpr int kFirstControlId = 100;     // a control's id: 100 + its ControlId
 constexpr UINT kDpiChanged = 0x02E0;     // WM_DPICHANGED, Windows 8.1 and later
 constexpr int kTwoLinesTwips = 2 * 195;  // two lines of an 8 pt font
@@ -85,22 +85,22 @@ Win32Control Win32ControlFor(const Control& control) {
   // A label designed one line high does not wrap: what does not fit is cut
   // at its right edge instead of moving to a second line below the label's
   // bottom, where it could not be seen at all. SS_NOTIFY: a click on a label
-  // reaches the window (Label5's link).
+  // reaches the window (the web link).
   const DWORD wrap = control.height < kTwoLinesTwips ? SS_LEFTNOWORDWRAP : SS_LEFT;
   return {L"STATIC", wrap | SS_NOTIFY | SS_NOPREFIX, 0};
 }
 
 }  // namespace
 
-Form1Window::Form1Window(WindowEvents& events, Win32Platform& platform)
+WindowWin32::WindowWin32(WindowEvents& events, Win32Platform& platform)
     : events_(events), platform_(platform) {}
 
 // The controls go with the window, before the fonts they use.
-Form1Window::~Form1Window() {
+WindowWin32::~WindowWin32() {
   if (window_) DestroyWindow(window_);
 }
 
-bool Form1Window::Create(HINSTANCE instance) {
+bool WindowWin32::Create(HINSTANCE instance) {
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = Procedure;
@@ -126,7 +126,7 @@ bool Form1Window::Create(HINSTANCE instance) {
   return true;
 }
 
-int Form1Window::Run(int show_command) {
+int WindowWin32::Run(int show_command) {
   platform_.SetOwner(window_);
   ShowWindow(window_, show_command);
   UpdateWindow(window_);
@@ -142,19 +142,19 @@ int Form1Window::Run(int show_command) {
   return 0;
 }
 
-LRESULT CALLBACK Form1Window::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+LRESULT CALLBACK WindowWin32::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_NCCREATE) {
     auto* self =
-        static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+        static_cast<WindowWin32*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
     self->window_ = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<WindowWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, message, w, l);
   return self->HandleMessage(message, w, l);
 }
 
-LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
+LRESULT WindowWin32::HandleMessage(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_COMMAND:
       OnCommand(LOWORD(w), HIWORD(w));
@@ -170,7 +170,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
       }
       return 0;
     case WM_CTLCOLORSTATIC: {
-      // Label5 is a link: a link's colour, on the usual face.
+      // The web link: a link's colour, on the usual face.
       const LRESULT brush = DefWindowProcW(window_, message, w, l);
       if (reinterpret_cast<HWND>(l) == ControlWindow(ControlId::kWebLink)) {
         SetTextColor(reinterpret_cast<HDC>(w), LinkColor());
@@ -206,7 +206,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM w, LPARAM l) {
   return DefWindowProcW(window_, message, w, l);
 }
 
-void Form1Window::CreateControls(HINSTANCE instance) {
+void WindowWin32::CreateControls(HINSTANCE instance) {
   // Created in tab order: that order is the one Tab walks through.
   for (const Control* control : TabOrder()) {
     const Win32Control kind = Win32ControlFor(*control);
@@ -222,7 +222,7 @@ void Form1Window::CreateControls(HINSTANCE instance) {
   }
 }
 
-void Form1Window::LayOut(UINT dpi) {
+void WindowWin32::LayOut(UINT dpi) {
   const int scale = static_cast<int>(dpi);
   RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, scale),
              TwipsToPixels(kClientHeightTwips, scale)};
@@ -250,7 +250,7 @@ void Form1Window::LayOut(UINT dpi) {
   }
 }
 
-HFONT Form1Window::FontFor(const Control& control) const {
+HFONT WindowWin32::FontFor(const Control& control) const {
   if (control.id == ControlId::kWebLink) return link_font_.get();
   switch (control.font) {
     case ControlFont::kSansSerif975:
@@ -261,7 +261,7 @@ HFONT Form1Window::FontFor(const Control& control) const {
   return default_font_.get();
 }
 
-void Form1Window::OnCommand(int id, int code) {
+void WindowWin32::OnCommand(int id, int code) {
   const int index = id - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(kControls.size())) return;
   switch (kControls[static_cast<size_t>(index)].id) {
@@ -287,7 +287,7 @@ void Form1Window::OnCommand(int id, int code) {
   }
 }
 
-void Form1Window::OnDropFiles(HDROP drop) {
+void WindowWin32::OnDropFiles(HDROP drop) {
   // A message box or chooser of the window disables it while open; a drop
   // that still arrives (Wine delivers one) would stack a second box on it.
   if (!IsWindowEnabled(window_)) {
@@ -305,11 +305,11 @@ void Form1Window::OnDropFiles(HDROP drop) {
   events_.OnFilesDropped(paths);
 }
 
-void Form1Window::ShowOutputDirectory(const std::string& folder) {
+void WindowWin32::ShowOutputDirectory(const std::string& folder) {
   SetWindowTextW(ControlWindow(ControlId::kOutputFolderBox), Utf8ToUtf16(folder).c_str());
 }
 
-std::string Form1Window::OutputFolderText() const {
+std::string WindowWin32::OutputFolderText() const {
   const HWND edit = ControlWindow(ControlId::kOutputFolderBox);
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
   text.resize(static_cast<size_t>(
@@ -317,7 +317,7 @@ std::string Form1Window::OutputFolderText() const {
   return Utf16ToUtf8(text);
 }
 
-HWND Form1Window::ControlWindow(ControlId id) const {
+HWND WindowWin32::ControlWindow(ControlId id) const {
   return controls_[static_cast<size_t>(id)];
 }
 

@@ -1,4 +1,4 @@
-#include "window/form.h"
+#include "program/program.h"
 
 #include <gtest/gtest.h>
 
@@ -61,11 +61,11 @@ std::filesystem::path Utf8Path(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-class FormTest : public testing::Test {
+class ProgramTest : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = std::filesystem::temp_directory_path() /
-              ("ledgerlift-form-" +
+              ("ledgerlift-program-" +
                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder_);
@@ -91,36 +91,37 @@ class FormTest : public testing::Test {
   RealFileSystem files_;
 };
 
-TEST_F(FormTest, OnlyNoArgumentAtAllSelectsWindowMode) {
-  Form1 form(platform_, files_, '/', "/home/user");
-  EXPECT_FALSE(form.Load({"", {}}).has_value());
-  EXPECT_EQ(form.OutputDirectory(), "/home/user");
+TEST_F(ProgramTest, OnlyNoArgumentAtAllSelectsWindowMode) {
+  Program program(platform_, files_, '/', "/home/user");
+  EXPECT_FALSE(program.Load({"", {}}).has_value());
+  EXPECT_EQ(program.OutputDirectory(), "/home/user");
   EXPECT_TRUE(platform_.messages.empty());
   // An explicit empty argument, as `ledgerlift "$FILE"` with an empty $FILE
   // gives, is a conversion with an empty name.
   for (const CommandLine& empty : {CommandLine{"", {""}}, CommandLine{"\"\"", {""}}}) {
-    EXPECT_EQ(form.Load(empty), 2) << empty.text;
+    EXPECT_EQ(program.Load(empty), 2) << empty.text;
   }
   EXPECT_EQ(platform_.messages,
             std::vector<std::string>(2, "Input File Name is missing."));
 }
 
-TEST_F(FormTest, LoadConvertsBesideTheInput) {
+TEST_F(ProgramTest, LoadConvertsBesideTheInput) {
   const std::string input = Write("stmt.qfx", "<STMTTRN><NAME>ONLY\r\n");
-  Form1 form(platform_, files_, kSeparator, "/home/user");
-  EXPECT_EQ(form.Load({"\"" + input + "\"", {input}}), 1);
-  EXPECT_EQ(form.OutputDirectory(), "/home/user");  // Text1 is not the output's folder
+  Program program(platform_, files_, kSeparator, "/home/user");
+  EXPECT_EQ(program.Load({"\"" + input + "\"", {input}}), 1);
+  EXPECT_EQ(program.OutputDirectory(),
+            "/home/user");  // the box is not the output's folder
   EXPECT_TRUE(std::filesystem::exists(folder_ / "stmt.qif"));
   EXPECT_EQ(platform_.messages,
             std::vector<std::string>{"Failed to read 1 lines of data from QFX file."});
 }
 
-TEST_F(FormTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
+TEST_F(ProgramTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
   const std::string good = Write("good.qfx", kShopLine);
   const std::string bad = Write("bad one.qfx", "<STMTTRN><NAME>A\r\n<STMTTRN>\r\n");
   const std::string missing = (folder_ / "missing.qfx").string();
-  Form1 form(platform_, files_, kSeparator, "/home/user");
-  EXPECT_EQ(form.Load({good + " " + bad + " " + missing, {good, bad, missing}}), 2);
+  Program program(platform_, files_, kSeparator, "/home/user");
+  EXPECT_EQ(program.Load({good + " " + bad + " " + missing, {good, bad, missing}}), 2);
   EXPECT_TRUE(std::filesystem::exists(folder_ / "good.qif"));
   EXPECT_TRUE(std::filesystem::exists(folder_ / "bad one.qif"));
   ASSERT_EQ(platform_.messages.size(), 1u);
@@ -129,12 +130,12 @@ TEST_F(FormTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
                 ": Error 2: cannot open input file " + missing);
 
   platform_.messages.clear();
-  EXPECT_EQ(form.Load({good + " " + bad, {good, bad}}), 1);
+  EXPECT_EQ(program.Load({good + " " + bad, {good, bad}}), 1);
   EXPECT_EQ(
       platform_.messages,
       std::vector<std::string>{bad + ": Failed to read 2 lines of data from QFX file."});
   platform_.messages.clear();
-  EXPECT_EQ(form.Load({good + " " + good, {good, good}}), 0);
+  EXPECT_EQ(program.Load({good + " " + good, {good, good}}), 0);
   EXPECT_TRUE(platform_.messages.empty());
 }
 
@@ -162,12 +163,12 @@ TEST(GatheredMessage, OneLinePerFileNamingIt) {
 
 // A name outside any code page is the file converted, never a look-alike
 // with the same letters less their accents.
-TEST_F(FormTest, NamesOutsideTheCodePageConvertTheNamedFile) {
+TEST_F(ProgramTest, NamesOutsideTheCodePageConvertTheNamedFile) {
   const std::string lookalike = Write("Lódz.qfx", kShopLine);
-  Form1 form(platform_, files_, kSeparator, "/home/user");
+  Program program(platform_, files_, kSeparator, "/home/user");
   for (const char* name : {"Łódź.qfx", "Пётр.qfx", "银行.qfx", "💸.qfx"}) {
     const std::string input = Write(name, kShopLine);
-    EXPECT_EQ(form.Load({input, {input}}), 0) << name;
+    EXPECT_EQ(program.Load({input, {input}}), 0) << name;
     const std::string output = input.substr(0, input.size() - 3) + "qif";
     EXPECT_TRUE(files_.Exists(output)) << output;
   }
@@ -175,41 +176,41 @@ TEST_F(FormTest, NamesOutsideTheCodePageConvertTheNamedFile) {
   EXPECT_TRUE(platform_.messages.empty());
 }
 
-TEST_F(FormTest, EmptyFileNameIsMissing) {
-  Form1 form(platform_, files_, '/', folder_.string());
-  EXPECT_EQ(form.ConvertQFX(""), 2);
+TEST_F(ProgramTest, EmptyFileNameIsMissing) {
+  Program program(platform_, files_, '/', folder_.string());
+  EXPECT_EQ(program.ConvertIntoOutputFolder(""), 2);
   EXPECT_EQ(platform_.messages, std::vector<std::string>{"Input File Name is missing."});
 }
 
-// The window could not be made (Windows): error 7, in the common form.
-TEST_F(FormTest, WindowThatCannotBeMadeIsError7) {
-  Form1 form(platform_, files_, '\\', "C:\\");
-  EXPECT_EQ(form.WindowNotCreated("Not enough memory resources are available"), 2);
+// The window could not be made (Windows): error 7, in the common program.
+TEST_F(ProgramTest, WindowThatCannotBeMadeIsError7) {
+  Program program(platform_, files_, '\\', "C:\\");
+  EXPECT_EQ(program.WindowNotCreated("Not enough memory resources are available"), 2);
   EXPECT_EQ(platform_.messages,
             std::vector<std::string>{"Error 7: cannot create the window: Not enough "
                                      "memory resources are available"});
 }
 
-TEST_F(FormTest, FolderChooserSetsOrKeepsTheOutputFolder) {
-  Form1 form(platform_, files_, '\\', "C:\\");
-  form.OnFolderButtonClick();  // cancelled
-  EXPECT_EQ(form.OutputDirectory(), "C:\\");
+TEST_F(ProgramTest, FolderChooserSetsOrKeepsTheOutputFolder) {
+  Program program(platform_, files_, '\\', "C:\\");
+  program.OnFolderButtonClick();  // cancelled
+  EXPECT_EQ(program.OutputDirectory(), "C:\\");
   platform_.folder = "D:\\";
-  form.OnFolderButtonClick();
-  EXPECT_EQ(form.OutputDirectory(), "D:\\");
+  program.OnFolderButtonClick();
+  EXPECT_EQ(program.OutputDirectory(), "D:\\");
 }
 
-TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
+TEST_F(ProgramTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
   const std::string first = Write("a.qfx", kShopLine);
   const std::string second = Write("b.qfx", kShopLine);
   std::filesystem::create_directory(folder_ / "out");
-  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
-  form.OnConvertButtonClick();  // cancelled: nothing happens
+  Program program(platform_, files_, kSeparator, (folder_ / "out").string());
+  program.OnConvertButtonClick();  // cancelled: nothing happens
   platform_.file = first;
-  form.OnConvertButtonClick();
+  program.OnConvertButtonClick();
   EXPECT_TRUE(platform_.messages.empty());
   const std::string missing = (folder_ / "missing.qfx").string();
-  form.OnFilesDropped({second, missing});
+  program.OnFilesDropped({second, missing});
   EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "a.qif"));
   EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "b.qif"));
   ASSERT_EQ(platform_.messages.size(), 1u);
@@ -217,22 +218,22 @@ TEST_F(FormTest, ConvertButtonAndDropWriteIntoTheOutputFolder) {
       platform_.messages[0].rfind(missing + ": Error 2: cannot open input file ", 0), 0u)
       << platform_.messages[0];
   // A single file dropped: its message as it stands.
-  form.OnFilesDropped({missing});
+  program.OnFilesDropped({missing});
   ASSERT_EQ(platform_.messages.size(), 2u);
   EXPECT_EQ(platform_.messages[1].rfind("Error 2: cannot open input file ", 0), 0u);
 }
 
 // Two statements of one name dropped from different folders: the first
 // one's register is kept, the second refused, in one message.
-TEST_F(FormTest, DropOfTwoStatementsForOneRegisterKeepsTheFirst) {
+TEST_F(ProgramTest, DropOfTwoStatementsForOneRegisterKeepsTheFirst) {
   std::filesystem::create_directory(folder_ / "in1");
   std::filesystem::create_directory(folder_ / "in2");
   std::filesystem::create_directory(folder_ / "out");
   const std::string sep(1, kSeparator);
   const std::string first = Write("in1" + sep + "stmt.qfx", kShopLine);
   const std::string second = Write("in2" + sep + "stmt.qfx", "<OFX></OFX>");
-  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
-  form.OnFilesDropped({first, second});
+  Program program(platform_, files_, kSeparator, (folder_ / "out").string());
+  program.OnFilesDropped({first, second});
   EXPECT_EQ(testing_support::Read(folder_ / "out" / "stmt.qif"),
             testing_support::kShopRegister);
   const std::string output = (folder_ / "out").string() + sep + "stmt.qif";
@@ -243,16 +244,16 @@ TEST_F(FormTest, DropOfTwoStatementsForOneRegisterKeepsTheFirst) {
 }
 
 // The window's box emptied: each file goes beside itself, never to the root.
-TEST_F(FormTest, EmptiedOutputFolderMeansEachStatementsOwn) {
+TEST_F(ProgramTest, EmptiedOutputFolderMeansEachStatementsOwn) {
   std::filesystem::create_directory(folder_ / "in");
   const std::string dropped =
       Write("in" + std::string(1, kSeparator) + "a.qfx", kShopLine);
   const std::string chosen = Write("b.qfx", kShopLine);
-  Form1 form(platform_, files_, kSeparator, (folder_ / "out").string());
-  form.SetOutputDirectory("");
-  form.OnFilesDropped({dropped});
+  Program program(platform_, files_, kSeparator, (folder_ / "out").string());
+  program.SetOutputDirectory("");
+  program.OnFilesDropped({dropped});
   platform_.file = chosen;
-  form.OnConvertButtonClick();
+  program.OnConvertButtonClick();
   EXPECT_TRUE(std::filesystem::exists(folder_ / "in" / "a.qif"));
   EXPECT_TRUE(std::filesystem::exists(folder_ / "b.qif"));
   EXPECT_EQ(platform_.messages, std::vector<std::string>{});

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "conversion/file_system.h"
+#include "run/file_system.h"
 
 namespace ledgerlift {
 
 // A failure that ends a run. The numbers are stable: users and scripts may
 // look them up in the README. Number 7 is the window's own failure
-// (kCreateWindowError in window/form.h); a run never uses it.
+// (kCreateWindowError in program/program.h); a run never uses it.
 struct ConversionError {
   enum Number {
     kOutOfMemory = 1,

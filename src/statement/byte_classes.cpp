@@ -1,4 +1,4 @@
-#include "conversion/byte_classes.h"
+#include "statement/byte_classes.h"
 
 #include <algorithm>
 

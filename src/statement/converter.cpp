@@ -1,8 +1,7 @@
-#include "conversion/converter.h"
+#include "statement/converter.h"
 
 #include <bit>
 #include <cstring>
-#include <optional>
 #include <utility>
 
 namespace ledgerlift {
@@ -31,7 +30,7 @@ Field FieldOf(Tag tag) {
 }
 
 // A register held in memory, read back like a file.
-class TextInput : public InputFile {
+class TextInput : public ByteSource {
  public:
   explicit TextInput(std::string_view text) : text_(text) {}
   size_t Read(char* buffer, size_t size) override {
@@ -39,8 +38,6 @@ class TextInput : public InputFile {
     text_.remove_prefix(got);
     return got;
   }
-  std::optional<std::uint64_t> Size() const override { return text_.size(); }
-  FileIdentity Identity() const override { return {}; }
 
  private:
   std::string_view text_;

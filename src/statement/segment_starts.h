@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "conversion/tags.h"
+#include "statement/tags.h"
 
 namespace ledgerlift {
 

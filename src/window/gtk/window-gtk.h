@@ -24,17 +24,17 @@ class ClientArea : public Gtk::Fixed {
   int width_, height_;
 };
 
-// Form1 drawn with GTK: every control of the layout table at its designed
-// place, size, text and font. Events go to the window object; Tab moves
+// The program's window drawn with GTK: every control of the layout table at its designed
+// place, size, text and font. Events go to the program; Tab moves
 // through the controls in the table's tab order.
-class MainWindow : public Gtk::Window {
+class WindowGtk : public Gtk::Window {
  public:
-  explicit MainWindow(WindowEvents& events);
+  explicit WindowGtk(WindowEvents& events);
   // Lets go of the focus before the controls go: GTK would otherwise hand the
   // destroyed focus control to the window's focus handler.
-  ~MainWindow() override { unset_focus(); }
+  ~WindowGtk() override { unset_focus(); }
 
-  // The text of Text1 as the user sees it.
+  // The output-folder box's text as the user sees it.
   std::string OutputFolderText() const { return output_folder_box_.get_text(); }
 
  protected:

@@ -5,23 +5,23 @@
 #include <array>
 #include <string>
 
+#include "program/window_events.h"
 #include "window/layout.h"
 #include "window/win32/handles-win32.h"
 #include "window/win32/platform-win32.h"
-#include "window/window_events.h"
 
 namespace ledgerlift {
 
-// Form1 on the Windows desktop: a top-level window holding a real STATIC,
+// Program on the Windows desktop: a top-level window holding a real STATIC,
 // EDIT or BUTTON for every control of the model, at the model's positions
 // scaled to the window's dots per inch. It only draws the model and forwards
-// the controls' events to the window object (Form1) it shows.
-class Form1Window {
+// the controls' events to the program it shows.
+class WindowWin32 {
  public:
-  Form1Window(WindowEvents& events, Win32Platform& platform);
-  ~Form1Window();
-  Form1Window(const Form1Window&) = delete;
-  Form1Window& operator=(const Form1Window&) = delete;
+  WindowWin32(WindowEvents& events, Win32Platform& platform);
+  ~WindowWin32();
+  WindowWin32(const WindowWin32&) = delete;
+  WindowWin32& operator=(const WindowWin32&) = delete;
 
   // Creates the window and its controls, hidden. False when Windows refused;
   // GetLastError tells why.
@@ -54,7 +54,7 @@ class Form1Window {
   std::array<HWND, kControls.size()> controls_{};  // indexed by ControlId
   HWND focused_control_ = nullptr;  // has the keyboard when the window is active
   Font default_font_, sans_serif_font_;
-  Font link_font_;  // the default font underlined, for Label5
+  Font link_font_;  // the default font underlined, for the web link
 };
 
 }  // namespace ledgerlift

@@ -1,4 +1,4 @@
-#include "conversion/overlapped_disk.h"
+#include "run/overlapped_disk.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,8 +5,8 @@
 
 namespace ledgerlift {
 
-// What a drawn window hands to the window object, the same on both systems:
-// the events of its controls and the text of the output-folder box. Form1
+// What a drawn window hands to the program, the same on both systems:
+// the events of its controls and the text of the output-folder box. Program
 // takes them; each back-end only draws the layout and calls these.
 class WindowEvents {
  public:

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/account_blocks.h"
-#include "conversion/output_buffer.h"
-#include "conversion/posted_date.h"
+#include "statement/account_blocks.h"
+#include "statement/output_buffer.h"
+#include "statement/posted_date.h"
 
 namespace ledgerlift {
 

@@ -5,8 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/file_system.h"
-#include "conversion/output_buffer.h"
+#include "statement/output_buffer.h"
 
 namespace ledgerlift {
 
@@ -68,9 +67,9 @@ class AccountBlocks {
 // "!Type:Bank"; then for each statement with records, in file order, its
 // account ("!Account", "N" and the account or "Account K", "T" and "Bank" or
 // "CCard", "^"), its type header and its records. Reads and writes in
-// blocks, so memory stays small. A plain register shorter than `size`
-// throws FileError.
-void WriteInBlocks(const std::vector<AccountBlocks::Block>& blocks, std::uint64_t size,
-                   InputFile& plain, ByteSink& out);
+// blocks, so memory stays small. False when the plain register is shorter
+// than `size`.
+bool WriteInBlocks(const std::vector<AccountBlocks::Block>& blocks, std::uint64_t size,
+                   ByteSource& plain, ByteSink& out);
 
 }  // namespace ledgerlift

@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/conversion_run.h"
-#include "conversion/file_system.h"
 #include "launch/command_line.h"
+#include "program/platform.h"
+#include "program/window_events.h"
+#include "run/conversion_run.h"
+#include "run/file_system.h"
 #include "version.h"
-#include "window/platform.h"
-#include "window/window_events.h"
 
 namespace ledgerlift {
 
@@ -69,16 +69,16 @@ struct FileMessage {
 // ShownName writes them). Lines are separated by "\n".
 std::string GatheredMessage(const std::vector<FileMessage>& messages);
 
-// The program's one window object, without a toolkit: it holds the output
-// folder (the text of its box Text1), runs the launch and the conversion, and
+// The program, without a toolkit: it holds the output folder (the text of
+// the window's output-folder box), runs the launch and the conversion, and
 // handles the events of its controls. Back-ends draw it and forward events.
-class Form1 : public WindowEvents {
+class Program : public WindowEvents {
  public:
   // `files` is the disk the conversions use; `separator` the platform's
-  // path separator; `output_directory` the initial text of Text1 ("C:\" on
+  // path separator; `output_directory` the output folder's initial text ("C:\" on
   // Windows, the home folder on Linux).
-  Form1(Platform& platform, FileSystem& files, char separator,
-        std::string output_directory);
+  Program(Platform& platform, FileSystem& files, char separator,
+          std::string output_directory);
 
   // The load handler. A command line without any argument selects window
   // mode (nothing). Otherwise the files it names (FilesToConvert) are
@@ -87,7 +87,7 @@ class Form1 : public WindowEvents {
 
   // Converts `file_name` into the output folder, shows the message the run
   // calls for, and returns the exit status (0, 1 or 2).
-  int ConvertQFX(const std::string& file_name);
+  int ConvertIntoOutputFolder(const std::string& file_name);
 
   // The window could not be made, for the system's `reason`: shows Error 7
   // and returns the exit status.

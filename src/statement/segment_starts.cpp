@@ -1,8 +1,8 @@
-#include "conversion/segment_starts.h"
+#include "statement/segment_starts.h"
 
 #include <bit>
 
-#include "conversion/byte_classes.h"
+#include "statement/byte_classes.h"
 
 namespace ledgerlift {
 namespace {

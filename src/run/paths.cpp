@@ -1,4 +1,4 @@
-#include "conversion/paths.h"
+#include "run/paths.h"
 
 namespace ledgerlift {
 namespace {

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "window/form.h"
+#include "program/platform.h"
+#include "program/program.h"
 #include "window/gtk/gtk-module.h"
-#include "window/platform.h"
 
 namespace ledgerlift {
 
@@ -38,10 +38,10 @@ class LinuxPlatform : public Platform {
   std::optional<std::string> ChooseInputFile() override;
   void OpenAddress(const std::string& address) override;
 
-  // Window mode: shows the window of `form` until it is closed. Where no
+  // Window mode: shows the window of `program` until it is closed. Where no
   // window can be shown, prints the window's explanation to standard output
   // instead. Returns the exit status (PrintToStandardOutput's).
-  int RunWindow(Form1& form);
+  int RunWindow(Program& program);
 
  private:
   // The GTK desktop, loaded on first use; null when it cannot start.
