@@ -39,11 +39,11 @@ importers="$root/tests/importers"
 source "$root/tests/gui/lib.sh"
 use_work_folder importers
 
-# gnucash COMMAND...: COMMAND as GnuCash's importer needs it: its libraries, a
+# gnucash_env COMMAND...: COMMAND as GnuCash's importer needs it: its libraries, a
 # home of its own (the importer keeps account maps there, and an old map
 # changes what the next import does), dates in UTC (the engine keeps local
 # midnights), English account names, UTF-8.
-gnucash() {
+gnucash_env() {
   local home engine=(/usr/lib/*/gnucash/libgnc-engine.so)
   home="$(mktemp -d "$work/home-XXXXXX")"
   env HOME="$home" TZ=UTC LC_ALL=C.UTF-8 LANGUAGE= \
@@ -57,7 +57,7 @@ skip() {
 }
 command -v guile-3.0 >/dev/null ||
   skip "no guile-3.0, so no GnuCash QIF importer (scripts/install-deps.sh test installs gnucash and guile-3.0)"
-if ! started=$(cd "$work" && gnucash guile-3.0 --no-auto-compile \
+if ! started=$(cd "$work" && gnucash_env guile-3.0 --no-auto-compile \
   -c '(use-modules (gnucash engine) (gnucash qif-import))' 2>&1); then
   skip "GnuCash's QIF importer does not start: $(tail -1 <<<"$started")"
 fi
@@ -80,7 +80,7 @@ judge() {
   status=$?
   check "$name: Ledgerlift writes its register" test -f "$dir/$stem.qif" ||
     { echo "  exit $status: $(cat "$dir/program.out")"; return; }
-  (cd "$dir" && gnucash guile-3.0 --no-auto-compile -s "$importers/gnucash-import.scm" \
+  (cd "$dir" && gnucash_env guile-3.0 --no-auto-compile -s "$importers/gnucash-import.scm" \
     "$stem.qif" >booked.tsv 2>importer.log)
   status=$?
   sed 's/^/  /' "$dir/importer.log"
