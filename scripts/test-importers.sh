@@ -88,7 +88,7 @@ judge() {
   local result what text records booked amounts descriptions
   while IFS=$'\t' read -r result what text; do
     if [ "$result" = figures ]; then
-      IFS=$'\t' read -r records booked amounts descriptions <<<"$what"$'\t'"$text"
+      read -r records booked amounts descriptions <<<"$what $text"
       figures+=("$name: $booked of $records records booked, $amounts amounts equal, $descriptions descriptions equal")
     else
       check "$name: $what" verdict "$result" "$text"
