@@ -20,7 +20,7 @@ test_packages=("${install_packages[@]}" "${package_packages[@]}" googletest
   xvfb xauth xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine wixl msitools faketime
   acl lintian appstream man-db libglib2.0-bin librsvg2-bin icoutils zip unzip
-  clang-format shellcheck)
+  clang-format shellcheck gnucash guile-3.0)
 
 list=false
 if [ "${1:-}" = --list ]; then list=true; shift; fi

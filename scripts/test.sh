@@ -37,6 +37,7 @@ stage() {
 
 stage "lint: clang-format, shellcheck" scripts/lint.sh
 stage "unit and end-to-end tests" cmake --workflow --preset default
+stage "QIF import into GnuCash" scripts/test-importers.sh build/default
 stage "the same under ASan and UBSan" cmake --workflow --preset asan
 stage "fuzzers, smoke run" scripts/test-fuzz.sh
 stage "Linux window and dialogs (Xvfb)" scripts/test-linux-gui.sh build/default
