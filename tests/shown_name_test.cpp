@@ -25,9 +25,21 @@ TEST(ShownName, WritesOutControlCharactersAndKeepsTheRest) {
       // Windows paths keep their backslashes; a written-out escape is
       // shown as it is, so only a real control character is escaped.
       {"C:\\Data\\x\\n.qfx", "C:\\Data\\x\\n.qfx"},
-      // Blanks, quotes and UTF-8 (from 0x80) stay.
+      // Characters that move or end a line in a dialog or a terminal.
+      {"a\u2028b\u2029c.qfx", "a\\u2028b\\u2029c.qfx"},
+      {"\u0085\u009b.qfx", "\\u0085\\u009b.qfx"},
+      {"pay\u202eXFQ.exe", "pay\\u202eXFQ.exe"},
+      {"\u2066\u2069.qfx", "\\u2066\\u2069.qfx"},
+      // Bytes that are no UTF-8 (a raw C1 byte, Latin-1, a cut sequence, an
+      // overlong form, a surrogate) are shown one by one.
+      {"\x85\x9b.qfx", "\\x85\\x9b.qfx"},
+      {"caf\xe9.qfx", "caf\\xe9.qfx"},
+      {"\xe9\x93.qfx", "\\xe9\\x93.qfx"},
+      {"\xc0\xaf\xed\xa0\x80", "\\xc0\\xaf\\xed\\xa0\\x80"},
+      // Blanks, quotes and UTF-8 stay, the characters next to those above too.
       {" say \"hi\" ~.qfx", " say \"hi\" ~.qfx"},
       {"Łódź 银行.qfx", "Łódź 银行.qfx"},
+      {"\u00a0\u2027\u202f\u2065💸.qfx", "\u00a0\u2027\u202f\u2065💸.qfx"},
   };
   for (const auto& c : cases) EXPECT_EQ(ShownName(c.name), c.shown) << c.shown;
 }
