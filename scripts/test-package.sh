@@ -127,7 +127,7 @@ export LEDGERLIFT_GTK_LOG="$work/gtk.log"  # the module logs what its windows sh
 mkdir -p "$HOME"
 
 failed_lines_file "$work/in/failed.qfx"
-"$program" --from-desktop "$work/in/failed.qfx" </dev/null >/dev/null 2>"$work/err" &
+LEDGERLIFT_FROM_DESKTOP=1 "$program" "$work/in/failed.qfx" </dev/null >/dev/null 2>"$work/err" &
 app=$!
 dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^Ledgerlift$' 2>/dev/null | head -1)
 check "unpacked program started from a desktop: the dialog appears" test -n "$dialog"

@@ -9,18 +9,22 @@
 
 int main(int argc, char** argv) {
   using namespace ledgerlift;
-  const CommandLine command_line = CommandLineFromArgv(argc, argv);
-  switch (TerminalRequestOf(command_line)) {
+  RealFileSystem files;
+  const LinuxStart start =
+      LinuxStartOf(CommandLineFromArgv(argc, argv),
+                   [&files](const std::string& path) { return files.Exists(path); });
+  switch (start.request) {
     case TerminalRequest::kHelp:
       return PrintToStandardOutput(kTerminalHelp);
     case TerminalRequest::kVersion:
       return PrintToStandardOutput(kVersionLine);
+    case TerminalRequest::kUnknownOption:
+    case TerminalRequest::kOptionNotAlone:
+      return PrintOptionMessage(OptionMessage(start.request, start.option));
     case TerminalRequest::kNone:
       break;
   }
-  const LinuxStart start = LinuxStartOf(command_line);
-  LinuxPlatform platform(start.from_desktop);
-  RealFileSystem files;
+  LinuxPlatform platform(TakeDesktopStart());
   Program program(platform, files, '/', HomeFolder());
   if (std::optional<int> status = program.Load(start.files)) return *status;
   return platform.RunWindow(program);

@@ -91,54 +91,51 @@ TEST(WholeLineAsOnePath, RemovesEveryQuoteAndKeepsBlanks) {
   }
 }
 
-TEST(TerminalRequestOf, OnlyTheOptionAloneAsksForTheTerminal) {
-  const struct {
-    CommandLine command_line;
-    TerminalRequest request;
-  } cases[] = {
-      {{"--help", {"--help"}}, TerminalRequest::kHelp},
-      {{"--version", {"--version"}}, TerminalRequest::kVersion},
-      {{"", {}}, TerminalRequest::kNone},
-      {{"stmt.qfx", {"stmt.qfx"}}, TerminalRequest::kNone},
-      // A file named so, or the option among files, is converted.
-      {{"--help stmt.qfx", {"--help", "stmt.qfx"}}, TerminalRequest::kNone},
-      {{"./--help", {"./--help"}}, TerminalRequest::kNone},
-      {{"\"--version\"", {"\"--version\""}}, TerminalRequest::kNone},
-      {{"-h", {"-h"}}, TerminalRequest::kHelp},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(TerminalRequestOf(c.command_line), c.request) << c.command_line.text;
-  }
-}
-
-// The options a Linux start may begin with, and the files that follow.
-TEST(LinuxStartOf, TakesOffTheLeadingOptions) {
+// A Linux start: the help, the version, an option that converts nothing, or
+// the files that follow the options, against a disk holding `existing`.
+TEST(LinuxStartOf, OptionsAloneOrTheFilesThatFollowThem) {
+  const std::set<std::string> existing = {"a.qfx", "-x.qfx", "--version", "-my stmt.qfx"};
+  const auto exists = [&](const std::string& path) { return existing.count(path) > 0; };
   using Arguments = std::vector<std::string>;
+  using enum TerminalRequest;
   const struct {
     Arguments arguments;
-    bool from_desktop;
+    TerminalRequest request;
+    std::string option;
     CommandLine files;
   } cases[] = {
-      {{}, false, {"", {}}},
-      {{"a.qfx", "b c.qfx"}, false, {"a.qfx b c.qfx", {"a.qfx", "b c.qfx"}}},
-      {{"--from-desktop"}, true, {"", {}}},
-      {{"--from-desktop", "/data/a.qfx"}, true, {"/data/a.qfx", {"/data/a.qfx"}}},
-      // `--` ends the options: what follows is a file, whatever its name.
-      {{"--", "-x.qfx"}, false, {"-x.qfx", {"-x.qfx"}}},
-      {{"--", "a.qfx", "--"}, false, {"a.qfx --", {"a.qfx", "--"}}},
-      {{"--", "--from-desktop"}, false, {"--from-desktop", {"--from-desktop"}}},
-      {{"--from-desktop", "--", "--"}, true, {"--", {"--"}}},
-      // Only leading options count.
-      {{"a.qfx", "--from-desktop"},
-       false,
-       {"a.qfx --from-desktop", {"a.qfx", "--from-desktop"}}},
+      {{}, kNone, "", {"", {}}},
+      {{"--help"}, kHelp, "", {}},
+      {{"-h"}, kHelp, "", {}},
+      {{"--version"}, kVersion, "", {}},
+      {{"-V"}, kVersion, "", {}},
+      {{"a.qfx", "b c.qfx"}, kNone, "", {"a.qfx b c.qfx", {"a.qfx", "b c.qfx"}}},
+      // An option the program does not know, or its own among files, converts
+      // nothing at all, the other arguments included.
+      {{"-o", "out.qif", "a.qfx"}, kUnknownOption, "-o", {}},
+      {{"a.qfx", "--output=x"}, kUnknownOption, "--output=x", {}},
+      {{"--help", "a.qfx"}, kOptionNotAlone, "--help", {}},
+      {{"--from-desktop", "a.qfx"}, kUnknownOption, "--from-desktop", {}},
+      // A file named like an option is a file; so is anything after `--`.
+      {{"-x.qfx"}, kNone, "", {"-x.qfx", {"-x.qfx"}}},
+      {{"--version", "a.qfx"}, kNone, "", {"--version a.qfx", {"--version", "a.qfx"}}},
+      {{"-", "a.qfx"}, kNone, "", {"- a.qfx", {"-", "a.qfx"}}},
+      {{"--", "-y.qfx"}, kNone, "", {"-y.qfx", {"-y.qfx"}}},
+      {{"--", "--help"}, kNone, "", {"--help", {"--help"}}},
+      {{"a.qfx", "--", "-y.qfx", "--"},
+       kNone,
+       "",
+       {"a.qfx -y.qfx --", {"a.qfx", "-y.qfx", "--"}}},
+      // The whole line naming a file: an unquoted name with blanks.
+      {{"-my", "stmt.qfx"}, kNone, "", {"-my stmt.qfx", {"-my", "stmt.qfx"}}},
   };
   for (const auto& c : cases) {
     std::string text;
     for (const std::string& argument : c.arguments)
       text += (text.empty() ? "" : " ") + argument;
-    const LinuxStart start = LinuxStartOf({text, c.arguments});
-    EXPECT_EQ(start.from_desktop, c.from_desktop) << text;
+    const LinuxStart start = LinuxStartOf({text, c.arguments}, exists);
+    EXPECT_EQ(start.request, c.request) << text;
+    EXPECT_EQ(start.option, c.option) << text;
     EXPECT_EQ(start.files.text, c.files.text) << text;
     EXPECT_EQ(start.files.arguments, c.files.arguments) << text;
   }

@@ -7,6 +7,12 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The options of the Linux program, each of which stands alone.
+bool IsOption(std::string_view argument) {
+  return argument == "--help" || argument == "-h" || argument == "--version" ||
+         argument == "-V";
+}
+
 // Reads one argument from `text` at `at`, which is not a blank, up to the
 // blank that ends it outside quotes, and moves `at` past it.
 std::string ReadWindowsArgument(std::string_view text, size_t& at) {
@@ -67,16 +73,28 @@ CommandLine CommandLineFromArgv(int argc, char** argv) {
   return JoinedArguments({argv + std::min(argc, 1), argv + argc});
 }
 
-LinuxStart LinuxStartOf(const CommandLine& command_line) {
-  const std::vector<std::string>& arguments = command_line.arguments;
-  auto first = arguments.begin();
+LinuxStart LinuxStartOf(const CommandLine& command_line,
+                        const std::function<bool(const std::string&)>& file_exists) {
+  std::vector<std::string> arguments = command_line.arguments;
+  const auto options_end = std::find(arguments.begin(), arguments.end(), "--");
   LinuxStart start;
-  if (first != arguments.end() && *first == kFromDesktopOption) {
-    start.from_desktop = true;
-    ++first;
+  if (arguments.size() == 1) {
+    const std::string& alone = arguments.front();
+    if (alone == "--help" || alone == "-h") start.request = TerminalRequest::kHelp;
+    if (alone == "--version" || alone == "-V") start.request = TerminalRequest::kVersion;
+    if (start.request != TerminalRequest::kNone) return start;
   }
-  if (first != arguments.end() && *first == "--") ++first;
-  start.files = JoinedArguments({first, arguments.end()});
+  for (auto argument = arguments.begin(); argument != options_end; ++argument) {
+    if (argument->size() < 2 || argument->front() != '-' || file_exists(*argument))
+      continue;
+    if (file_exists(WholeLineAsOnePath(command_line.text))) break;
+    start.option = *argument;
+    start.request = IsOption(*argument) ? TerminalRequest::kOptionNotAlone
+                                        : TerminalRequest::kUnknownOption;
+    return start;
+  }
+  if (options_end != arguments.end()) arguments.erase(options_end);
+  start.files = JoinedArguments(std::move(arguments));
   return start;
 }
 
@@ -117,14 +135,6 @@ std::vector<std::string> FilesToConvert(
   std::string whole = WholeLineAsOnePath(command_line.text);
   if (file_exists(whole) || arguments.size() == 1) return {std::move(whole)};
   return arguments;
-}
-
-TerminalRequest TerminalRequestOf(const CommandLine& command_line) {
-  if (command_line.arguments.size() != 1) return TerminalRequest::kNone;
-  const std::string& option = command_line.arguments.front();
-  if (option == "--help" || option == "-h") return TerminalRequest::kHelp;
-  if (option == "--version") return TerminalRequest::kVersion;
-  return TerminalRequest::kNone;
 }
 
 }  // namespace ledgerlift

@@ -23,20 +23,32 @@ std::string WholeLineAsOnePath(std::string_view command_line);
 // single blanks, so an unquoted path with blanks arrives whole.
 CommandLine CommandLineFromArgv(int argc, char** argv);
 
-// The option the desktop entry starts the program with (Linux): the desktop
-// started it, so its messages are dialogs. Without it they go to standard
-// error, whatever display there is: a script never waits on a dialog.
-inline constexpr char kFromDesktopOption[] = "--from-desktop";
+// The environment variable the desktop entry sets (`Exec=env
+// LEDGERLIFT_FROM_DESKTOP=1 ledgerlift %F`, Linux): the desktop started the
+// program, so its messages are dialogs. Without it they go to standard
+// error, whatever display there is: a script never waits on a dialog. No
+// argument can say so, so a file of any name is a file.
+inline constexpr char kFromDesktopVariable[] = "LEDGERLIFT_FROM_DESKTOP";
 
-// A Linux start: the options that may lead the arguments, taken off them.
-// First kFromDesktopOption, then `--`, which ends the options so that a file
-// whose name starts with "-" can be named (`ledgerlift -- -x.qfx`). The rest
-// are the files; its text joins them with single blanks again.
+// What a Linux start asks for: the help or the version (the option alone:
+// `--help` or `-h`, `--version` or `-V`), the files to convert, or nothing
+// because of an option it does not know.
+enum class TerminalRequest { kNone, kHelp, kVersion, kUnknownOption, kOptionNotAlone };
 struct LinuxStart {
-  bool from_desktop = false;
-  CommandLine files;
+  TerminalRequest request = TerminalRequest::kNone;
+  std::string option;  // the option at fault
+  CommandLine files;   // for kNone
 };
-LinuxStart LinuxStartOf(const CommandLine& command_line);
+
+// Reads a Linux command line. `--` ends the options: what follows is a file,
+// whatever its name (`ledgerlift -- -x.qfx`); it is taken off, the first
+// one only. Before it, an argument that starts with "-" and names no
+// existing file is an option; one we do not know, or one of ours among other
+// arguments, converts nothing, unless the whole line names a file (an
+// unquoted `-my statement.qfx`). The files' text joins them with single
+// blanks again.
+LinuxStart LinuxStartOf(const CommandLine& command_line,
+                        const std::function<bool(const std::string&)>& file_exists);
 
 // Windows: `command_line` is the process's command line (GetCommandLineW,
 // in UTF-8). The text is what follows the program's name; the arguments are
@@ -68,11 +80,5 @@ std::vector<std::string> SplitWindowsArguments(std::string_view arguments);
 std::vector<std::string> FilesToConvert(
     const CommandLine& command_line,
     const std::function<bool(const std::string&)>& file_exists);
-
-// What a start asks of the terminal instead of a conversion (Linux): the
-// help or the version, when the command line is that option and nothing
-// else.
-enum class TerminalRequest { kNone, kHelp, kVersion };
-TerminalRequest TerminalRequestOf(const CommandLine& command_line);
 
 }  // namespace ledgerlift

@@ -72,6 +72,20 @@ int PrintToStandardOutput(std::string_view text) {
   return kExitFailed;
 }
 
+int PrintOptionMessage(std::string_view text) {
+  const BrokenPipesFail broken_pipes_fail;
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+  return kExitFailed;
+}
+
+bool TakeDesktopStart() {
+  const char* value = std::getenv(kFromDesktopVariable);
+  const bool desktop = value != nullptr && std::string_view(value) == "1";
+  unsetenv(kFromDesktopVariable);
+  return desktop;
+}
+
 std::vector<std::string> GtkModuleCandidates(const std::string& executable) {
   const std::filesystem::path folder = std::filesystem::path(executable).parent_path();
   return {(folder / kGtkModuleName).string(),
@@ -79,12 +93,14 @@ std::vector<std::string> GtkModuleCandidates(const std::string& executable) {
 }
 
 void LinuxPlatform::ShowMessage(const std::string& text) {
-  if (desktop_start_ || window_shown_) {
-    if (GtkDesktop* desktop = Desktop()) return desktop->ShowMessage(text);
-  }
+  if (!MessagesGoToStandardError()) return Desktop()->ShowMessage(text);
   const BrokenPipesFail broken_pipes_fail;
   std::fprintf(stderr, "%s\n", text.c_str());
   std::fflush(stderr);
+}
+
+bool LinuxPlatform::MessagesGoToStandardError() {
+  return !((desktop_start_ || window_shown_) && Desktop() != nullptr);
 }
 
 std::optional<std::string> LinuxPlatform::ChooseFolder() {

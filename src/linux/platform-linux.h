@@ -19,12 +19,21 @@ std::string HomeFolder();
 // closed descriptor), so that a script notices.
 int PrintToStandardOutput(std::string_view text);
 
+// Writes a message on an option that converts nothing to standard error
+// and returns the exit status for it, 2.
+int PrintOptionMessage(std::string_view text);
+
+// Whether the desktop started the program (kFromDesktopVariable is "1").
+// The variable is taken out of the environment, so that a program started
+// from here (the web browser) does not inherit it.
+bool TakeDesktopStart();
+
 // Where the GTK module may lie for the program at `executable`: beside it
 // (the build tree), then in lib/ledgerlift under the install prefix.
 std::vector<std::string> GtkModuleCandidates(const std::string& executable);
 
 // The platform on Linux: messages on standard error, or GTK dialogs when the
-// desktop started the program (its desktop entry says so, kFromDesktopOption)
+// desktop started the program (its desktop entry says so: TakeDesktopStart)
 // or the program shows its window. Whether a terminal is at hand says
 // nothing: a cron job or a service in a desktop session has none, and no one
 // to answer a dialog. GTK is loaded only when the first dialog or the window
@@ -34,6 +43,7 @@ class LinuxPlatform : public Platform {
   explicit LinuxPlatform(bool desktop_start) : desktop_start_(desktop_start) {}
 
   void ShowMessage(const std::string& text) override;
+  bool MessagesGoToStandardError() override;
   std::optional<std::string> ChooseFolder() override;
   std::optional<std::string> ChooseInputFile() override;
   void OpenAddress(const std::string& address) override;

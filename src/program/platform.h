@@ -15,6 +15,11 @@ class Platform {
   // an OK button and no icon, or a line on standard error.
   virtual void ShowMessage(const std::string& text) = 0;
 
+  // Whether ShowMessage writes to standard error (a terminal, a script's
+  // log) rather than showing a box: such a message may go into details a
+  // box leaves out.
+  virtual bool MessagesGoToStandardError() { return false; }
+
   // A folder picked by the user, or nothing when the chooser was cancelled.
   virtual std::optional<std::string> ChooseFolder() { return std::nullopt; }
 

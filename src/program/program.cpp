@@ -13,6 +13,17 @@ std::string FailedLinesMessage(std::uint64_t count) {
   return "Failed to read " + std::to_string(count) + " lines of data from QFX file.";
 }
 
+std::string OptionMessage(TerminalRequest request, std::string_view option) {
+  const std::string shown = ShownName(option);
+  const std::string what = request == TerminalRequest::kOptionNotAlone
+                               ? "the option '" + shown + "' stands alone, without files"
+                               : "unknown option '" + shown + "'";
+  return "ledgerlift: " + what +
+         "\nTry 'ledgerlift --help'. To convert a file whose name starts with '-', "
+         "put -- before it: ledgerlift -- " +
+         shown + "\n";
+}
+
 std::string GatheredMessage(const std::vector<FileMessage>& messages) {
   std::string text;
   for (const FileMessage& said : messages) {
@@ -61,6 +72,7 @@ Program::Outcome Program::Convert(const std::string& file_name, Destination dest
   if (result.failed_count > 0) {
     return {kExitSomeLinesFailed, FailedLinesMessage(result.failed_count)};
   }
+  if (result.no_transactions) return {kExitSuccess, std::string(kNoTransactionsMessage)};
   return {kExitSuccess, ""};
 }
 

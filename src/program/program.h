@@ -26,12 +26,22 @@ inline constexpr int kCreateWindowError = 7;
 
 // The program's own texts.
 inline constexpr std::string_view kMissingFileNameMessage = "Input File Name is missing.";
+// A whole statement without a transaction (exit status 0): its register
+// holds the header only, which the user should not mistake for a fault.
+inline constexpr std::string_view kNoTransactionsMessage =
+    "The statement holds no transactions: its QIF file holds none either.";
 
 // "Failed to read 3 lines of data from QFX file."
 std::string FailedLinesMessage(std::uint64_t count);
 
 // What --version prints.
 inline constexpr std::string_view kVersionLine = "Ledgerlift " LEDGERLIFT_VERSION "\n";
+
+// What a Linux start whose options convert nothing prints on standard error
+// (exit status 2): an option it does not know (`-o`), or one of its own
+// among other arguments (`--help stmt.qfx`). Two lines: what is wrong, and
+// where to look.
+std::string OptionMessage(TerminalRequest request, std::string_view option);
 
 // What the window says, as lines for a terminal (--help, or no display).
 inline constexpr std::string_view kTerminalHelp =
@@ -47,9 +57,9 @@ inline constexpr std::string_view kTerminalHelp =
     "  On a desktop, drag a QFX file onto the program's icon, or associate\n"
     "  QFX files with the program and double-click one.\n"
     "\n"
-    "  ledgerlift            show the window that explains this\n"
-    "  ledgerlift --help     show this text\n"
-    "  ledgerlift --version  show the version\n"
+    "  ledgerlift                show the window that explains this\n"
+    "  ledgerlift --help, -h     show this text\n"
+    "  ledgerlift --version, -V  show the version\n"
     "\n"
     "Exit status: 0 converted, 1 converted but some transactions could\n"
     "not be read, 2 failed (no output written).\n"

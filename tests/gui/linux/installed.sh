@@ -34,7 +34,7 @@ test_installed_program_finds_its_module() {
   local prefix="$case_dir/prefix" dialog
   install_into "$prefix"
   failed_lines_file stmt.qfx
-  start_program "$prefix/bin/ledgerlift" --from-desktop "$case_dir/stmt.qfx"
+  start_program env LEDGERLIFT_FROM_DESKTOP=1 "$prefix/bin/ledgerlift" "$case_dir/stmt.qfx"
   dialog=$(find_window Ledgerlift)
   check "installed program finds its module: desktop start shows the dialog" test -n "$dialog"
   [ -n "$dialog" ] && press "$dialog" Return
@@ -49,7 +49,7 @@ test_desktop_entry_passes_every_file() {
   install_into "$prefix"
   entry="$prefix/share/applications/com.tessarine.Ledgerlift.desktop"
   check "the desktop entry says the desktop starts it and passes all selected files (%F)" \
-    grep -qx 'Exec=ledgerlift --from-desktop %F' "$entry"
+    grep -qx 'Exec=env LEDGERLIFT_FROM_DESKTOP=1 ledgerlift %F' "$entry"
   cp "$root/examples/statement.qfx" "say \"hi\".qfx"
   failed_lines_file "two bad.qfx"
   PATH="$prefix/bin:$PATH" gio launch "$entry" "$case_dir/say \"hi\".qfx" \

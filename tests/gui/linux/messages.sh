@@ -1,11 +1,11 @@
-# Conversion mode started from the desktop (its desktop entry passes
-# --from-desktop): the message is a dialog, one for several files, fitted to
+# Conversion mode started from the desktop (its desktop entry sets
+# LEDGERLIFT_FROM_DESKTOP=1): the message is a dialog, one for several files, fitted to
 # the screen however long; started any other way (a terminal, a script, no
 # display) it is a line on standard error.
 
 test_desktop_start_shows_a_dialog() {
   failed_lines_file stmt.qfx
-  start_program "$program" --from-desktop "$case_dir/stmt.qfx"
+  start_program env LEDGERLIFT_FROM_DESKTOP=1 "$program" "$case_dir/stmt.qfx"
   local dialog
   dialog=$(find_window Ledgerlift)
   check "desktop start: the message is a dialog captioned 'Ledgerlift'" test -n "$dialog"
@@ -24,7 +24,7 @@ test_desktop_start_shows_a_dialog() {
 test_desktop_start_with_three_files() {
   cp "$root/examples/statement.qfx" "several good.qfx"
   failed_lines_file "several bad.qfx"
-  start_program "$program" --from-desktop "$case_dir/several good.qfx" "$case_dir/several bad.qfx" \
+  start_program env LEDGERLIFT_FROM_DESKTOP=1 "$program" "$case_dir/several good.qfx" "$case_dir/several bad.qfx" \
     "$case_dir/gone.qfx"
   local dialog
   dialog=$(find_window Ledgerlift)
@@ -50,7 +50,7 @@ test_desktop_start_with_three_files() {
 test_long_messages_fit_the_screen() {
   local folder names=() i dialog
   folder="$case_dir/$(printf 'a-folder-name-without-any-blank-%.0s' $(seq 7))"
-  start_program "$program" --from-desktop "$folder/stmt.qfx"
+  start_program env LEDGERLIFT_FROM_DESKTOP=1 "$program" "$folder/stmt.qfx"
   dialog=$(find_window Ledgerlift)
   check "a path wider than the screen: the dialog fits on the screen" fits_on_screen "$dialog"
   check "  ... and shows the whole path" \
@@ -59,7 +59,7 @@ test_long_messages_fit_the_screen() {
   wait_program
   check "  ... OK ends the program with status 2" is "$status" 2
   for i in $(seq 60); do names+=("$case_dir/missing statement $i.qfx"); done
-  start_program "$program" --from-desktop "${names[@]}"
+  start_program env LEDGERLIFT_FROM_DESKTOP=1 "$program" "${names[@]}"
   dialog=$(find_window Ledgerlift)
   check "60 missing files: the dialog fits on the screen" fits_on_screen "$dialog"
   press "$dialog" Return
@@ -69,14 +69,14 @@ test_long_messages_fit_the_screen() {
 
 test_clean_conversion_never_loads_gtk() {
   cp "$root/examples/statement.qfx" clean.qfx
-  start_program env LD_DEBUG=files "$program" --from-desktop "$case_dir/clean.qfx"
+  start_program env LD_DEBUG=files LEDGERLIFT_FROM_DESKTOP=1 "$program" "$case_dir/clean.qfx"
   wait_program
   check "desktop start of a clean file: status 0, GTK never loaded" \
     eval '[ "$status" = 0 ] && ! grep -q "ledgerlift-gtk\|libgtk" err'
 }
 
 # A script in a desktop session (cron, a service, an IDE task): a display,
-# no terminal, no --from-desktop. No dialog waits for a click; the message
+# no terminal, not started by the desktop entry. No dialog waits for a click; the message
 # is in the log at once.
 test_script_with_a_display_never_waits_on_a_dialog() {
   failed_lines_file stmt.qfx
@@ -86,6 +86,18 @@ test_script_with_a_display_never_waits_on_a_dialog() {
   check "  ... its message on standard error" \
     is "$(cat err)" "Failed to read 2 lines of data from QFX file."
   check "  ... GTK never loaded (no dialog was shown)" is_empty_file "$LEDGERLIFT_GTK_LOG"
+}
+
+# `ledgerlift *` in a folder holding a file named like the old desktop
+# option: that name is a file, and no dialog waits.
+test_a_file_named_like_an_option_turns_on_no_dialog() {
+  failed_lines_file stmt.qfx
+  : >--from-desktop
+  start_program "$program" --from-desktop stmt.qfx
+  wait_program 5
+  check "a file named --from-desktop: ends at once with status 2, no dialog" is "$status" 2
+  check "  ... it is converted as a file (it is empty)" grep -q "^--from-desktop: Error 9" err
+  check "  ... GTK never loaded" is_empty_file "$LEDGERLIFT_GTK_LOG"
 }
 
 test_a_reader_gone_away_ends_nothing_early() {

@@ -8,7 +8,7 @@ test_without_the_module() {
   wait_program
   check "module missing: window mode exits 0" is "$status" 0
   check "module missing: window mode prints the help" grep -q "Usage: ledgerlift FILE.qfx" out
-  start_program alone/ledgerlift --from-desktop "$case_dir/stmt.qfx"
+  start_program env LEDGERLIFT_FROM_DESKTOP=1 alone/ledgerlift "$case_dir/stmt.qfx"
   wait_program
   check "module missing: desktop start exits 1" is "$status" 1
   check "module missing: the message goes to standard error" \
