@@ -222,7 +222,8 @@ const RunCase kRunCases[] = {
        ExistingRegister(disk);
        disk.Add("in.qfx", "<html>Your session has expired</html>");
      },
-     "Error 9: cannot convert in.qfx: not a QFX statement (no OFX data found)",
+     "Error 9: in.qfx is not a QFX/OFX statement. Download the statement from your bank "
+     "again, choosing Quicken (QFX), OFX or Money format.",
      {"open input", "open output", "create", "keep access", "read", "write",
       "remove temporary", "close input"}},
     {"read fails",

@@ -56,7 +56,10 @@ const SuccessCase kSuccessCases[] = {
     {"no line end at all", [] { return std::string(kShopLine); },
      [] { return std::string(kShopRecord); }, 0, ""},
     {"CR-only line ends",
-     [] { return Repeat(std::string("<OFX>\r") + kShopLine + "\r", 3) + "<STMTTRN>\r"; },
+     [] {
+       return Repeat(std::string("<OFX>\r") + kShopLine + "\r", 3) +
+              "<STMTTRN>\r</OFX>\r";
+     },
      [] { return Repeat(kShopRecord, 3); }, 1,
      "Failed to read 1 lines of data from QFX file.\n"},
 };

@@ -41,6 +41,35 @@ TEST_F(EndToEnd, ConvertsTheShippedExamples) {
   }
 }
 
+// A download cut off anywhere, at any transaction's end or start, or after
+// its first 300 bytes, replaces nothing: every shipped statement is a whole
+// OFX statement, and each of its cuts is refused as one.
+TEST_F(EndToEnd, ShippedExamplesCutOffReplaceNothing) {
+  constexpr const char* kPrecious = "an earlier register, kept as it is";
+  for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml",
+                           "checking-and-credit-card"}) {
+    const std::string whole =
+        Read(fs::path(LEDGERLIFT_EXAMPLES) / (std::string(name) + ".qfx"));
+    std::vector<size_t> cuts = {300};
+    for (const char* tag : {"<STMTTRN>", "</STMTTRN>"}) {
+      for (size_t at = whole.find(tag); at != std::string::npos;
+           at = whole.find(tag, at + 1))
+        cuts.push_back(at + std::string_view(tag).size());
+    }
+    for (const size_t cut : cuts) {
+      SCOPED_TRACE(std::string(name) + " cut after " + std::to_string(cut) + " bytes");
+      Clear();
+      Write(dir_ / "cut.qfx", whole.substr(0, cut));
+      Write(dir_ / "cut.qif", kPrecious);
+      const Outcome outcome = Run(dir_ / "cut.qfx");
+      EXPECT_EQ(outcome.status, 2);
+      EXPECT_EQ(outcome.err.substr(0, 10), "Error 11: ");
+      EXPECT_EQ(Read(dir_ / "cut.qif"), kPrecious);
+      EXPECT_EQ(Files(), (std::vector<std::string>{"cut.qfx", "cut.qif"}));
+    }
+  }
+}
+
 TEST_F(EndToEnd, OutputLandsBesideTheInput) {
   const struct {
     const char* name;
@@ -108,27 +137,51 @@ TEST_F(EndToEnd, NewOutputGetsOrdinaryPermissions) {
                 fs::perms::others_read);
 }
 
-// A file that holds no OFX data at all (a saved "session expired" page, an
-// empty download) never replaces a register; a statement that merely lists
-// no transactions gives the header alone.
-TEST_F(EndToEnd, OnlyAStatementGivesARegister) {
+// A file that is no statement (a saved "session expired" page, an empty
+// download), a statement cut off and a bank's error response never replace
+// a register; a statement that merely lists no transactions gives the
+// header alone, and says so.
+TEST_F(EndToEnd, OnlyAWholeStatementGivesARegister) {
+  const std::string not_ofx =
+      " is not a QFX/OFX statement. Download the statement from your bank again, "
+      "choosing "
+      "Quicken (QFX), OFX or Money format.";
+  const std::string sgml = "OFXHEADER:100\r\nDATA:OFXSGML\r\n\r\n<OFX>";
   const struct {
     const char* name;
     std::string input;
     const char* register_after;  // nullptr: the old one, byte for byte
+    std::string message;         // after "Error N: PATH", or the whole message
+    int number = 9;
   } cases[] = {
       {"web page", "<!DOCTYPE html>\n<html><title>Session expired</title></html>\n",
-       nullptr},
-      {"empty file", "", nullptr},
-      {"PDF", "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<< /Type /Catalog >>\n", nullptr},
-      {"CSV", "Date,Payee,Amount\r\n2011-03-02,CORNER SHOP,-12.50\r\n", nullptr},
+       nullptr, not_ofx},
+      {"a page that mentions OFX in a comment",
+       "<html><!-- <OFX> -->Session expired</html>", nullptr, not_ofx},
+      {"empty file", "", nullptr,
+       " is empty. Download the statement from your bank again."},
+      {"PDF", "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n<< /Type /Catalog >>\n", nullptr,
+       not_ofx},
+      {"CSV", "Date,Payee,Amount\r\n2011-03-02,CORNER SHOP,-12.50\r\n", nullptr, not_ofx},
+      {"transaction lines of which none gives a record", "<STMTTRN><NAME>X\r\n", nullptr,
+       not_ofx},
+      {"a statement cut off after a whole transaction", sgml + kShopLine, nullptr,
+       " ends before its end: the download was cut off; download it again", 11},
+      {"a statement cut off in a comment", sgml + kShopLine + "<!-- </OFX>", nullptr,
+       " ends before its end: the download was cut off; download it again", 11},
+      {"a bank's error response",
+       sgml + "<STATUS><CODE>2003<SEVERITY>ERROR<MESSAGE>Unknown account</STATUS></OFX>",
+       nullptr,
+       " is the bank's error message, not a statement: \"Unknown account\" (code 2003). "
+       "Download the statement again, or ask your bank.",
+       12},
       {"SGML statement without transactions",
-       "OFXHEADER:100\r\nDATA:OFXSGML\r\n\r\n<OFX><BANKMSGSRSV1></BANKMSGSRSV1></"
-       "OFX>\r\n",
-       "!Type:Bank\r\n"},
+       sgml + "<BANKMSGSRSV1></BANKMSGSRSV1></OFX>\r\n", "!Type:Bank\r\n",
+       "The statement holds no transactions: its QIF file holds none either."},
       {"XML statement without transactions",
        "<?xml version=\"1.0\"?>\n<?OFX OFXHEADER=\"200\" VERSION=\"220\"?>\n<OFX/>\n",
-       "!Type:Bank\r\n"},
+       "!Type:Bank\r\n",
+       "The statement holds no transactions: its QIF file holds none either."},
   };
   constexpr const char* kPrecious = "an earlier register, kept as it is";
   for (const auto& c : cases) {
@@ -139,12 +192,11 @@ TEST_F(EndToEnd, OnlyAStatementGivesARegister) {
     const Outcome outcome = Run(dir_ / "download.qfx");
     if (c.register_after) {
       EXPECT_EQ(outcome.status, 0);
-      EXPECT_EQ(outcome.err, "");
+      EXPECT_EQ(outcome.err, c.message + "\n");
     } else {
       EXPECT_EQ(outcome.status, 2);
-      EXPECT_EQ(outcome.err, "Error 9: cannot convert " +
-                                 (dir_ / "download.qfx").string() +
-                                 ": not a QFX statement (no OFX data found)\n");
+      EXPECT_EQ(outcome.err, "Error " + std::to_string(c.number) + ": " +
+                                 (dir_ / "download.qfx").string() + c.message + "\n");
     }
     EXPECT_EQ(Read(dir_ / "download.qif"),
               c.register_after ? c.register_after : kPrecious);

@@ -106,7 +106,7 @@ TEST_F(ProgramTest, OnlyNoArgumentAtAllSelectsWindowMode) {
 }
 
 TEST_F(ProgramTest, LoadConvertsBesideTheInput) {
-  const std::string input = Write("stmt.qfx", "<STMTTRN><NAME>ONLY\r\n");
+  const std::string input = Write("stmt.qfx", "<OFX><STMTTRN><NAME>ONLY\r\n</OFX>");
   Program program(platform_, files_, kSeparator, "/home/user");
   EXPECT_EQ(program.Load({"\"" + input + "\"", {input}}), 1);
   EXPECT_EQ(program.OutputDirectory(),
@@ -118,7 +118,7 @@ TEST_F(ProgramTest, LoadConvertsBesideTheInput) {
 
 TEST_F(ProgramTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
   const std::string good = Write("good.qfx", kShopLine);
-  const std::string bad = Write("bad one.qfx", "<STMTTRN><NAME>A\r\n<STMTTRN>\r\n");
+  const std::string bad = Write("bad one.qfx", "<OFX><STMTTRN><NAME>A\r\n<STMTTRN>\r\n</OFX>");
   const std::string missing = (folder_ / "missing.qfx").string();
   Program program(platform_, files_, kSeparator, "/home/user");
   EXPECT_EQ(program.Load({good + " " + bad + " " + missing, {good, bad, missing}}), 2);

@@ -88,10 +88,43 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
   }
 }
 
+// Refuses what is no statement, or not a whole one, after the whole input
+// was read: its register would look right but hold nothing, or too little.
+void CheckStatement(const StatementMarks& marks, const Converter& converter,
+                    const std::string& input_path) {
+  const std::string shown = ShownName(input_path);
+  if (marks.empty()) {
+    throw ConversionError{ConversionError::kNotAStatement,
+                          shown + " is empty. Download the statement from your bank again."};
+  }
+  if (!marks.ofx()) {
+    // Transaction lines without a header convert, when they give a record.
+    if (converter.record_count() > 0) return;
+    throw ConversionError{ConversionError::kNotAStatement,
+                          shown + " is not a QFX/OFX statement. Download the statement "
+                                  "from your bank again, choosing Quicken (QFX), OFX or "
+                                  "Money format."};
+  }
+  if (!marks.ends_closed() || converter.ended_in_markup()) {
+    throw ConversionError{ConversionError::kCutOff,
+                          shown + " ends before its end: the download was cut off; "
+                                  "download it again"};
+  }
+  const std::optional<BankStatus>& bank = marks.bank_error();
+  if (bank && converter.record_count() == 0 && converter.failed_count() == 0) {
+    const std::string said =
+        bank->message.empty() ? "" : ": \"" + ShownName(bank->message) + "\"";
+    throw ConversionError{ConversionError::kBankError,
+                          shown + " is the bank's error message, not a statement" + said +
+                              " (code " + ShownName(bank->code) +
+                              "). Download the statement again, or ask your bank."};
+  }
+}
+
 // Feeds the whole input to the converter, block by block (with its segment
 // starts, when listed beforehand) as `next_block` gives it; an input cut short while it
 // was read (rewritten by another program) would give a register that looks whole but
-// lacks the rest, so it fails, and so does an input that holds no OFX data at all.
+// lacks the rest, so it fails, and so does an input that is no whole statement.
 template <typename NextBlock>
 void ConvertInput(NextBlock next_block, const InputFile& input,
                   const std::string& input_path, Converter& converter) {
@@ -111,10 +144,7 @@ void ConvertInput(NextBlock next_block, const InputFile& input,
                   "the file shrank while it was read");
   }
   converter.Finish();
-  if (!marks.found()) {
-    throw Failure(ConversionError::kNotAStatement, "cannot convert", input_path,
-                  "not a QFX statement (no OFX data found)");
-  }
+  CheckStatement(marks, converter, input_path);
 }
 
 // Opens the input. A folder cannot be read as a statement: Linux opens it
@@ -221,7 +251,8 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
       Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
               [&] { return result.Replace(); });
   if (registers) registers->Add({written, statement, input_path});
-  return {converter.failed_count(), std::nullopt};
+  return {converter.failed_count(), std::nullopt,
+          converter.record_count() == 0 && converter.failed_count() == 0};
 }
 
 }  // namespace

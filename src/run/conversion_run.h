@@ -23,6 +23,8 @@ struct ConversionError {
     kOutputIsInput = 8,
     kNotAStatement = 9,
     kWrittenInThisRun = 10,
+    kCutOff = 11,
+    kBankError = 12,
   };
   int number;
   std::string description;  // names the path and the system's reason
@@ -34,6 +36,9 @@ struct ConversionError {
 struct RunResult {
   std::uint64_t failed_count = 0;
   std::optional<ConversionError> error;  // set when nothing was written
+  // A whole statement that holds no transaction: its register has the
+  // header only, which the user is told.
+  bool no_transactions = false;
 };
 
 // The registers written so far in one run of several files (a command
@@ -66,7 +71,9 @@ class RunRegisters {
 // bytes reach the disk before it is replaced. An output that is the input
 // itself, that nobody may write, that a link of another user leads to, or
 // that `registers` says this run already wrote, is refused before anything
-// is read. An input without any OFX data is refused at the end.
+// is read. A file that is no statement (empty, or neither an OFX statement
+// nor one that gives a record), a statement cut off before its end, and a
+// bank's error response are refused at the end.
 RunResult ConvertFile(FileSystem& files, const std::string& input_path,
                       const std::string& output_path, RunRegisters* registers = nullptr);
 

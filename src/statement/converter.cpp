@@ -79,6 +79,7 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
 }
 
 void Converter::Finish() {
+  ended_in_markup_ = state_ == State::kComment || state_ == State::kCdata;
   if (state_ == State::kCdata && value_held_) carried_value_.append(closer_run_, ']');
   if (state_ == State::kValue || value_held_) EndCarriedValue();
   state_ = State::kSkip;

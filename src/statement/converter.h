@@ -42,6 +42,11 @@ class Converter {
   void Finish();
 
   std::uint64_t failed_count() const { return step_.failed_count(); }
+  std::uint64_t record_count() const { return step_.record_count(); }
+
+  // Whether the input ended inside a comment or CDATA section, which a
+  // whole statement never does.
+  bool ended_in_markup() const { return ended_in_markup_; }
 
   // The statements the input held, and where their records lie in the
   // output.
@@ -98,6 +103,7 @@ class Converter {
   bool value_held_ = false;
   int closer_run_ = 0;     // of "-" or "]" just read in a comment or CDATA section
   bool after_cr_ = false;  // CDATA text: a CR just became a blank
+  bool ended_in_markup_ = false;
 };
 
 // The register a file run writes, from what `converter` wrote, held whole

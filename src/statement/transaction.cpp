@@ -173,6 +173,7 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   const size_t size = std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
                       payee.size() + amount.size() + type.size();
   accounts_.Record(statement_, records_.Position());
+  ++record_count_;
   const auto in_piece = [&](std::string_view value) {
     return value.size() <= kPiece && Readable(value) >= kPiece;
   };

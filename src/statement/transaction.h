@@ -108,6 +108,8 @@ class TransactionStep {
 
   // Transactions that lacked their type, date or amount, so far.
   std::uint64_t failed_count() const { return failed_count_; }
+  // Transactions written as records, so far.
+  std::uint64_t record_count() const { return record_count_; }
 
   // The file's statements and where their records begin.
   const AccountBlocks& accounts() const { return accounts_; }
@@ -163,6 +165,7 @@ class TransactionStep {
   QifDate date_{};
   std::string_view block_;  // being converted
   std::uint64_t failed_count_ = 0;
+  std::uint64_t record_count_ = 0;
   std::uint64_t statement_ = 0;  // of the open transaction
   AccountBlocks accounts_;
 };
