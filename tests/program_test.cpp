@@ -118,7 +118,8 @@ TEST_F(ProgramTest, LoadConvertsBesideTheInput) {
 
 TEST_F(ProgramTest, SeveralFilesGiveOneMessageNamingEachAndTheWorstStatus) {
   const std::string good = Write("good.qfx", kShopLine);
-  const std::string bad = Write("bad one.qfx", "<OFX><STMTTRN><NAME>A\r\n<STMTTRN>\r\n</OFX>");
+  const std::string bad =
+      Write("bad one.qfx", "<OFX><STMTTRN><NAME>A\r\n<STMTTRN>\r\n</OFX>");
   const std::string missing = (folder_ / "missing.qfx").string();
   Program program(platform_, files_, kSeparator, "/home/user");
   EXPECT_EQ(program.Load({good + " " + bad + " " + missing, {good, bad, missing}}), 2);

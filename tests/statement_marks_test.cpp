@@ -36,12 +36,13 @@ TEST(StatementMarks, StructureInAnyBlocks) {
        true},
       {"a bare OFX tag late in the file, closed, NULs after it",
        std::string(100, ' ') + "<OFX></OFX>\r\n\0\0"s, false, true, true},
-      {"closed by a tag split by blanks is not closed", "<OFX></OF X>", false, true, false},
+      {"closed by a tag split by blanks is not closed", "<OFX></OF X>", false, true,
+       false},
       {"closed inside a value", "<OFX><NAME>x</OFX>y", false, true, false},
       {"transaction lines without a header", "junk<STMTTRN><TRNAMT>1", false, false,
        false},
-      {"a page whose text mentions the header", "<html><p>OFXHEADER:100</p></html>", false,
-       false, false},
+      {"a page whose text mentions the header", "<html><p>OFXHEADER:100</p></html>",
+       false, false, false},
       {"an OFX tag in a comment", "<html><!-- <OFX> --></html>", false, false, false},
       {"an OFX tag in CDATA", "<x><![CDATA[<OFX>]]></x>", false, false, false},
       {"an OFX tag after the transactions begin", "<STMTTRN><OFX>", false, false, false},
@@ -53,12 +54,13 @@ TEST(StatementMarks, StructureInAnyBlocks) {
       {"a status of 0 is no error", "<OFX><STATUS><CODE>000<MESSAGE>OK</STATUS></OFX>",
        false, true, true},
       {"the message of a later status is not the error's",
-       "<OFX><STATUS><CODE>15500</STATUS><STATUS><CODE>0<MESSAGE>fine</STATUS></OFX>", false,
-       true, true, "15500", ""},
+       "<OFX><STATUS><CODE>15500</STATUS><STATUS><CODE>0<MESSAGE>fine</STATUS></OFX>",
+       false, true, true, "15500", ""},
       {"a status after the transactions begin is not read",
        "<OFX><STMTTRN></STMTTRN><STATUS><CODE>2000</STATUS></OFX>", false, true, true},
   };
-  const std::vector<std::vector<size_t>> block_sizes = {{1}, {2, 3}, {4, 1, 7}, {1 << 16}};
+  const std::vector<std::vector<size_t>> block_sizes = {
+      {1}, {2, 3}, {4, 1, 7}, {1 << 16}};
   for (const auto& c : cases) {
     for (const std::vector<size_t>& sizes : block_sizes) {
       SCOPED_TRACE(std::string(c.name) + ", first block of " + std::to_string(sizes[0]));

@@ -94,21 +94,24 @@ void CheckStatement(const StatementMarks& marks, const Converter& converter,
                     const std::string& input_path) {
   const std::string shown = ShownName(input_path);
   if (marks.empty()) {
-    throw ConversionError{ConversionError::kNotAStatement,
-                          shown + " is empty. Download the statement from your bank again."};
+    throw ConversionError{
+        ConversionError::kNotAStatement,
+        shown + " is empty. Download the statement from your bank again."};
   }
   if (!marks.ofx()) {
     // Transaction lines without a header convert, when they give a record.
     if (converter.record_count() > 0) return;
     throw ConversionError{ConversionError::kNotAStatement,
-                          shown + " is not a QFX/OFX statement. Download the statement "
-                                  "from your bank again, choosing Quicken (QFX), OFX or "
-                                  "Money format."};
+                          shown +
+                              " is not a QFX/OFX statement. Download the statement "
+                              "from your bank again, choosing Quicken (QFX), OFX or "
+                              "Money format."};
   }
   if (!marks.ends_closed() || converter.ended_in_markup()) {
     throw ConversionError{ConversionError::kCutOff,
-                          shown + " ends before its end: the download was cut off; "
-                                  "download it again"};
+                          shown +
+                              " ends before its end: the download was cut off; "
+                              "download it again"};
   }
   const std::optional<BankStatus>& bank = marks.bank_error();
   if (bank && converter.record_count() == 0 && converter.failed_count() == 0) {

@@ -41,7 +41,8 @@ void StatementMarks::Look(std::string_view block) {
     head_.append(block.substr(0, kHeadSize - head_.size()));
   }
   if (!content_) {
-    content_ = std::any_of(block.begin(), block.end(), [](char c) { return !IsBlank(c); });
+    content_ =
+        std::any_of(block.begin(), block.end(), [](char c) { return !IsBlank(c); });
   }
   if (state_ != State::kDone) LookAtTags(block);
   KeepTail(block);
@@ -153,9 +154,10 @@ void StatementMarks::KeepTail(std::string_view block) {
     return;
   }
   if (blanks_after_tail_) tail_ += ' ';
-  tail_.append(block.substr(0, content_end).substr(
-      content_end - std::min(content_end, kClosingTag.size())));
-  if (tail_.size() > kClosingTag.size()) tail_.erase(0, tail_.size() - kClosingTag.size());
+  tail_.append(block.substr(0, content_end)
+                   .substr(content_end - std::min(content_end, kClosingTag.size())));
+  if (tail_.size() > kClosingTag.size())
+    tail_.erase(0, tail_.size() - kClosingTag.size());
   blanks_after_tail_ = content_end < block.size();
 }
 
