@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include "files/owners-win32.h"
 #include "files/utf16-win32.h"
 #include "launch/command_line.h"
 #include "split_cases.h"
@@ -17,11 +18,10 @@ TEST(SplitWindowsArguments, AgreesWithCommandLineToArgvW) {
   for (const SplitCase& c : kSplitCases) {
     const std::wstring line = L"ledgerlift.exe " + Utf8ToUtf16(c.arguments);
     int count = 0;
-    wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
-    ASSERT_NE(argv, nullptr);
+    const LocalMemory<wchar_t**> argv(CommandLineToArgvW(line.c_str(), &count));
+    ASSERT_TRUE(argv.valid());
     std::vector<std::string> system;
-    for (int i = 1; i < count; ++i) system.push_back(Utf16ToUtf8(argv[i]));
-    LocalFree(argv);
+    for (int i = 1; i < count; ++i) system.push_back(Utf16ToUtf8(argv.get()[i]));
     EXPECT_EQ(SplitWindowsArguments(c.arguments), system) << c.arguments;
   }
 }

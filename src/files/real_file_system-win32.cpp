@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "files/owners-win32.h"
 #include "files/real_file_system.h"
 #include "files/utf16-win32.h"
 
@@ -19,26 +20,6 @@ namespace {
 
 constexpr DWORD kLargestCall = 1 << 30;  // ReadFile and WriteFile take a DWORD
 
-class Handle {
- public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  Handle(Handle&& other) noexcept
-      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  ~Handle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-  HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
-
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
   return {info.dwVolumeSerialNumber,
           (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
@@ -46,7 +27,7 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 
 class Win32Input : public InputFile {
  public:
-  explicit Win32Input(Handle file) : file_(std::move(file)) {
+  explicit Win32Input(FileHandle file) : file_(std::move(file)) {
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileInformationByHandle(file_.get(), &info)) identity_ = IdentityOf(info);
     LARGE_INTEGER size;
@@ -75,7 +56,7 @@ class Win32Input : public InputFile {
   FileIdentity Identity() const override { return identity_; }
 
  private:
-  Handle file_;
+  FileHandle file_;
   std::optional<std::uint64_t> size_;
   FileIdentity identity_;
 };
@@ -92,9 +73,9 @@ std::wstring FolderPart(const std::wstring& path) {
 class Win32Output : public OutputFile {
  public:
   explicit Win32Output(const std::string& path) : target_(Utf8ToUtf16(path)) {
-    Handle file(CreateFileW(target_.c_str(), 0,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FileHandle file(CreateFileW(
+        target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid()) {
       if (GetLastError() == ERROR_FILE_NOT_FOUND) return;  // its folder is there
       ThrowLastError();
@@ -104,7 +85,7 @@ class Win32Output : public OutputFile {
   }
 
   ~Win32Output() override {
-    file_ = Handle();  // a file still marked for deletion goes now
+    file_ = FileHandle();  // a file still marked for deletion goes now
     if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
   }
 
@@ -116,7 +97,8 @@ class Win32Output : public OutputFile {
     const std::wstring folder = FolderPart(target_);
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
       const std::wstring name = folder + Utf8ToUtf16(TemporaryFileName());
-      file_ = Handle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+      file_ =
+          FileHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_.valid()) {
         temporary_ = name;
@@ -161,7 +143,7 @@ class Win32Output : public OutputFile {
             : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!replaced) ThrowLastError();
     temporary_.clear();
-    const Handle written(CreateFileW(
+    const FileHandle written(CreateFileW(
         target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
@@ -182,7 +164,7 @@ class Win32Output : public OutputFile {
   // The path of the file the handle reached: a symbolic link at the output
   // (on Windows, or a Unix one under Wine) then stays, and the file it
   // names is replaced. Where the system cannot tell, the path stays as given.
-  void FollowLinks(const Handle& file) {
+  void FollowLinks(const FileHandle& file) {
     std::wstring final_path(MAX_PATH, L'\0');
     for (;;) {
       const DWORD size = GetFinalPathNameByHandleW(
@@ -195,7 +177,7 @@ class Win32Output : public OutputFile {
     target_ = std::move(final_path);
   }
 
-  void Examine(const Handle& file) {
+  void Examine(const FileHandle& file) {
     using Kind = ExistingOutput::Kind;
     if (GetFileType(file.get()) != FILE_TYPE_DISK) {  // CON, NUL
       existing_.kind = Kind::kOther;
@@ -217,7 +199,7 @@ class Win32Output : public OutputFile {
 
   std::wstring target_;  // the file the output path names, links followed
   ExistingOutput existing_;
-  Handle file_;
+  FileHandle file_;
   std::wstring temporary_;  // set while the temporary file exists
 };
 
@@ -233,9 +215,10 @@ bool RealFileSystem::IsFolder(const std::string& path) {
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenInput(const std::string& path) {
-  Handle file(CreateFileW(Utf8ToUtf16(path).c_str(), GENERIC_READ,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file(CreateFileW(Utf8ToUtf16(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr));
   if (!file.valid()) ThrowLastError();
   return std::make_unique<Win32Input>(std::move(file));
 }

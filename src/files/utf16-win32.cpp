@@ -1,5 +1,7 @@
 #include "files/utf16-win32.h"
 
+#include "files/owners-win32.h"
+
 namespace ledgerlift {
 namespace {
 
@@ -31,14 +33,14 @@ std::wstring Utf8ToUtf16(std::string_view text) { return ToUtf16(CP_UTF8, text);
 std::string Utf16ToUtf8(std::wstring_view text) { return FromUtf16(CP_UTF8, text); }
 
 std::string SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason = length ? Utf16ToUtf8(std::wstring_view(text, length))
+  wchar_t* allocated = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&allocated), 0, nullptr);
+  const LocalMemory<wchar_t*> text(allocated);
+  std::string reason = length ? Utf16ToUtf8(std::wstring_view(text.get(), length))
                               : "error " + std::to_string(error);
-  LocalFree(text);
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                              reason.back() == ' ' || reason.back() == '.')) {
     reason.pop_back();

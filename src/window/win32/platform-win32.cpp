@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "files/owners-win32.h"
 #include "files/utf16-win32.h"
 #include "window/layout.h"
 
@@ -81,12 +82,11 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
   request.lpfn = nullptr;
   request.lParam = 0;
   request.iImage = 0;
-  PIDLIST_ABSOLUTE items = SHBrowseForFolderW(&request);
-  if (items == nullptr) return std::nullopt;  // cancelled
+  const CoTaskMemory<PIDLIST_ABSOLUTE> items(SHBrowseForFolderW(&request));
+  if (!items.valid()) return std::nullopt;  // cancelled
   wchar_t path[MAX_PATH];
   std::fill(std::begin(path), std::end(path), L' ');
-  const BOOL found = SHGetPathFromIDListW(items, path);
-  CoTaskMemFree(items);
+  const BOOL found = SHGetPathFromIDListW(items.get(), path);
   // A place that is not a folder on disk gives no path: the buffer's blanks
   // are no folder, so the output folder stays as it was.
   if (!found) return std::nullopt;
