@@ -94,9 +94,8 @@ class Win32Output : public OutputFile {
   // The new file takes the folder's inherited permissions, as any new file
   // there does; Windows has no permission bits to take from the statement.
   void Create(const InputFile&) override {
-    const std::wstring folder = FolderPart(target_);
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-      const std::wstring name = folder + Utf8ToUtf16(TemporaryFileName());
+      const std::wstring name = TemporaryPath();
       file_ =
           FileHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -130,18 +129,15 @@ class Win32Output : public OutputFile {
     if (!CloseHandle(file_.release())) ThrowLastError();
   }
 
-  // ReplaceFile keeps what the old file had: attributes, permissions (its
-  // access control list), creation time. The identity is read back from the
-  // path: ReplaceFile may keep the old file's rather than the new one's.
+  // The identity is read back from the path: ReplaceFile may keep the old
+  // file's rather than the new one's.
   FileIdentity Replace() override {
-    const bool replaced =
-        existing_.kind == ExistingOutput::Kind::kFile
-            ? ReplaceFileW(
-                  target_.c_str(), temporary_.c_str(), nullptr,
-                  REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                  nullptr, nullptr)
-            : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (!replaced) ThrowLastError();
+    if (existing_.kind == ExistingOutput::Kind::kFile) {
+      ReplaceExisting();
+    } else if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
+                            MOVEFILE_REPLACE_EXISTING)) {
+      ThrowLastError();
+    }
     temporary_.clear();
     const FileHandle written(CreateFileW(
         target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -175,6 +171,46 @@ class Win32Output : public OutputFile {
       if (fits) break;
     }
     target_ = std::move(final_path);
+  }
+
+  // ReplaceFile keeps what the old file had: attributes, permissions (its
+  // access control list), creation time. The old file is first moved aside
+  // under a temporary name of its own (ReplaceFile's backup) and removed
+  // once the new one has its name: where the new one cannot take the name,
+  // the old one gets it back (without a backup, Windows may have deleted
+  // the old file by then). Wine's ReplaceFile, given no backup, copies the
+  // path into a buffer of MAX_PATH characters: it fails on a longer path or
+  // overruns the buffer; with one, it renames the two files by their paths.
+  void ReplaceExisting() {
+    const std::wstring backup = UnusedTemporaryPath();
+    if (!ReplaceFileW(target_.c_str(), temporary_.c_str(), backup.c_str(),
+                      REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                      nullptr, nullptr)) {
+      DWORD error = GetLastError();
+      if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+          MoveFileExW(backup.c_str(), target_.c_str(), 0)) {
+        error = ERROR_UNABLE_TO_MOVE_REPLACEMENT;  // the old file kept its name
+      }
+      ThrowError(error);
+    }
+    DeleteFileW(backup.c_str());
+  }
+
+  // A new temporary file's path, beside the output.
+  std::wstring TemporaryPath() const {
+    return FolderPart(target_) + Utf8ToUtf16(TemporaryFileName());
+  }
+
+  // A temporary path beside the output that nothing has.
+  std::wstring UnusedTemporaryPath() const {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+      std::wstring path = TemporaryPath();
+      if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+          GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return path;
+      }
+    }
+    ThrowError(ERROR_FILE_EXISTS);
   }
 
   void Examine(const FileHandle& file) {
