@@ -1,7 +1,9 @@
-// The disk on Windows, through the UTF-16 (W) functions. The temporary
-// file is marked for deletion while it is written, so that a run ended from
-// outside (Task Manager, a closed session) leaves nothing behind either; the
-// mark is lifted just before the file takes the output's place.
+// The disk on Windows, through the UTF-16 (W) functions, every path in the
+// extended-length form ("\\?\C:\..."), so that a path of any length works
+// whatever the system's setting for long paths. The temporary file is marked
+// for deletion while it is written, so that a run ended from outside (Task
+// Manager, a closed session) leaves nothing behind either; the mark is
+// lifted just before the file takes the output's place.
 
 #include <windows.h>
 
@@ -72,7 +74,7 @@ std::wstring FolderPart(const std::wstring& path) {
 
 class Win32Output : public OutputFile {
  public:
-  explicit Win32Output(const std::string& path) : target_(Utf8ToUtf16(path)) {
+  explicit Win32Output(const std::string& path) : target_(ExtendedLengthPath(path)) {
     FileHandle file(CreateFileW(
         target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -242,16 +244,16 @@ class Win32Output : public OutputFile {
 }  // namespace
 
 bool RealFileSystem::Exists(const std::string& path) {
-  return GetFileAttributesW(Utf8ToUtf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool RealFileSystem::IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
+  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenInput(const std::string& path) {
-  FileHandle file(CreateFileW(Utf8ToUtf16(path).c_str(), GENERIC_READ,
+  FileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                               nullptr));

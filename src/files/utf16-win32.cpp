@@ -27,7 +27,36 @@ std::string FromUtf16(UINT code_page, std::wstring_view text) {
   return narrow;
 }
 
+// The path as GetFullPathNameW makes it absolute; empty where it cannot.
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring full(path.size() + MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD size = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()),
+                                        full.data(), nullptr);
+    if (size == 0) return {};
+    const bool fits = size < full.size();  // a size that does not fit counts the NUL
+    full.resize(size);
+    if (fits) return full;
+  }
+}
+
 }  // namespace
+
+std::wstring ExtendedLengthPath(std::string_view path) {
+  const std::wstring given = Utf8ToUtf16(path);
+  const auto system_form = [](std::wstring_view name) {
+    return name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\") ||
+           name.starts_with(L"\\??\\");
+  };
+  if (system_form(given)) return given;
+  const std::wstring full = FullPath(given);
+  if (full.starts_with(L"\\\\")) {
+    if (system_form(full)) return given;  // a device, reached by its own name
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  }
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  return given;
+}
 
 std::wstring Utf8ToUtf16(std::string_view text) { return ToUtf16(CP_UTF8, text); }
 std::string Utf16ToUtf8(std::wstring_view text) { return FromUtf16(CP_UTF8, text); }
