@@ -1,13 +1,16 @@
-// The disk on Windows, through the UTF-16 (W) functions. The temporary
-// file is marked for deletion while it is written, so that a run ended from
-// outside (Task Manager, a closed session) leaves nothing behind either; the
-// mark is lifted just before the file takes the output's place.
+// The disk on Windows, through the UTF-16 (W) functions, every path in the
+// extended-length form ("\\?\C:\..."), so that a path of any length works
+// whatever the system's setting for long paths. The temporary file is marked
+// for deletion while it is written, so that a run ended from outside (Task
+// Manager, a closed session) leaves nothing behind either; the mark is
+// lifted just before the file takes the output's place.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <utility>
 
+#include "files/owners-win32.h"
 #include "files/real_file_system.h"
 #include "files/utf16-win32.h"
 
@@ -19,26 +22,6 @@ namespace {
 
 constexpr DWORD kLargestCall = 1 << 30;  // ReadFile and WriteFile take a DWORD
 
-class Handle {
- public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  Handle(Handle&& other) noexcept
-      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
-  ~Handle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-  HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
-
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
   return {info.dwVolumeSerialNumber,
           (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
@@ -46,7 +29,7 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 
 class Win32Input : public InputFile {
  public:
-  explicit Win32Input(Handle file) : file_(std::move(file)) {
+  explicit Win32Input(FileHandle file) : file_(std::move(file)) {
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileInformationByHandle(file_.get(), &info)) identity_ = IdentityOf(info);
     LARGE_INTEGER size;
@@ -75,7 +58,7 @@ class Win32Input : public InputFile {
   FileIdentity Identity() const override { return identity_; }
 
  private:
-  Handle file_;
+  FileHandle file_;
   std::optional<std::uint64_t> size_;
   FileIdentity identity_;
 };
@@ -91,10 +74,10 @@ std::wstring FolderPart(const std::wstring& path) {
 
 class Win32Output : public OutputFile {
  public:
-  explicit Win32Output(const std::string& path) : target_(Utf8ToUtf16(path)) {
-    Handle file(CreateFileW(target_.c_str(), 0,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  explicit Win32Output(const std::string& path) : target_(ExtendedLengthPath(path)) {
+    FileHandle file(CreateFileW(
+        target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid()) {
       if (GetLastError() == ERROR_FILE_NOT_FOUND) return;  // its folder is there
       ThrowLastError();
@@ -104,7 +87,7 @@ class Win32Output : public OutputFile {
   }
 
   ~Win32Output() override {
-    file_ = Handle();  // a file still marked for deletion goes now
+    file_ = FileHandle();  // a file still marked for deletion goes now
     if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
   }
 
@@ -113,10 +96,10 @@ class Win32Output : public OutputFile {
   // The new file takes the folder's inherited permissions, as any new file
   // there does; Windows has no permission bits to take from the statement.
   void Create(const InputFile&) override {
-    const std::wstring folder = FolderPart(target_);
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-      const std::wstring name = folder + Utf8ToUtf16(TemporaryFileName());
-      file_ = Handle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+      const std::wstring name = TemporaryPath();
+      file_ =
+          FileHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_.valid()) {
         temporary_ = name;
@@ -148,20 +131,17 @@ class Win32Output : public OutputFile {
     if (!CloseHandle(file_.release())) ThrowLastError();
   }
 
-  // ReplaceFile keeps what the old file had: attributes, permissions (its
-  // access control list), creation time. The identity is read back from the
-  // path: ReplaceFile may keep the old file's rather than the new one's.
+  // The identity is read back from the path: ReplaceFile may keep the old
+  // file's rather than the new one's.
   FileIdentity Replace() override {
-    const bool replaced =
-        existing_.kind == ExistingOutput::Kind::kFile
-            ? ReplaceFileW(
-                  target_.c_str(), temporary_.c_str(), nullptr,
-                  REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                  nullptr, nullptr)
-            : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (!replaced) ThrowLastError();
+    if (existing_.kind == ExistingOutput::Kind::kFile) {
+      ReplaceExisting();
+    } else if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
+                            MOVEFILE_REPLACE_EXISTING)) {
+      ThrowLastError();
+    }
     temporary_.clear();
-    const Handle written(CreateFileW(
+    const FileHandle written(CreateFileW(
         target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
@@ -182,7 +162,7 @@ class Win32Output : public OutputFile {
   // The path of the file the handle reached: a symbolic link at the output
   // (on Windows, or a Unix one under Wine) then stays, and the file it
   // names is replaced. Where the system cannot tell, the path stays as given.
-  void FollowLinks(const Handle& file) {
+  void FollowLinks(const FileHandle& file) {
     std::wstring final_path(MAX_PATH, L'\0');
     for (;;) {
       const DWORD size = GetFinalPathNameByHandleW(
@@ -195,7 +175,47 @@ class Win32Output : public OutputFile {
     target_ = std::move(final_path);
   }
 
-  void Examine(const Handle& file) {
+  // ReplaceFile keeps what the old file had: attributes, permissions (its
+  // access control list), creation time. The old file is first moved aside
+  // under a temporary name of its own (ReplaceFile's backup) and removed
+  // once the new one has its name: where the new one cannot take the name,
+  // the old one gets it back (without a backup, Windows may have deleted
+  // the old file by then). Wine's ReplaceFile, given no backup, copies the
+  // path into a buffer of MAX_PATH characters: it fails on a longer path or
+  // overruns the buffer; with one, it renames the two files by their paths.
+  void ReplaceExisting() {
+    const std::wstring backup = UnusedTemporaryPath();
+    if (!ReplaceFileW(target_.c_str(), temporary_.c_str(), backup.c_str(),
+                      REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                      nullptr, nullptr)) {
+      DWORD error = GetLastError();
+      if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+          MoveFileExW(backup.c_str(), target_.c_str(), 0)) {
+        error = ERROR_UNABLE_TO_MOVE_REPLACEMENT;  // the old file kept its name
+      }
+      ThrowError(error);
+    }
+    DeleteFileW(backup.c_str());
+  }
+
+  // A new temporary file's path, beside the output.
+  std::wstring TemporaryPath() const {
+    return FolderPart(target_) + Utf8ToUtf16(TemporaryFileName());
+  }
+
+  // A temporary path beside the output that nothing has.
+  std::wstring UnusedTemporaryPath() const {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+      std::wstring path = TemporaryPath();
+      if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+          GetLastError() == ERROR_FILE_NOT_FOUND) {
+        return path;
+      }
+    }
+    ThrowError(ERROR_FILE_EXISTS);
+  }
+
+  void Examine(const FileHandle& file) {
     using Kind = ExistingOutput::Kind;
     if (GetFileType(file.get()) != FILE_TYPE_DISK) {  // CON, NUL
       existing_.kind = Kind::kOther;
@@ -217,25 +237,26 @@ class Win32Output : public OutputFile {
 
   std::wstring target_;  // the file the output path names, links followed
   ExistingOutput existing_;
-  Handle file_;
+  FileHandle file_;
   std::wstring temporary_;  // set while the temporary file exists
 };
 
 }  // namespace
 
 bool RealFileSystem::Exists(const std::string& path) {
-  return GetFileAttributesW(Utf8ToUtf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool RealFileSystem::IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
+  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenInput(const std::string& path) {
-  Handle file(CreateFileW(Utf8ToUtf16(path).c_str(), GENERIC_READ,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr));
   if (!file.valid()) ThrowLastError();
   return std::make_unique<Win32Input>(std::move(file));
 }

@@ -1,5 +1,7 @@
 #include "files/utf16-win32.h"
 
+#include "files/owners-win32.h"
+
 namespace ledgerlift {
 namespace {
 
@@ -25,20 +27,49 @@ std::string FromUtf16(UINT code_page, std::wstring_view text) {
   return narrow;
 }
 
+// The path as GetFullPathNameW makes it absolute; empty where it cannot.
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring full(path.size() + MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD size = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()),
+                                        full.data(), nullptr);
+    if (size == 0) return {};
+    const bool fits = size < full.size();  // a size that does not fit counts the NUL
+    full.resize(size);
+    if (fits) return full;
+  }
+}
+
 }  // namespace
+
+std::wstring ExtendedLengthPath(std::string_view path) {
+  const std::wstring given = Utf8ToUtf16(path);
+  const auto system_form = [](std::wstring_view name) {
+    return name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\") ||
+           name.starts_with(L"\\??\\");
+  };
+  if (system_form(given)) return given;
+  const std::wstring full = FullPath(given);
+  if (full.starts_with(L"\\\\")) {
+    if (system_form(full)) return given;  // a device, reached by its own name
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  }
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  return given;
+}
 
 std::wstring Utf8ToUtf16(std::string_view text) { return ToUtf16(CP_UTF8, text); }
 std::string Utf16ToUtf8(std::wstring_view text) { return FromUtf16(CP_UTF8, text); }
 
 std::string SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason = length ? Utf16ToUtf8(std::wstring_view(text, length))
+  wchar_t* allocated = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&allocated), 0, nullptr);
+  const LocalMemory<wchar_t*> text(allocated);
+  std::string reason = length ? Utf16ToUtf8(std::wstring_view(text.get(), length))
                               : "error " + std::to_string(error);
-  LocalFree(text);
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                              reason.back() == ' ' || reason.back() == '.')) {
     reason.pop_back();

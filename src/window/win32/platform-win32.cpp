@@ -4,16 +4,19 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cwchar>
-#include <iterator>
+#include <string>
 #include <vector>
 
+#include "files/owners-win32.h"
 #include "files/utf16-win32.h"
 #include "window/layout.h"
 
 namespace ledgerlift {
 namespace {
+
+// The longest path Windows takes, in UTF-16 units with its NUL.
+constexpr size_t kLongestPath = 32768;
 
 // The file chooser's filters as the open-file dialog takes them: name and
 // pattern, each ended by a NUL, the list by a second NUL. Windows matches
@@ -81,21 +84,22 @@ std::optional<std::string> Win32Platform::ChooseFolder() {
   request.lpfn = nullptr;
   request.lParam = 0;
   request.iImage = 0;
-  PIDLIST_ABSOLUTE items = SHBrowseForFolderW(&request);
-  if (items == nullptr) return std::nullopt;  // cancelled
-  wchar_t path[MAX_PATH];
-  std::fill(std::begin(path), std::end(path), L' ');
-  const BOOL found = SHGetPathFromIDListW(items, path);
-  CoTaskMemFree(items);
+  const CoTaskMemory<PIDLIST_ABSOLUTE> items(SHBrowseForFolderW(&request));
+  if (!items.valid()) return std::nullopt;  // cancelled
+  // A folder's path may be longer than MAX_PATH, which is all that
+  // SHGetPathFromIDListW can give; the Ex form takes the buffer's size.
+  std::wstring path(kLongestPath, L' ');
+  const BOOL found = SHGetPathFromIDListEx(
+      items.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
   // A place that is not a folder on disk gives no path: the buffer's blanks
   // are no folder, so the output folder stays as it was.
   if (!found) return std::nullopt;
-  return Utf16ToUtf8(
-      std::wstring_view(path, wcsnlen(path, MAX_PATH)));  // before the first NUL
+  return Utf16ToUtf8(std::wstring_view(
+      path.data(), wcsnlen(path.data(), path.size())));  // before the first NUL
 }
 
 std::optional<std::string> Win32Platform::ChooseInputFile() {
-  std::vector<wchar_t> file(32768, L'\0');
+  std::vector<wchar_t> file(kLongestPath, L'\0');
   const std::wstring title = Utf8ToUtf16(ControlFor(ControlId::kConvertButton).text);
   OPENFILENAMEW request{};
   request.lStructSize = sizeof request;

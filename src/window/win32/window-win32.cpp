@@ -28,9 +28,7 @@ UINT WindowDpi(HWND window) {
   if (get_dpi_for_window) {
     if (const UINT dpi = get_dpi_for_window(window)) return dpi;
   }
-  const HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
+  const int dpi = GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSX);
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
@@ -288,20 +286,19 @@ void WindowWin32::OnCommand(int id, int code) {
 }
 
 void WindowWin32::OnDropFiles(HDROP drop) {
-  // A message box or chooser of the window disables it while open; a drop
-  // that still arrives (Wine delivers one) would stack a second box on it.
-  if (!IsWindowEnabled(window_)) {
-    DragFinish(drop);
-    return;
-  }
   std::vector<std::string> paths;
-  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-  for (UINT i = 0; i < count; ++i) {
-    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-    paths.push_back(Utf16ToUtf8(path));
+  {
+    const DroppedFiles files(drop);  // finished before the files are converted
+    // A message box or chooser of the window disables it while open; a drop
+    // that still arrives (Wine delivers one) would stack a second box on it.
+    if (!IsWindowEnabled(window_)) return;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+      path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+      paths.push_back(Utf16ToUtf8(path));
+    }
   }
-  DragFinish(drop);
   events_.OnFilesDropped(paths);
 }
 

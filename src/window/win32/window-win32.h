@@ -5,9 +5,9 @@
 #include <array>
 #include <string>
 
+#include "files/owners-win32.h"
 #include "program/window_events.h"
 #include "window/layout.h"
-#include "window/win32/handles-win32.h"
 #include "window/win32/platform-win32.h"
 
 namespace ledgerlift {

@@ -24,10 +24,11 @@ test_version_and_manifest() {
           grep -q "VALUE \"ProductVersion\", \"$version\"" <<<"$resources"'
   local texts
   texts="$(strings "$exe")"
-  check "manifest: version $version.0, common controls 6, per-monitor DPI awareness" \
+  check "manifest: version $version.0, common controls 6, per-monitor DPI awareness, long paths" \
     eval 'grep -q "name=\"Tessarine.Ledgerlift\" version=\"$version.0\"" <<<"$texts" &&
           grep -q "Microsoft\.Windows\.Common-Controls" <<<"$texts" &&
-          grep -q PerMonitorV2 <<<"$texts"'
+          grep -q PerMonitorV2 <<<"$texts" &&
+          grep -q "<longPathAware [^>]*>true</longPathAware>" <<<"$texts"'
 }
 
 test_unit_tests_under_wine() {

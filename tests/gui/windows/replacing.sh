@@ -86,3 +86,54 @@ test_program_ended_from_outside() {
     is "$(files_in .)" "./stmt.qfx ./stmt.qif "
   check "program ended from outside: register untouched" holds stmt.qif "$precious"
 }
+
+# nested_folders LENGTH: folder names of at most 100 characters, each with
+# the "/" after it, LENGTH characters in all.
+nested_folders() {
+  local left="$1" path="" size
+  while ((left > 0)); do
+    size=$((left > 101 ? 100 : left - 1))
+    ((left - size - 1 == 1)) && size=$((size - 1))  # leave room for one more
+    path+="$(printf "%${size}s" '' | tr ' ' x)/"
+    left=$((left - size - 1))
+  done
+  printf '%s' "$path"
+}
+
+# Paths longer than the 260 characters of MAX_PATH, as the program is given
+# them (relative to the current folder, or absolute), through nested
+# folders, the statement named s.qfx: a new register, then one replacing an
+# earlier register; the statement of two accounts is written again through
+# a second temporary file. Wine's ReplaceFile, given no name to keep the old
+# file under, copies its path into 260 characters (at 260 with a short name
+# it overran them and the program crashed). Nothing is left behind, and a
+# message shows the path as it was given.
+test_long_paths() {
+  local row length form example lead folder given register
+  for row in "260 absolute statement" "300 relative statement" \
+    "300 absolute checking-and-credit-card" "1000 relative checking-and-credit-card" \
+    "1000 absolute statement"; do
+    read -r length form example <<<"$row"
+    lead=""
+    [ "$form" = absolute ] && lead="$(windows_path "$case_dir")\\"
+    folder="$(nested_folders $((length - ${#lead} - 5)))"
+    given="$lead${folder//\//\\}s.qfx"
+    mkdir -p "$folder"
+    cp "$root/examples/$example.qfx" "${folder}s.qfx"
+    for register in new replaced; do
+      [ "$register" = replaced ] && printf '%s' "$precious" >"${folder}s.qif"
+      run "$given"
+      check "$row (${#given} characters), $register register: exit status 0, no message" \
+        is "$status:$(cat "$err")" 0:
+      check "$row, $register register: output equals examples/$example.qif" \
+        same_bytes "${folder}s.qif" "$root/examples/$example.qif"
+    done
+    check "$row: nothing left but the statement and its register" \
+      is "$(find . -type f | wc -l):$(find . -name '*.tmp')" 2:
+    rm "${folder}s.qfx"
+    run "$given"
+    check "$row, statement gone: the message shows the path as given" \
+      holds "$err" "Error 2: cannot open input file $given: File not found$crlf"
+    rm -r "${folder%%/*}"
+  done
+}
