@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
       break;
   }
   LinuxPlatform platform(TakeDesktopStart());
-  Program program(platform, files, '/', HomeFolder());
+  // Finance programs on Linux read a register as UTF-8.
+  Program program(platform, files, '/', HomeFolder(), TextEncoding::kUtf8);
   if (std::optional<int> status = program.Load(start.files)) return *status;
   return platform.RunWindow(program);
 }

@@ -18,7 +18,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   using namespace ledgerlift;
   Win32Platform platform;
   RealFileSystem files;
-  Program program(platform, files, '\\', "C:\\");
+  // Finance programs on Windows read a register in the ANSI code page: the
+  // bytes stay as the bank sent them.
+  Program program(platform, files, '\\', "C:\\", TextEncoding::kAsRead);
   const CommandLine command_line = CommandLineFromWindows(Utf16ToUtf8(GetCommandLineW()));
   if (const std::optional<int> status = program.Load(command_line)) return *status;
   WindowWin32 window(program, platform);

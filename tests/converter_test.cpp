@@ -57,8 +57,12 @@ const StepCase kStepCases[] = {
      kShopRecord, 0},
     {"MissingTypeFails", "<STMTTRN><DTPOSTED>20110302<TRNAMT>1<NAME>X", "", 1},
     {"MissingAmountFails", "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<NAME>X", "", 1},
-    {"BlankAtEndOfNameKept", Transaction("SHOP ") + "<MEMO>X",
-     "D12-31-2011\r\nPSHOP \r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    // Blanks around a value are no part of it; a value of blanks is none.
+    {"BlanksAroundValuesAreRemoved",
+     "<STMTTRN><TRNTYPE> DEBIT\t<DTPOSTED> 20110302 <TRNAMT>13318.36 <NAME>\tSHOP ",
+     "D03-02-2011\r\nPSHOP\r\nT13318.36\r\nMDEBIT\r\n^\r\n", 0},
+    {"BlankNameGivesWayToTheMemo", Transaction(" \t ") + "<MEMO> X Y ",
+     "D12-31-2011\r\nPX Y\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
     {"LowerCaseTagIsNoTransactionLine",
      "<stmttrn><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>1<NAME>X", "", 0},
     {"LowerCaseKeysAreNotCaptured",
@@ -104,11 +108,13 @@ const StepCase kStepCases[] = {
     {"CommentInsideAKeyMakesNoTag",
      "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NA<!-- -->ME>X",
      "D03-02-2011\r\nP\r\nT-12.50\r\nMDEBIT\r\n^\r\n", 0},
-    {"EntitiesAreNotDecoded", Transaction("A&amp;B"),
-     "D12-31-2011\r\nPA&amp;B\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
-    {"BytesPassThrough", Transaction(std::string("CAF\xC9 \x00\xFF", 7)),
-     "D12-31-2011\r\nPCAF\xC9 " + std::string(1, '\0') +
-         "\xFF\r\nT5.00\r\nMCREDIT\r\n^\r\n",
+    // The register holds the text: references decoded, UTF-8 (as Linux's
+    // finance programs read it) from Windows-1252 bytes.
+    {"ReferencesAreDecoded", Transaction("5TH &amp; MAIN &#60;&#x3E; PG&E &#10;"),
+     "D12-31-2011\r\nP5TH & MAIN <> PG&E &#10;\r\nT5.00\r\nMCREDIT\r\n^\r\n", 0},
+    {"Windows1252BytesBecomeUtf8", Transaction(std::string("CAF\xC9 \x00\x80", 7)),
+     "D12-31-2011\r\nPCAF\xC3\x89 " + std::string(1, '\0') +
+         "\xE2\x82\xAC\r\nT5.00\r\nMCREDIT\r\n^\r\n",
      0},
     {"LastValueOfAFieldWins",
      "<STMTTRN><NAME>FIRST<TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<NAME>CORNER "

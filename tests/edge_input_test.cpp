@@ -49,8 +49,12 @@ const SuccessCase kSuccessCases[] = {
      [] { return Repeat("<STMTTRN><NAME>X\r\n", 1000000) + kShopLine; },
      [] { return std::string(kShopRecord); }, 1,
      "Failed to read 1000000 lines of data from QFX file.\n"},
+    // Bytes that are no UTF-8 are read as Windows-1252, NUL kept.
     {"NUL and bytes above 0x7F in values", [] { return Transaction(kOddName) + "\r\n"; },
-     [] { return ShopRecord(kOddName); }, 0, ""},
+     [] {
+       return ShopRecord(std::string("CAF\xC3\x89\x00\xE2\x82\xAC\xC3\xBF \x00", 13));
+     },
+     0, ""},
     {"a 100 MB line", [] { return Transaction(std::string(kHugeLine, 'N')); },
      [] { return ShopRecord(std::string(kHugeLine, 'N')); }, 0, ""},
     {"no line end at all", [] { return std::string(kShopLine); },

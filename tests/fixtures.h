@@ -71,9 +71,10 @@ struct Converted {
 // every other block with its segment starts listed beforehand, as a second
 // thread lists them: in room for all, in room for a few, or cut short before
 // the first because the converter waits (the converter finds the rest).
-inline Converted InBlocks(std::string_view input, const std::vector<size_t>& sizes) {
+inline Converted InBlocks(std::string_view input, const std::vector<size_t>& sizes,
+                          TextEncoding encoding = TextEncoding::kUtf8) {
   StringSink sink;
-  Converter converter(sink);
+  Converter converter(sink, encoding);
   std::vector<SegmentStarts::Start> room;
   const std::atomic<bool> converter_waits = true;
   for (size_t at = 0, next = 0; at < input.size(); ++next) {

@@ -1,5 +1,7 @@
 #include "reference_reader.h"
 
+#include <iconv.h>
+
 #include <optional>
 #include <vector>
 
@@ -70,7 +72,19 @@ std::vector<Units> Lines(const Units& units) {
 struct Segment {
   std::optional<std::string> key;
   std::string value;
+  std::vector<bool> from_cdata;  // per byte of the value: CDATA text, no markup
 };
+
+// The text a line opens with, up to its first "<" or comment or CDATA
+// section.
+std::string LeadText(const Units& line) {
+  std::string text;
+  for (const Unit& unit : line) {
+    if (unit.kind != Unit::kByte || unit.byte == '<') break;
+    text += unit.byte;
+  }
+  return text;
+}
 
 // The segments of a line: the text before its first "<", then the text
 // after each "<".
@@ -93,6 +107,7 @@ std::vector<Segment> Segments(const Units& line) {
       text += unit.byte;
     } else if (unit.kind != Unit::kBreak) {
       segments.back().value += unit.byte;
+      segments.back().from_cdata.push_back(unit.kind == Unit::kText);
     }
   }
   return segments;
@@ -102,14 +117,101 @@ bool HoldsDigit(std::string_view value) {
   return value.find_first_of("0123456789") != std::string_view::npos;
 }
 
-std::string WithoutBlanks(std::string_view value) {
-  const size_t first = value.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return "";
-  return std::string(value.substr(first, value.find_last_not_of(" \t") - first + 1));
+bool IsBlankText(std::string_view value) {
+  return value.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// The character an SGML or XML reference at the start of `text` stands for,
+// and its length; none for anything else, or a character outside printable
+// ASCII.
+std::optional<std::pair<char, size_t>> Reference(std::string_view text) {
+  for (const auto& [name, c] : {std::pair<std::string_view, char>{"&amp;", '&'},
+                                {"&lt;", '<'},
+                                {"&gt;", '>'},
+                                {"&quot;", '"'},
+                                {"&apos;", '\''}}) {
+    if (text.starts_with(name)) return std::pair{c, name.size()};
+  }
+  if (!text.starts_with("&#")) return std::nullopt;
+  const bool hex = text.size() > 2 && (text[2] == 'x' || text[2] == 'X');
+  const size_t digits_from = hex ? 3 : 2;
+  const size_t end = text.find(';');
+  if (end == std::string_view::npos || end == digits_from || end - digits_from > 8) {
+    return std::nullopt;
+  }
+  const std::string digits(text.substr(digits_from, end - digits_from));
+  if (digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
+      std::string::npos) {
+    return std::nullopt;
+  }
+  const unsigned long code = std::stoul(digits, nullptr, hex ? 16 : 10);
+  if (code < 32 || code > 126) return std::nullopt;
+  return std::pair{static_cast<char>(code), end + 1};
+}
+
+// Converts with the C library's iconv; none when `text` is not valid in
+// `from`.
+std::optional<std::string> Iconv(const char* to, const char* from, std::string text) {
+  const iconv_t cd = iconv_open(to, from);
+  std::string out(text.size() * 4 + 4, '\0');
+  char* in = text.data();
+  size_t in_left = text.size();
+  char* out_at = out.data();
+  size_t out_left = out.size();
+  const size_t done = iconv(cd, &in, &in_left, &out_at, &out_left);
+  iconv_close(cd);
+  if (done == static_cast<size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+// Windows-1252 as UTF-8; the five bytes it leaves undefined stand for the
+// same code point, which the C library does not know.
+std::string FromWindows1252(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D) {
+      out += static_cast<char>(0xC2);
+      out += c;
+    } else {
+      out += *Iconv("UTF-8", "WINDOWS-1252", std::string(1, c));
+    }
+  }
+  return out;
+}
+
+// A captured value: without the blanks around it, its references decoded
+// (outside CDATA text), and as UTF-8 when `utf8` asks for it.
+struct Value {
+  std::string text;
+  std::vector<bool> from_cdata;
+};
+
+std::string RegisterText(const Value& value, bool utf8) {
+  size_t first = value.text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  const size_t last = value.text.find_last_not_of(" \t");
+  std::string decoded;
+  for (size_t i = first; i <= last; ++i) {
+    const auto reference =
+        value.from_cdata[i] || value.text[i] != '&'
+            ? std::nullopt
+            : Reference(std::string_view(value.text).substr(i, last + 1 - i));
+    if (!reference) {
+      decoded += value.text[i];
+      continue;
+    }
+    decoded += reference->first;
+    i += reference->second - 1;
+  }
+  if (!utf8 || Iconv("UTF-8", "UTF-8", decoded)) return decoded;
+  return FromWindows1252(decoded);
 }
 
 struct Transaction {
-  std::optional<std::string> type, date, amount, name, payee_name, memo;
+  std::optional<Value> type, amount, name, payee_name, memo;
+  std::optional<std::string> date;
   size_t statement = 0;
   bool began_on_this_line = true;
   bool in_payee = false;
@@ -123,21 +225,42 @@ struct Statement {
   std::string account;
 };
 
+bool IsField(const std::string& key) {
+  return key == "TRNTYPE" || key == "DTPOSTED" || key == "TRNAMT" || key == "NAME" ||
+         key == "MEMO";
+}
+
 class Reader {
  public:
-  void Line(const std::vector<Segment>& segments) {
+  explicit Reader(bool utf8) : utf8_(utf8) {}
+
+  void Line(const Units& line) {
+    std::vector<Segment> segments = Segments(line);
+    size_t first = 0;
+    if (pending_) {
+      // The field left empty at the end of the line before takes the text
+      // this line opens with, when it is not blank; then that line ends.
+      const std::string lead = LeadText(line);
+      if (!IsBlankText(lead)) {
+        Take(*pending_, {lead, std::vector<bool>(lead.size(), false)});
+        first = 1;
+      }
+      pending_.reset();
+      EndOfLine();
+    }
     bool transaction_line = false;
-    for (size_t i = 1; i < segments.size(); ++i) {
+    for (size_t i = std::max<size_t>(first, 1); i < segments.size(); ++i) {
       transaction_line = transaction_line || segments[i].key == "STMTTRN";
     }
-    for (size_t i = 0; i < segments.size(); ++i) {
+    for (size_t i = first; i < segments.size(); ++i) {
       if (!segments[i].key) continue;
       const std::string& key = *segments[i].key;
-      const std::string& value = segments[i].value;
-      if (open_ && !value.empty()) Capture(key, value);
-      if (!open_ && key == "ACCTID" && !statements_.empty() &&
-          statements_.back().account.empty()) {
-        statements_.back().account = WithoutBlanks(value);
+      const Value value{segments[i].value, segments[i].from_cdata};
+      const bool takes_value = open_ ? IsField(key) : key == "ACCTID";
+      if (takes_value && i + 1 == segments.size() && IsBlankText(value.text)) {
+        pending_ = key;  // its value may open the next line
+      } else if (takes_value) {
+        Take(key, value);
       }
       if (key == "STMTTRN") {
         const bool was_open = open_.has_value();
@@ -153,12 +276,15 @@ class Reader {
         open_->in_payee = key == "PAYEE";
       }
     }
-    if (open_ && open_->in_doubt) open_.reset();
-    if (open_ && open_->began_on_this_line && open_->type && open_->date &&
-        open_->amount && (open_->name || open_->payee_name)) {
-      Close();
+    if (!pending_) EndOfLine();
+  }
+
+  // The input ends: a field still waiting for the next line gets nothing.
+  void End() {
+    if (pending_) {
+      pending_.reset();
+      EndOfLine();
     }
-    if (open_) open_->began_on_this_line = false;
   }
 
   std::string Register() {
@@ -185,13 +311,34 @@ class Reader {
   std::uint64_t failed = 0;
 
  private:
-  void Capture(std::string_view key, std::string_view value) {
-    if (key == "TRNTYPE") open_->type = value;
-    if (key == "TRNAMT" && HoldsDigit(value)) open_->amount = value;
-    if (key == "NAME") (open_->in_payee ? open_->payee_name : open_->name) = value;
-    if (key == "MEMO") open_->memo = value;
+  // A transaction whole on the line it began on ends with that line; a line
+  // that held no "<STMTTRN>" began no transaction after all.
+  void EndOfLine() {
+    if (open_ && open_->in_doubt) open_.reset();
+    if (open_ && open_->began_on_this_line && open_->type && open_->date &&
+        open_->amount && (open_->name || open_->payee_name)) {
+      Close();
+    }
+    if (open_) open_->began_on_this_line = false;
+  }
+
+  // A value of a field of the open transaction, or an account outside one.
+  void Take(const std::string& key, const Value& value) {
+    const std::string text = RegisterText(value, utf8_);
+    if (text.empty()) return;
+    if (!open_) {
+      if (key == "ACCTID" && !statements_.empty() && statements_.back().account.empty()) {
+        statements_.back().account = text;
+      }
+      return;
+    }
+    const Value kept{text, std::vector<bool>(text.size(), false)};
+    if (key == "TRNTYPE") open_->type = kept;
+    if (key == "TRNAMT" && HoldsDigit(text)) open_->amount = kept;
+    if (key == "NAME") (open_->in_payee ? open_->payee_name : open_->name) = kept;
+    if (key == "MEMO") open_->memo = kept;
     if (key == "DTPOSTED") {
-      if (const std::optional<QifDate> date = PostedDate(value)) {
+      if (const std::optional<QifDate> date = PostedDate(text)) {
         open_->date = std::string(date->view());
       }
     }
@@ -202,22 +349,24 @@ class Reader {
     if (t.in_doubt) {
       // neither written nor counted
     } else if (t.type && t.date && t.amount) {
-      const std::string payee = t.name         ? *t.name
-                                : t.payee_name ? *t.payee_name
-                                : t.memo       ? *t.memo
+      const std::string payee = t.name         ? t.name->text
+                                : t.payee_name ? t.payee_name->text
+                                : t.memo       ? t.memo->text
                                                : "";
       if (blocks_.empty() || blocks_.back().first != t.statement) {
         blocks_.emplace_back(t.statement, "");
       }
       blocks_.back().second +=
-          testing_support::Record(*t.date, payee, *t.amount, *t.type);
+          testing_support::Record(*t.date, payee, t.amount->text, t.type->text);
     } else {
       ++failed;
     }
     open_.reset();
   }
 
+  bool utf8_;
   std::optional<Transaction> open_;
+  std::optional<std::string> pending_;  // a field waiting for the next line's text
   std::vector<Statement> statements_;
   // The records of each statement in turn (0: before any statement).
   std::vector<std::pair<size_t, std::string>> blocks_;
@@ -225,9 +374,11 @@ class Reader {
 
 }  // namespace
 
-std::string ReferenceConvert(std::string_view input, std::uint64_t* failed_count) {
-  Reader reader;
-  for (const Units& line : Lines(Read(input))) reader.Line(Segments(line));
+std::string ReferenceConvert(std::string_view input, std::uint64_t* failed_count,
+                             bool utf8) {
+  Reader reader(utf8);
+  for (const Units& line : Lines(Read(input))) reader.Line(line);
+  reader.End();
   std::string out = reader.Register();
   if (failed_count) *failed_count = reader.failed;
   return out;

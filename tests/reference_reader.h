@@ -10,6 +10,9 @@ namespace ledgerlift::testing_reference {
 // speed: it holds the whole input, splits it into lines and each line into
 // segments, and follows the transactions in the words the README uses. The
 // tests check the fast converter against it, at every block size.
-std::string ReferenceConvert(std::string_view input, std::uint64_t* failed_count);
+// Its registers are UTF-8 (`utf8`), or keep the bytes as the statement
+// holds them.
+std::string ReferenceConvert(std::string_view input, std::uint64_t* failed_count,
+                             bool utf8 = true);
 
 }  // namespace ledgerlift::testing_reference

@@ -77,8 +77,8 @@ VERSION:102
      Record("03-23-2024", "CORNER SHOP", "-13.00", "DEBIT") +
          Record("03-25-2024", "ACME PAYROLL", "1500.00", "CREDIT"),
      0},
-    // Indentation belongs to no value; blanks after a value belong to it.
-    {"IndentedWithTabsAndBlanksTrailingBlanksKept",
+    // Indentation belongs to no value, nor do blanks after one.
+    {"IndentedWithTabsAndBlanks",
      "<BANKTRANLIST>\n"
      "\t<STMTTRN>\n"
      "\t\t<TRNTYPE>POS\n"
@@ -87,7 +87,7 @@ VERSION:102
      "\t\t<NAME>BAKERY ON MAIN \n"
      "\t</STMTTRN>\n"
      "</BANKTRANLIST>\n",
-     Record("04-02-2024", "BAKERY ON MAIN ", "-7.25  ", "POS"), 0},
+     Record("04-02-2024", "BAKERY ON MAIN", "-7.25", "POS"), 0},
     {"XmlPrettyPrinted", R"(<?xml version="1.0" encoding="UTF-8" standalone="no"?>
 <?OFX OFXHEADER="200" VERSION="220" SECURITY="NONE" OLDFILEUID="NONE" NEWFILEUID="NONE"?>
 <OFX>
@@ -156,6 +156,49 @@ VERSION:102
      Record("03-05-2024", "FUEL STATION 221", "-42.10", "DEBIT") +
          Record("03-20-2024", "PAYMENT THANK YOU", "300.00", "CREDIT"),
      0},
+    // Some banks write each value on the line after its tag.
+    {"ValuesOnTheNextLineSgml", R"(<STMTTRN>
+<TRNTYPE>
+XFER</TRNTYPE>
+<DTPOSTED>
+20190109120000.000[+0:UTC]</DTPOSTED>
+<TRNAMT>
+  -55.00  </TRNAMT>
+<NAME>
+Transfer to savings account</NAME>
+</STMTTRN>
+<STMTTRN>
+<TRNTYPE>
+DEBIT
+<DTPOSTED>
+20190110
+<TRNAMT>
+-1.00
+<NAME>
+
+<MEMO>
+Fee A &amp; B
+</STMTTRN>
+)",
+     Record("01-09-2019", "Transfer to savings account", "-55.00", "XFER") +
+         Record("01-10-2019", "Fee A & B", "-1.00", "DEBIT"),
+     0},
+    // A line that opens with "<" gives nothing to the tag before it.
+    {"EmptyValueBeforeATag", R"(<STMTTRN>
+<TRNTYPE>DEBIT
+<DTPOSTED>20190110
+<TRNAMT>-1.00
+<NAME>
+<MEMO>CORNER SHOP
+  <NAME>   
+  </STMTTRN>
+)",
+     Record("01-10-2019", "CORNER SHOP", "-1.00", "DEBIT"), 0},
+    // Whole on its line but for a value on the next: one record, not a
+    // failure and a stray value.
+    {"OneLineTransactionEndingInAnEmptyTag",
+     "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20190110<TRNAMT>-1.00<NAME>\nCORNER SHOP\n",
+     Record("01-10-2019", "CORNER SHOP", "-1.00", "DEBIT"), 0},
     {"BankTransactionInAnInvestmentStatement", R"(<INVSTMTRS>
 <INVTRANLIST>
 <DTSTART>20240301
@@ -208,6 +251,40 @@ VERSION:102
          Record("03-01-2024", "FIRST ACCOUNT", "-1.00", "DEBIT") +
          AccountHeader("222", "Bank") +
          Record("03-02-2024", "SECOND ACCOUNT", "2.00", "CREDIT"),
+     0},
+    // Pretty-printed XML with each value on the line after its tag: the
+    // account's number too.
+    {"XmlValuesOnTheNextLine", R"(<OFX>
+  <STMTRS>
+    <BANKACCTFROM>
+      <ACCTID>
+        7730418852
+      </ACCTID>
+    </BANKACCTFROM>
+    <STMTTRN>
+      <TRNTYPE>
+        DEBIT
+      </TRNTYPE>
+      <DTPOSTED>
+        20240301
+      </DTPOSTED>
+      <TRNAMT>
+        -1.00
+      </TRNAMT>
+      <NAME>
+        CAF&#201; DU PARC
+      </NAME>
+    </STMTTRN>
+  </STMTRS>
+  <CCSTMTRS>
+    <STMTTRN><TRNTYPE>CREDIT</TRNTYPE><DTPOSTED>20240302</DTPOSTED><TRNAMT>2.00</TRNAMT><NAME>PAYMENT</NAME></STMTTRN>
+  </CCSTMTRS>
+</OFX>
+)",
+     AccountHeader("7730418852", "Bank") +
+         Record("03-01-2024", "CAF&#201; DU PARC", "-1.00", "DEBIT") +
+         AccountHeader("Account 2", "CCard") +
+         Record("03-02-2024", "PAYMENT", "2.00", "CREDIT"),
      0},
     // Records before any statement come first; a statement without records
     // gives no block, one without ACCTID is named by its place in the file;
@@ -398,7 +475,7 @@ const RuleCase kRules[] = {
      0},
     {"CdataPayee",
      {kType, kDate, kAmount, {"NAME", "<![CDATA[EFTPOS WDL HANDYWAY ALDI STORE  ]]>"}},
-     Shop("EFTPOS WDL HANDYWAY ALDI STORE  "),
+     Shop("EFTPOS WDL HANDYWAY ALDI STORE"),
      0},
     // Each line end in it, whichever kind, is one blank.
     {"CdataWithMarkupAndALineEnd",

@@ -36,11 +36,12 @@ std::string GatheredMessage(const std::vector<FileMessage>& messages) {
 }
 
 Program::Program(Platform& platform, FileSystem& files, char separator,
-                 std::string output_directory)
+                 std::string output_directory, TextEncoding encoding)
     : platform_(platform),
       files_(files),
       separator_(separator),
-      output_directory_(std::move(output_directory)) {}
+      output_directory_(std::move(output_directory)),
+      encoding_(encoding) {}
 
 std::optional<int> Program::Load(const CommandLine& command_line) {
   const std::vector<std::string> files = FilesToConvert(
@@ -67,7 +68,8 @@ Program::Outcome Program::Convert(const std::string& file_name, Destination dest
       destination == Destination::kBesideInput
           ? OutputPathBeside(file_name, separator_)
           : OutputPath(file_name, output_directory_, separator_);
-  const RunResult result = ConvertFile(files_, file_name, output_path, &registers);
+  const RunResult result =
+      ConvertFile(files_, file_name, output_path, &registers, encoding_);
   if (result.error) return {kExitFailed, result.error->Message()};
   if (result.failed_count > 0) {
     return {kExitSomeLinesFailed, FailedLinesMessage(result.failed_count)};

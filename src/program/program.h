@@ -87,8 +87,9 @@ class Program : public WindowEvents {
   // `files` is the disk the conversions use; `separator` the platform's
   // path separator; `output_directory` the output folder's initial text ("C:\" on
   // Windows, the home folder on Linux).
+  // `encoding` is that of the registers' text.
   Program(Platform& platform, FileSystem& files, char separator,
-          std::string output_directory);
+          std::string output_directory, TextEncoding encoding = TextEncoding::kUtf8);
 
   // The load handler. A command line without any argument selects window
   // mode (nothing). Otherwise the files it names (FilesToConvert) are
@@ -132,6 +133,7 @@ class Program : public WindowEvents {
   FileSystem& files_;
   char separator_;
   std::string output_directory_;
+  TextEncoding encoding_;
 };
 
 }  // namespace ledgerlift

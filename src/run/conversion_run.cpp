@@ -205,7 +205,8 @@ std::unique_ptr<OutputFile> RewriteInBlocks(FileSystem& files, OutputFile& plain
 }
 
 RunResult Convert(FileSystem& files, const std::string& input_path,
-                  const std::string& output_path, RunRegisters* registers) {
+                  const std::string& output_path, RunRegisters* registers,
+                  TextEncoding encoding) {
   std::unique_ptr<InputFile> input = OpenInput(files, input_path);
   constexpr std::string_view kCreate = "cannot create output file";
   const std::unique_ptr<OutputFile> output =
@@ -223,7 +224,7 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
   if (size && *size >= kOverlapFrom) overlapped.emplace(*input, *output, kReadBlockSize);
   OutputWriter writer(overlapped ? static_cast<ByteSink&>(*overlapped) : *output,
                       output_path);
-  Converter converter(writer);
+  Converter converter(writer, encoding);
   if (overlapped) {
     ConvertInput([&] { return overlapped->NextBlock(); }, *input, input_path, converter);
     Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
@@ -278,9 +279,10 @@ std::string ConversionError::Message() const {
 }
 
 RunResult ConvertFile(FileSystem& files, const std::string& input_path,
-                      const std::string& output_path, RunRegisters* registers) {
+                      const std::string& output_path, RunRegisters* registers,
+                      TextEncoding encoding) {
   try {
-    return Convert(files, input_path, output_path, registers);
+    return Convert(files, input_path, output_path, registers, encoding);
   } catch (ConversionError& error) {
     return {0, std::move(error)};
   } catch (const std::bad_alloc&) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "run/file_system.h"
+#include "statement/values.h"
 
 namespace ledgerlift {
 
@@ -75,6 +76,7 @@ class RunRegisters {
 // nor one that gives a record), a statement cut off before its end, and a
 // bank's error response are refused at the end.
 RunResult ConvertFile(FileSystem& files, const std::string& input_path,
-                      const std::string& output_path, RunRegisters* registers = nullptr);
+                      const std::string& output_path, RunRegisters* registers = nullptr,
+                      TextEncoding encoding = TextEncoding::kUtf8);
 
 }  // namespace ledgerlift

@@ -129,6 +129,33 @@ inline Marks MarkBytes(const char* p) {
 #endif
 }
 
+// Bit i set: byte i of the 32 bytes at `p` is "&", where a character
+// reference may begin, or is from 0x80 and `high_bytes` has bit i set (all
+// ones where a register's text is UTF-8, none where it keeps the bytes). A
+// value copied as a piece of 32 is looked at with the same reads.
+inline std::uint32_t ValueTextBytes32(const char* p, std::uint32_t high_bytes) {
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  const std::uint32_t amps =
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, amp))) |
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, amp))) << 16;
+  const std::uint32_t highs = static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
+                              static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
+  return amps | (highs & high_bytes);
+#else
+  std::uint32_t bits = 0;
+  for (int i = 0; i < 32; ++i) {
+    const auto byte = static_cast<unsigned char>(p[i]);
+    bits |=
+        static_cast<std::uint32_t>(byte == '&' || (byte >= 0x80 && (high_bytes >> i & 1)))
+        << i;
+  }
+  return bits;
+#endif
+}
+
 // The same for the `size` < 64 bytes left at the end of a block: the bytes
 // after them are no marks.
 inline Marks MarkLastBytes(const char* p, std::size_t size) {

@@ -1,5 +1,6 @@
 #include "statement/converter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -45,7 +46,8 @@ class TextInput : public ByteSource {
 
 }  // namespace
 
-Converter::Converter(ByteSink& sink) : output_(sink), step_(output_) {
+Converter::Converter(ByteSink& sink, TextEncoding encoding)
+    : output_(sink), step_(output_, encoding) {
   output_.Append("!Type:Bank\r\n");
 }
 
@@ -54,8 +56,12 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
   piece_at_ = nullptr;
   step_.ReadingBlock(block);
   // The starts in a comment or CDATA section begun in an earlier block are
-  // no starts: the list, which cannot know, is not used in this block.
-  listed_ = state_ == State::kComment || state_ == State::kCdata ? nullptr : starts;
+  // no starts, and the text that opens a line may be a value: the list,
+  // which cannot know, is not used in this block.
+  listed_ =
+      state_ == State::kComment || state_ == State::kCdata || state_ == State::kNextLine
+          ? nullptr
+          : starts;
   next_listed_ = 0;
   const char* p = block.data();
   const char* const end = p + block.size();
@@ -68,6 +74,8 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
               : ReadKeyInPlace(p);
     } else if (state_ == State::kComment || state_ == State::kCdata) {
       p = ReadMarkup(p, end);
+    } else if (state_ == State::kNextLine) {
+      p = ReadNextLine(p, end);
     } else if (listed_ != nullptr) {
       p = ScanListed(p, end);
     } else {
@@ -82,6 +90,10 @@ void Converter::Finish() {
   ended_in_markup_ = state_ == State::kComment || state_ == State::kCdata;
   if (state_ == State::kCdata && value_held_) carried_value_.append(closer_run_, ']');
   if (state_ == State::kValue || value_held_) EndCarriedValue();
+  if (state_ == State::kNextLine) {  // the input ends in the next line's text
+    EndCarriedValue();
+    step_.LineEnd();
+  }
   state_ = State::kSkip;
   step_.InputEnd();
   output_.Flush();
@@ -119,7 +131,11 @@ const char* Converter::Scan(const char* p, const char* end) {
         const std::uint64_t passed = tagless & ((std::uint64_t{1} << at) - 1);
         tagless ^= passed;
         if (passed != 0) {
-          if (state == State::kValue) EndValue(value, chunk + std::countr_zero(passed));
+          if (state == State::kValue) {
+            const char* const value_end = chunk + std::countr_zero(passed);
+            if (BlankValueAtLineEnd(value, value_end)) return ToNextLine(value_end);
+            EndValue(value, value_end);
+          }
           if (marks.line_ends & passed) step_.LineEnd();
           state = State::kSkip;
         }
@@ -130,6 +146,8 @@ const char* Converter::Scan(const char* p, const char* end) {
           if (*mark == '<') {  // it may yet open a comment or CDATA section
             carried_value_.append(value, mark);
             value_held_ = true;
+          } else if (BlankValueAtLineEnd(value, mark)) {
+            return ToNextLine(mark);
           } else {
             EndValue(value, mark);
           }
@@ -150,7 +168,10 @@ const char* Converter::Scan(const char* p, const char* end) {
                                                                : kCdataOpener.size()));
         }
       }
-      if (state == State::kValue) EndValue(value, mark);
+      if (state == State::kValue) {
+        if (BlankValueAtLineEnd(value, mark)) return ToNextLine(mark);
+        EndValue(value, mark);
+      }
       StartSegment(*mark);
       const TagMatch match = MatchTag(key);
       // Most keys are no tag of ours (FITID, a closing tag): no call for them.
@@ -200,7 +221,11 @@ const char* Converter::ScanListed(const char* p, const char* end) {
   const char* value = p;  // where the value being read began, in kValue
   for (; next != last; ++next) {
     const SegmentStarts::Start start = *next;
-    if (state == State::kValue) EndValue(value, block_ + start.value_end);
+    if (state == State::kValue) {
+      const char* const value_end = block_ + start.value_end;
+      if (BlankValueAtLineEnd(value, value_end)) return ToNextLine(value_end);
+      EndValue(value, value_end);
+    }
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
     const Tag tag = SegmentStarts::TagOf(start);
@@ -310,14 +335,14 @@ const char* Converter::ReadMarkup(const char* p, const char* end) {
 }
 
 // CDATA text joins the held value; a QIF line holds no line end, so each
-// one (CR LF, LF or CR) becomes one blank.
+// one (CR LF, LF or CR) becomes one blank. A "&" in it is no reference.
 void Converter::AppendText(char byte) {
   if (byte == '\n' && after_cr_) {
     after_cr_ = false;
     return;
   }
   after_cr_ = byte == '\r';
-  carried_value_ += byte == '\r' || byte == '\n' ? ' ' : byte;
+  AppendCdataByte(byte == '\r' || byte == '\n' ? ' ' : byte, carried_value_);
 }
 
 // Acts on a segment's key. The rest of the segment is its value when the key
@@ -375,6 +400,44 @@ Converter::State Converter::OnRareTag(Tag tag) {
   carried_value_.clear();
 }
 
+// Whether the value being ended, [begin, end) after what was carried, is
+// empty or blanks only.
+bool Converter::ValueIsBlank(const char* begin, const char* end) const {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  return std::all_of(begin, end, blank) &&
+         std::all_of(carried_value_.begin(), carried_value_.end(), blank);
+}
+
+// A field's value is blank at `line_end`: the text that opens the next line
+// is its value. The line's end is acted on once that text is read, so that a
+// transaction whole on its line is whole with it.
+const char* Converter::ToNextLine(const char* line_end) {
+  carried_value_.clear();
+  value_held_ = false;
+  after_line_end_cr_ = *line_end == '\r';
+  listed_ = nullptr;  // the list read that text as a segment of its own
+  state_ = State::kNextLine;
+  return line_end + 1;
+}
+
+// Reads the text that opens the line, up to its first "<" or line end, and
+// captures it when it is not blank; what stops it begins a segment as usual.
+const char* Converter::ReadNextLine(const char* p, const char* end) {
+  if (after_line_end_cr_) {
+    after_line_end_cr_ = false;
+    if (*p == '\n') return p + 1;  // CR LF: one line end
+  }
+  const char* stop = p;
+  while (stop != end && !IsSegmentStart(*stop)) ++stop;
+  carried_value_.append(p, stop);
+  if (stop == end) return end;  // the text goes on in the next block
+  EndCarriedValue();            // nothing when blank
+  step_.LineEnd();              // of the line the field stood on
+  StartSegment(*stop);
+  state_ = State::kKey;
+  return stop + 1;
+}
+
 // The held value ends where it was held: at a "<" that opened nothing, or
 // at the input's end.
 void Converter::EndCarriedValue() {
@@ -402,10 +465,11 @@ std::string InAccountBlocks(const Converter& converter, std::string written) {
   return out;
 }
 
-std::string ConvertText(std::string_view input, std::uint64_t* failed_count) {
+std::string ConvertText(std::string_view input, std::uint64_t* failed_count,
+                        TextEncoding encoding) {
   std::string out;
   StringSink sink(out);
-  Converter converter(sink);
+  Converter converter(sink, encoding);
   converter.Feed(input);
   converter.Finish();
   if (failed_count) *failed_count = converter.failed_count();

@@ -21,17 +21,21 @@ inline constexpr std::size_t kReadBlockSize = 256 << 10;
 // register. The statement is read as tags: a segment begins after each "<"
 // and at each line start (lines end at CR, LF or CR LF); its key runs to its
 // first ">", its value from there to the next "<" or line end (a ">" in it
-// is kept). A comment, "<!--" to "-->", is skipped as if it were not there,
-// line ends and all; a CDATA section, "<![CDATA[" to "]]>", is text of the
-// value it stands in, "<" and ">" included, each line end in it one blank.
-// Either inside a key makes it no tag. Lines are never assembled: the scan
+// is kept). A field whose value is empty, or blanks only, at its line's end
+// takes the text that opens the next line, up to its first "<" or its end,
+// when that text is not blank (a bank that writes each value on the line
+// after its tag): a line that opens with "<" gives nothing. A comment, "<!--" to "-->",
+// is skipped as if it were not there, line ends and all; a CDATA section, "<![CDATA[" to
+// "]]>", is text of the value it stands in, "<", ">" and "&" included, each line end in
+// it one blank. Either inside a key makes it no tag. Lines are never assembled: the scan
 // stops only at "<" and line ends, found 64 bytes at a time, and only the
 // values of a transaction's fields are copied, so memory stays small for
 // any layout and grows only with the longest value.
 class Converter {
  public:
-  // Writes the "!Type:Bank" header first.
-  explicit Converter(ByteSink& sink);
+  // Writes the "!Type:Bank" header first. `encoding` is that of the
+  // register's text (ValueText).
+  explicit Converter(ByteSink& sink, TextEncoding encoding = TextEncoding::kUtf8);
 
   // `starts`, when given, are the block's own (ListSegmentStarts), listed
   // beforehand; otherwise the converter finds them as it reads the bytes.
@@ -62,6 +66,9 @@ class Converter {
     kSkip,     // in the rest of a segment that matters no more
     kComment,  // in a comment
     kCdata,    // in a CDATA section
+    // In the text that opens the line after a field whose value was empty
+    // at its line's end: that text is the value.
+    kNextLine,
   };
 
   const char* Scan(const char* p, const char* end);
@@ -73,6 +80,14 @@ class Converter {
   State OnTag(Tag tag);
   State OnRareTag(Tag tag);
   void EndValue(const char* begin, const char* end);
+  bool ValueIsBlank(const char* begin, const char* end) const;
+  bool BlankValueAtLineEnd(const char* begin, const char* end) const {
+    // Most values begin with neither a blank nor a control byte.
+    return *end != '<' && (begin == end || static_cast<unsigned char>(*begin) <= ' ') &&
+           ValueIsBlank(begin, end);
+  }
+  const char* ToNextLine(const char* line_end);
+  const char* ReadNextLine(const char* p, const char* end);
   void EndCarriedValue();
   void AppendText(char byte);
   void StartSegment(char stop);
@@ -104,6 +119,9 @@ class Converter {
   int closer_run_ = 0;     // of "-" or "]" just read in a comment or CDATA section
   bool after_cr_ = false;  // CDATA text: a CR just became a blank
   bool ended_in_markup_ = false;
+  // In State::kNextLine: whether a LF that comes next ends the line with
+  // the CR before it.
+  bool after_line_end_cr_ = false;
 };
 
 // The register a file run writes, from what `converter` wrote, held whole
@@ -113,6 +131,7 @@ std::string InAccountBlocks(const Converter& converter, std::string written);
 
 // The whole conversion of an input held in memory, for callers and tests that
 // have it at hand. `failed_count` receives the count of failed transactions.
-std::string ConvertText(std::string_view input, std::uint64_t* failed_count);
+std::string ConvertText(std::string_view input, std::uint64_t* failed_count,
+                        TextEncoding encoding = TextEncoding::kUtf8);
 
 }  // namespace ledgerlift

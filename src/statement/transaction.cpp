@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "statement/byte_classes.h"
+
 namespace ledgerlift {
 namespace {
 
@@ -107,11 +109,27 @@ void TransactionStep::End() {
 
 void TransactionStep::CaptureAtOnce(Field field, std::string_view value) {
   if (field == Field::kAccount) {
-    accounts_.AccountId(value);
+    accounts_.AccountId(ValueText(value, encoding_));
     return;
   }
   // A date that is no number captures nothing; the transaction goes on.
-  if (ReadPostedDate(value, Readable(value), date_)) found_ |= Bit(Field::kDate);
+  if (ReadPostedDate(value, Readable(value), date_)) {
+    found_ |= Bit(Field::kDate);
+  } else if (value.find('&') != std::string_view::npos) {  // written with references
+    const std::string text = ValueText(value, TextEncoding::kAsRead);
+    if (ReadPostedDate(text, text.size(), date_)) found_ |= Bit(Field::kDate);
+  }
+}
+
+bool TransactionStep::HoldsDigitAfterAll(std::string_view value) const {
+  const auto holds_digit = [](std::string_view text) {
+    for (char c : text) {
+      if (IsDigit(c)) return true;
+    }
+    return false;
+  };
+  if (value.find('&') == std::string_view::npos) return holds_digit(value);
+  return holds_digit(ValueText(value, TextEncoding::kAsRead));
 }
 
 void TransactionStep::KeepValues() {
@@ -166,23 +184,37 @@ void TransactionStep::Close() {
   }
 }
 
-void TransactionStep::WriteRecord(std::string_view payee) {
+std::uint64_t TransactionStep::ValueTextBytes(std::string_view value) const {
+  const size_t size = value.size();
+  const auto end_byte = [&](size_t at) {
+    return static_cast<unsigned char>(value.data()[at]) <= ' ';
+  };
+  // (An empty value's first byte is read too, harmlessly: the bytes after it
+  // are readable.)
+  const bool ends = size != 0 && (end_byte(0) | end_byte(size - (size != 0)));
+  const std::uint32_t within = static_cast<std::uint32_t>((std::uint64_t{1} << size) - 1);
+  return (ValueTextBytes32(value.data(), high_bytes_) & within) | std::uint64_t{ends}
+                                                                      << 32;
+}
+
+// A record whose values ValueText changes: written from their texts.
+void TransactionStep::WriteRecordText(std::string_view payee, std::string_view amount,
+                                      std::string_view type) {
+  std::string_view values[] = {payee, amount, type};
+  for (size_t i = 0; i < texts_.size(); ++i) {
+    if (!NeedsValueText(values[i], encoding_)) continue;
+    texts_[i].clear();
+    AppendValueText(values[i], encoding_, texts_[i]);
+    values[i] = texts_[i];
+  }
+  WriteLines(values[0], values[1], values[2]);
+}
+
+void TransactionStep::WriteLines(std::string_view payee, std::string_view amount,
+                                 std::string_view type) {
   const std::string_view date = date_.view();
-  const std::string_view amount = Value(Field::kAmount);
-  const std::string_view type = Value(Field::kType);
   const size_t size = std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
                       payee.size() + amount.size() + type.size();
-  accounts_.Record(statement_, records_.Position());
-  ++record_count_;
-  const auto in_piece = [&](std::string_view value) {
-    return value.size() <= kPiece && Readable(value) >= kPiece;
-  };
-  if (in_piece(payee) & in_piece(amount) & in_piece(type)) {
-    if (char* out = records_.Claim(size, kPiece)) {
-      PutRecord(out, date, payee, amount, type, PutPiece);
-      return;
-    }
-  }
   char* out = records_.Claim(size);
   if (out == nullptr) {  // a record longer than the output block
     for (std::string_view piece :
@@ -195,6 +227,33 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   }
   PutRecord(out, date, payee, amount, type,
             [](char* to, std::string_view value) { return Put(to, value); });
+}
+
+void TransactionStep::WriteRecord(std::string_view payee) {
+  const std::string_view date = date_.view();
+  const std::string_view amount = Value(Field::kAmount);
+  const std::string_view type = Value(Field::kType);
+  const size_t size = std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
+                      payee.size() + amount.size() + type.size();
+  accounts_.Record(statement_, records_.Position());
+  ++record_count_;
+  const auto in_piece = [&](std::string_view value) {
+    return value.size() <= kPiece && Readable(value) >= kPiece;
+  };
+  if (in_piece(payee) & in_piece(amount) & in_piece(type)) {
+    // What the copies read anyway tells whether a value needs more work.
+    if ((ValueTextBytes(payee) | ValueTextBytes(amount) | ValueTextBytes(type)) != 0) {
+      return WriteRecordText(payee, amount, type);
+    }
+    if (char* out = records_.Claim(size, kPiece)) {
+      PutRecord(out, date, payee, amount, type, PutPiece);
+      return;
+    }
+  } else if (NeedsValueText(payee, encoding_) || NeedsValueText(amount, encoding_) ||
+             NeedsValueText(type, encoding_)) {
+    return WriteRecordText(payee, amount, type);
+  }
+  WriteLines(payee, amount, type);
 }
 
 }  // namespace ledgerlift

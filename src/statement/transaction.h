@@ -9,6 +9,7 @@
 #include "statement/account_blocks.h"
 #include "statement/output_buffer.h"
 #include "statement/posted_date.h"
+#include "statement/values.h"
 
 namespace ledgerlift {
 
@@ -30,8 +31,11 @@ namespace ledgerlift {
 // The payee is the transaction's own NAME; a NAME inside its <PAYEE>
 // aggregate (up to </PAYEE>) only when it has none of its own; then MEMO;
 // then nothing. Any other transaction counts as failed. Of each field the
-// last non-empty value counts, copied byte for byte; a date that is no
-// number and an amount without a digit capture nothing.
+// last value that is not empty counts, without the blanks around it (a
+// value of blanks alone is none); a date that is no number and an amount
+// without a digit capture nothing. A record holds each value's text as
+// ValueText writes it: character references decoded, and, for UTF-8
+// registers, a value that is not UTF-8 read as Windows-1252.
 //
 // The step also follows the statements a file holds (AccountBlocks): the
 // statement tags, and ACCTID values outside any transaction.
@@ -48,8 +52,12 @@ class TransactionStep {
     kAccount,  // ACCTID, captured outside any transaction
   };
 
-  // Records go to `records`, each line ended by CR LF.
-  explicit TransactionStep(OutputBuffer& records) : records_(records) {}
+  // Records go to `records`, each line ended by CR LF, their text encoded
+  // as `encoding` says.
+  TransactionStep(OutputBuffer& records, TextEncoding encoding)
+      : records_(records),
+        encoding_(encoding),
+        high_bytes_(encoding == TextEncoding::kUtf8 ? ~std::uint32_t{0} : 0) {}
 
   // A STMTTRN tag; `at_line_start` when it is the text before a line's
   // first "<".
@@ -81,6 +89,9 @@ class TransactionStep {
       CaptureAtOnce(field, value);
       return;
     }
+    // A value of blanks is none. (Most begin with neither a blank nor a
+    // control byte; the blanks around others go when the record is written.)
+    if (static_cast<unsigned char>(value.front()) <= ' ' && IsBlankValue(value)) return;
     if (field == Field::kAmount && !HoldsDigit(value)) return;
     if (field == Field::kName && in_payee_) field = Field::kPayeeName;
     Value(field) = value;
@@ -132,17 +143,16 @@ class TransactionStep {
   std::string_view& Value(Field field) { return values_[static_cast<size_t>(field)]; }
 
   static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-  static bool HoldsDigit(std::string_view value) {
+  bool HoldsDigit(std::string_view value) const {
     // An amount's first or second byte is a digit ("-12.50"): one branch
-    // then, whether it is signed or not.
+    // then, whether it is signed or not. Neither stands in a character
+    // reference, which begins with "&", so decoding keeps it.
     if (!value.empty() && (IsDigit(value[0]) | (value.size() > 1 && IsDigit(value[1])))) {
       return true;
     }
-    for (char c : value) {
-      if (IsDigit(c)) return true;
-    }
-    return false;
+    return HoldsDigitAfterAll(value);
   }
+  bool HoldsDigitAfterAll(std::string_view value) const;
   // How many bytes may be read from `value`'s start: to the block's end
   // for a value in the block being converted, its own otherwise.
   std::size_t Readable(std::string_view value) const {
@@ -154,8 +164,18 @@ class TransactionStep {
   void CaptureAtOnce(Field field, std::string_view value);
   void Close();  // writes the record or counts the failure
   void WriteRecord(std::string_view payee);
+  void WriteRecordText(std::string_view payee, std::string_view amount,
+                       std::string_view type);
+  void WriteLines(std::string_view payee, std::string_view amount, std::string_view type);
+  // Whether ValueText would change a value copied as a piece of 32: its
+  // bytes that it would change as bits, and blanks or control bytes at its
+  // ends as the bit past them.
+  std::uint64_t ValueTextBytes(std::string_view value) const;
 
   OutputBuffer& records_;
+  const TextEncoding encoding_;
+  const std::uint32_t high_bytes_;    // all ones for UTF-8 registers
+  std::array<std::string, 3> texts_;  // a record's values as ValueText writes them
   Phase phase_ = Phase::kOutside;
   bool on_first_line_ = false;              // the open transaction began on this line
   bool in_payee_ = false;                   // inside its PAYEE aggregate
