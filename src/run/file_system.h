@@ -72,13 +72,15 @@ struct ExistingOutput {
 };
 
 // The output of one run: a temporary file beside the file the output path
-// names (links followed), which takes that file's place at the end. The
-// temporary file is removed when this object goes before Replace succeeded.
+// names (links followed, looked up once, when this object is made), which
+// takes that file's place at the end. The temporary file is removed when
+// this object goes before Replace succeeded.
 class OutputFile : public ByteSink {
  public:
   virtual const ExistingOutput& Existing() const = 0;
   // Creates the temporary file, exclusively, readable and writable by the
-  // user alone until Replace: nobody else can open it while it fills.
+  // user alone until Replace: nobody else can open it while it fills. Again
+  // after ReadBack, for the same output.
   virtual void Create(const InputFile& statement) = 0;
   // Reads now what guards the existing output, to be given to the
   // temporary file by Replace: its permissions, access control list, the
@@ -101,10 +103,11 @@ class OutputFile : public ByteSink {
   // people than before.
   virtual FileIdentity Replace() = 0;
   // Ends writing and hands the temporary file's bytes back, to be read from
-  // the start, for a run that rewrites what it wrote into another one. The
-  // file goes away as it would without Replace: its name now where the
-  // system allows (it is read through the open handle), else when both this
-  // and the reader are gone.
+  // the start, for a run that rewrites what it wrote into another temporary
+  // file, which Create then makes for the same output. The file goes away
+  // as it would without Replace: its name now where the system allows (it
+  // is read through the open handle), else when both this and the reader
+  // are gone.
   virtual std::unique_ptr<InputFile> ReadBack() = 0;
 };
 
@@ -115,7 +118,8 @@ class FileSystem {
   virtual bool Exists(const std::string& path) = 0;
   virtual bool IsFolder(const std::string& path) = 0;
   virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) = 0;
-  // Looks at the output's folder and at what stands at `path`.
+  // Looks at the output's folder and at what stands at `path`, once for the
+  // whole run.
   virtual std::unique_ptr<OutputFile> OpenOutput(const std::string& path) = 0;
 };
 
