@@ -36,6 +36,7 @@ class FakeFileSystem : public FileSystem {
     ExistingOutput::Kind kind = ExistingOutput::Kind::kFile;
     bool read_only = false;
     FileIdentity identity;
+    bool foreign = false;
   };
 
   void Add(const std::string& path, std::string content,
@@ -98,7 +99,8 @@ class FakeOutput : public OutputFile {
  public:
   FakeOutput(FakeFileSystem& disk, const std::string& path) : disk_(disk), path_(path) {
     if (auto it = disk.files.find(path); it != disk.files.end()) {
-      existing_ = {it->second.kind, it->second.identity, it->second.read_only};
+      existing_ = {it->second.kind, it->second.identity, it->second.read_only,
+                   it->second.foreign};
     }
   }
   ~FakeOutput() override {
@@ -182,6 +184,12 @@ const RunCase kRunCases[] = {
        disk.Add("out.qif", kOldRegister, ExistingOutput::Kind::kFile, true);
      },
      "Error 6: cannot replace output file out.qif: the file is read-only", kRefused},
+    {"another user's register in a shared folder: refused",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.files["out.qif"].foreign = true;
+     },
+     "Error 6: cannot replace output file out.qif: it belongs to another user", kRefused},
     {"link of another user at the output: not followed, refused",
      [](FakeFileSystem& disk) {
        disk.Add("out.qif", "", ExistingOutput::Kind::kForeignLink);

@@ -425,7 +425,9 @@ class PosixOutput : public OutputFile {
 
   // What the register's access comes from: a file of the user's own, and
   // for root any file in a folder no other user may write to (its owner
-  // kept too). Another user's file gives nothing: the register is new.
+  // kept too). Another user's file in a folder others may write to may have
+  // been put there to be read: it is refused. Another user's file in the
+  // user's own folder (root's, say) gives nothing: the register is new.
   void Examine(Descriptor file, const struct stat& status,
                const struct stat& folder_status) {
     using Kind = ExistingOutput::Kind;
@@ -438,6 +440,7 @@ class PosixOutput : public OutputFile {
     if (existing_.kind != Kind::kFile) return;
     const bool own = status.st_uid == geteuid();
     const bool shared = OthersMayWrite(folder_status);
+    existing_.foreign = !own && shared;
     carried_ = own || (geteuid() == 0 && !shared);
     if (!carried_) return;
     access_.emplace();

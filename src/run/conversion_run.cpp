@@ -51,8 +51,9 @@ class OutputWriter : public ByteSink {
 // Refuses an output that must not be replaced, before anything is read or
 // created: a link another user put there (in a shared folder, it could lead
 // to any file of the user's), the input itself (its register would only
-// ever be emptied), a folder, a device or pipe (reached through a link), a
-// file nobody may write, a register an earlier file of the run wrote.
+// ever be emptied), a folder, a device or pipe (reached through a link),
+// another user's file in a shared folder (put there to be read), a file
+// nobody may write, a register an earlier file of the run wrote.
 void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
                       const std::string& input_path, const std::string& output_path,
                       const RunRegisters* registers) {
@@ -72,6 +73,10 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
   if (existing.kind == Kind::kOther) {
     throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
                   output_path, "not a regular file");
+  }
+  if (existing.foreign) {
+    throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
+                  output_path, "it belongs to another user");
   }
   if (existing.read_only) {
     throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",

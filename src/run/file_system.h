@@ -69,6 +69,10 @@ struct ExistingOutput {
   Kind kind = Kind::kNone;
   FileIdentity identity;
   bool read_only = false;  // nobody may write it, or its read-only attribute
+  // A file of another user in a folder others may write to (sticky, group-
+  // or world-writable): anyone there may have put it in the user's way, to
+  // read what is written into it. Never replaced.
+  bool foreign = false;
 };
 
 // The output of one run: a temporary file beside the file the output path
