@@ -318,6 +318,55 @@ bool SetAcl(const fs::path& path, const std::string& acl) {
                          .c_str()) == 0;
 }
 
+// Another program gives the register's name to another file while a run
+// lasts (held by a statement that arrives through a named pipe): the run
+// ends with Error 6, that file stays as it is, and nothing is left; also
+// when the statement holds several accounts, whose second temporary file
+// comes from the same look-up as the first.
+TEST_F(Replacement, NameTakenDuringTheRunIsNotReplaced) {
+  const std::string several = std::string("<STMTRS><ACCTID>1\n") + kShopLine +
+                              "\n<CCSTMTRS><ACCTID>2\n" + kShopLine + "\n";
+  const struct {
+    const char* name;
+    bool replacing;  // the user's register, which the other program moves away
+    std::string statement;
+    const char* reason;
+  } cases[] = {
+      {"a new register", false, kShopLine, "another program created it during the run"},
+      {"a new register, several accounts", false, several,
+       "another program created it during the run"},
+      {"a replaced register, several accounts", true, several,
+       "another program replaced it during the run"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Clear();
+    const fs::path shared = dir_ / "shared";
+    fs::create_directory(shared);
+    fs::permissions(shared, static_cast<fs::perms>(01777));
+    if (c.replacing) Write(shared / "stmt.qif", kPrecious);
+    ASSERT_EQ(mkfifo((shared / "stmt.qfx").c_str(), 0644), 0);
+    const pid_t pid = Launch(shared / "stmt.qfx");
+    const int pipe = open((shared / "stmt.qfx").c_str(), O_WRONLY);
+    ASSERT_GE(pipe, 0);
+    ASSERT_EQ(write(pipe, c.statement.data(), c.statement.size()),
+              static_cast<ssize_t>(c.statement.size()));
+    EXPECT_TRUE(TemporaryFileAppears(shared));
+    if (c.replacing) fs::rename(shared / "stmt.qif", shared / "moved.qif");
+    Write(shared / "stmt.qif", "planted");
+    close(pipe);
+    const Outcome outcome = Wait(pid);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err, "Error 6: cannot replace output file " +
+                               (shared / "stmt.qif").string() + ": " + c.reason + "\n");
+    EXPECT_EQ(Read(shared / "stmt.qif"), "planted");
+    if (c.replacing) {
+      EXPECT_EQ(Read(shared / "moved.qif"), kPrecious);
+    }
+    EXPECT_TRUE(TemporaryFiles(shared).empty());
+  }
+}
+
 // Watches a folder as another user, from a process of its own, and opens
 // every temporary file the moment it is created or written to, as someone
 // who wants to read a register would: a temporary file that can be opened

@@ -122,6 +122,7 @@ FileIdentity IdentityOf(const struct stat& status) {
 }
 
 // Why a run does not replace a name that another program changed meanwhile.
+constexpr const char* kCreatedMeanwhile = "another program created it during the run";
 constexpr const char* kReplacedMeanwhile = "another program replaced it during the run";
 
 // Whether users besides the folder's owner may put files in `folder`:
@@ -356,10 +357,7 @@ class PosixOutput : public OutputFile {
     if (close(file_.release()) != 0) ThrowError(errno);
     {
       SignalsHeld held;
-      if (renameat(folder_.get(), temporary_name_.c_str(), folder_.get(),
-                   name_.c_str()) != 0) {
-        ThrowError(errno);
-      }
+      PutInPlace();
       temporary_name_.clear();
       DisarmSignalCleanup();
     }
@@ -511,6 +509,34 @@ class PosixOutput : public OutputFile {
       throw FileError(std::string("its access control list cannot be kept: ") +
                       std::strerror(errno));
     }
+  }
+
+  // Renames the temporary file over the name looked up, only when that
+  // still holds what was there: a new register never replaces a file that
+  // appeared meanwhile, a replaced one only the file examined.
+  void PutInPlace() {
+    const int folder = folder_.get();
+    const char* const from = temporary_name_.c_str();
+    const char* const to = name_.c_str();
+    if (existing_.kind == ExistingOutput::Kind::kNone) {
+      if (renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return;
+      if (errno == EEXIST) throw FileError(kCreatedMeanwhile);
+      // A file system that cannot rename so: looked at just before.
+      if (errno != EINVAL && errno != ENOSYS) ThrowError(errno);
+      struct stat status;
+      if (fstatat(folder, to, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        throw FileError(kCreatedMeanwhile);
+      }
+      if (errno != ENOENT) ThrowError(errno);
+    } else {
+      struct stat status;
+      if (fstatat(folder, to, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) throw FileError(kReplacedMeanwhile);
+        ThrowError(errno);
+      }
+      if (IdentityOf(status) != existing_.identity) throw FileError(kReplacedMeanwhile);
+    }
+    if (renameat(folder, from, folder, to) != 0) ThrowError(errno);
   }
 
   // The folder's new entry reaches the disk too, so that a crash cannot

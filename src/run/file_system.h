@@ -99,7 +99,8 @@ class OutputFile : public ByteSink {
   // until Replace has given it its access.
   virtual void Close(bool durable) = 0;
   // Gives the temporary file its access, then puts it in the output's
-  // place, and returns the identity of the file now there. A new
+  // place, only when the name still holds what was looked up (nothing, or
+  // the same file), and returns the identity of the file now there. A new
   // output takes the permission bits of the statement as the umask allows.
   // The group's bits go when the file's group is not the one they were
   // meant for (the old output's, the statement's), and an access control
