@@ -244,8 +244,9 @@ TEST_F(Replacement, TemporaryFileWhileTheRunLasts) {
 }
 
 // In a shared folder another user may plant `stmt.qif -> ~victim/.profile`
-// beside a statement: the link is followed only when it is the user's own
-// or the folder owner's; otherwise nothing is read or written.
+// beside a statement: the link is followed only when it is the user's own,
+// or the owner's of a folder nobody else may write to; otherwise nothing
+// is read or written.
 TEST_F(Replacement, LinksOfOtherUsersAreNotFollowed) {
   const ThrowawayUser victim("victim"), planter("planter");
   if (!victim.made() || !planter.made()) {
@@ -268,7 +269,10 @@ TEST_F(Replacement, LinksOfOtherUsersAreNotFollowed) {
        false},
       {"another user's link, converted by root", 01777, kRoot, kPlanter, kRoot, false},
       {"the user's own link in a shared folder", 01777, kRoot, kVictim, kVictim, true},
-      {"the folder owner's link", 0777, kPlanter, kPlanter, kVictim, true},
+      {"the owner's link, in a folder everyone may write to", 0777, kPlanter, kPlanter,
+       kVictim, false},
+      {"the owner's link, in a folder only its owner may write to", 0755, kPlanter,
+       kPlanter, kVictim, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

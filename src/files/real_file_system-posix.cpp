@@ -385,8 +385,9 @@ class PosixOutput : public OutputFile {
   // Follows symbolic links from the output to the file they name, so that
   // a link stays and the file it names gets the new register, and examines
   // what stands there. A link is followed only when it is the user's own or
-  // belongs to the owner of its folder: in a shared folder another user
-  // could plant one that leads to any file of the user's.
+  // belongs to the owner of its folder, and in a folder others may write to
+  // only when it is the user's own: there another user could plant one that
+  // leads to any file of the user's.
   void LookUp() {
     for (int link = 0; link < 40; ++link) {
       // Held open: what is read is what was checked.
@@ -404,7 +405,8 @@ class PosixOutput : public OutputFile {
         Examine(std::move(at), status, folder_status);
         return;
       }
-      if (status.st_uid != geteuid() && status.st_uid != folder_status.st_uid) {
+      if (status.st_uid != geteuid() &&
+          (OthersMayWrite(folder_status) || status.st_uid != folder_status.st_uid)) {
         existing_.kind = ExistingOutput::Kind::kForeignLink;
         return;
       }
