@@ -36,6 +36,7 @@ class FakeFileSystem : public FileSystem {
     ExistingOutput::Kind kind = ExistingOutput::Kind::kFile;
     bool read_only = false;
     FileIdentity identity;
+    bool foreign = false;
   };
 
   void Add(const std::string& path, std::string content,
@@ -98,7 +99,8 @@ class FakeOutput : public OutputFile {
  public:
   FakeOutput(FakeFileSystem& disk, const std::string& path) : disk_(disk), path_(path) {
     if (auto it = disk.files.find(path); it != disk.files.end()) {
-      existing_ = {it->second.kind, it->second.identity, it->second.read_only};
+      existing_ = {it->second.kind, it->second.identity, it->second.read_only,
+                   it->second.foreign};
     }
   }
   ~FakeOutput() override {
@@ -182,6 +184,12 @@ const RunCase kRunCases[] = {
        disk.Add("out.qif", kOldRegister, ExistingOutput::Kind::kFile, true);
      },
      "Error 6: cannot replace output file out.qif: the file is read-only", kRefused},
+    {"another user's register in a shared folder: refused",
+     [](FakeFileSystem& disk) {
+       ExistingRegister(disk);
+       disk.files["out.qif"].foreign = true;
+     },
+     "Error 6: cannot replace output file out.qif: it belongs to another user", kRefused},
     {"link of another user at the output: not followed, refused",
      [](FakeFileSystem& disk) {
        disk.Add("out.qif", "", ExistingOutput::Kind::kForeignLink);
@@ -319,8 +327,9 @@ TEST(ConversionRun, RegisterWrittenEarlierInTheRunIsRefused) {
 }
 
 // A statement of several accounts: the plain register is read back and
-// rewritten, one block per account, into a second temporary file, which
-// takes the output's place. Neither temporary file is left, whatever fails.
+// rewritten, one block per account, into a second temporary file of the
+// same output (not looked up again), which takes the output's place.
+// Neither temporary file is left, whatever fails.
 TEST(ConversionRun, SeveralAccountsAreRewrittenInBlocks) {
   const std::string statement = std::string("<STMTRS><ACCTID>1\n") + kShopLine +
                                 "\n<CCSTMTRS><ACCTID>2\n" + kShopLine + "\n";
@@ -332,8 +341,8 @@ TEST(ConversionRun, SeveralAccountsAreRewrittenInBlocks) {
       {"",
        "",
        {"open input", "open output", "create", "keep access", "read", "write",
-        "read back", "open output", "create", "keep access", "read", "read", "read",
-        "write", "close input", "close input", "sync and close", "replace"}},
+        "read back", "create", "read", "read", "read", "write", "close input",
+        "close input", "sync and close", "replace"}},
       {"read back",
        "Error 5: cannot write output file out.qif: it failed",
        {"open input", "open output", "create", "keep access", "read", "write",

@@ -32,6 +32,21 @@ fs::path ReadOnlyRegister(const fs::path& dir, int mode) {
   return dir / "stmt.qfx";
 }
 
+// A statement of `user` in a folder everyone may write to (sticky, as /tmp
+// is), beside a register that another user put there for everyone to read
+// and write: what would be written into it could be read.
+fs::path PlantedRegister(const fs::path& dir, uid_t user, uid_t planter) {
+  fs::create_directory(dir / "shared");
+  fs::permissions(dir / "shared", static_cast<fs::perms>(01777));
+  Write(dir / "shared" / "stmt.qfx", kShopLine);
+  chown((dir / "shared" / "stmt.qfx").c_str(), user, user);
+  fs::permissions(dir / "shared" / "stmt.qfx", static_cast<fs::perms>(0600));
+  Write(dir / "shared" / "stmt.qif", kPrecious);
+  chown((dir / "shared" / "stmt.qif").c_str(), planter, planter);
+  fs::permissions(dir / "shared" / "stmt.qif", static_cast<fs::perms>(0666));
+  return dir / "shared" / "stmt.qfx";
+}
+
 // Each case prepares the folder and names the input; the program must fail
 // with exactly `message` (where "@" stands for the test folder) and change
 // nothing on disk.
@@ -101,6 +116,16 @@ const FailureCase kFailureCases[] = {
      [](const fs::path& dir) { return ReadOnlyRegister(dir, 0444); },
      "Error 6: cannot replace output file @/stmt.qif: the file is read-only\n",
      {.unprivileged = true}},
+    {"another user's register in a shared folder",
+     [](const fs::path& dir) { return PlantedRegister(dir, kNobody, 0); },
+     "Error 6: cannot replace output file @/shared/stmt.qif: it belongs to another "
+     "user\n",
+     {.unprivileged = true}},
+    {"another user's register in a shared folder, converted by root",
+     [](const fs::path& dir) { return PlantedRegister(dir, 0, kNobody); },
+     "Error 6: cannot replace output file @/shared/stmt.qif: it belongs to another "
+     "user\n",
+     {}},
     {"output is a link to the statement",
      [](const fs::path& dir) {
        Write(dir / "stmt.qfx", kShopLine);

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -87,6 +88,8 @@ class PosixInput : public InputFile {
     return status_.st_mode & 07777;
   }
 
+  std::optional<std::uint32_t> Group() const override { return status_.st_gid; }
+
   // Read in place, the statement's bytes are not copied out of the
   // system's cache; a mapping that fails leaves Read to serve.
   const char* Map() override {
@@ -113,23 +116,68 @@ class PosixInput : public InputFile {
 
 // --- Output -------------------------------------------------------------
 
+FileIdentity IdentityOf(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_dev),
+          static_cast<std::uint64_t>(status.st_ino)};
+}
+
+// Why a run does not replace a name that another program changed meanwhile.
+constexpr const char* kCreatedMeanwhile = "another program created it during the run";
+constexpr const char* kReplacedMeanwhile = "another program replaced it during the run";
+
+// Whether users besides the folder's owner may put files in `folder`:
+// sticky (a shared folder such as /tmp), group- or world-writable.
+bool OthersMayWrite(const struct stat& folder) {
+  return (folder.st_mode & (S_ISVTX | S_IWGRP | S_IWOTH)) != 0;
+}
+
 // The name under which Linux keeps a file's access control list.
 constexpr const char* kAccessControlList = "system.posix_acl_access";
 
-// The extended attributes of a file in a folder: read through a descriptor,
-// or, for a file the user may not read, through /proc. A call that fails
-// for another reason than a file system without attributes fails the run:
-// the access control list would otherwise be lost unseen.
+// An access control list as Linux keeps it: a 4-byte version, then entries
+// of a 2-byte tag, 2-byte permissions and 4-byte id, little-endian.
+constexpr size_t kAclHeader = 4, kAclEntry = 8;
+constexpr unsigned kAclOwningGroup = 0x04, kAclMask = 0x10;
+
+unsigned AclTag(const std::string& acl, size_t at) {
+  return static_cast<unsigned char>(acl[at]) |
+         static_cast<unsigned>(static_cast<unsigned char>(acl[at + 1])) << 8;
+}
+
+bool AclHasMask(const std::string& acl) {
+  for (size_t at = kAclHeader; at + kAclEntry <= acl.size(); at += kAclEntry) {
+    if (AclTag(acl, at) == kAclMask) return true;
+  }
+  return false;
+}
+
+// The file's own group loses its permissions; named users and groups keep
+// theirs.
+void CloseToOwningGroup(std::string& acl) {
+  for (size_t at = kAclHeader; at + kAclEntry <= acl.size(); at += kAclEntry) {
+    if (AclTag(acl, at) == kAclOwningGroup) acl[at + 2] = acl[at + 3] = '\0';
+  }
+}
+
+// The extended attributes of the file examined in a folder: read through a
+// descriptor of the same name (checked to be that file still), or, for a
+// file the user may not read, through /proc and the descriptor held since it
+// was examined. A call that fails for another reason than a file system
+// without attributes fails the run: the access control list would
+// otherwise be lost unseen.
 class AttributesOf {
  public:
-  AttributesOf(int folder, const std::string& name)
+  AttributesOf(int folder, const std::string& name, int examined, FileIdentity identity)
       : file_(openat(folder, name.c_str(),
                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {
-    if (file_.get() >= 0) return;
+    struct stat status;
+    if (file_.get() >= 0) {
+      if (fstat(file_.get(), &status) != 0) ThrowError(errno);
+      if (IdentityOf(status) != identity) throw FileError(kReplacedMeanwhile);
+      return;
+    }
     if (errno != EACCES) ThrowError(errno);
-    file_ = Descriptor(openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    if (file_.get() < 0) ThrowError(errno);
-    path_ = "/proc/self/fd/" + std::to_string(file_.get());
+    path_ = "/proc/self/fd/" + std::to_string(examined);
   }
 
   std::vector<std::string> Names() const {
@@ -155,8 +203,8 @@ class AttributesOf {
     });
   }
 
- private:
-  // Asks for the size, then the bytes, again when they grew meanwhile.
+  // Asks for the size, then the bytes, again when they grew meanwhile; none
+  // when the file has no such attribute or its file system none at all.
   template <typename Call>
   static std::optional<std::string> Fetch(Call call) {
     for (;;) {
@@ -176,6 +224,7 @@ class AttributesOf {
     }
   }
 
+ private:
   Descriptor file_;
   std::string path_;  // set when the file is reached through /proc
 };
@@ -207,17 +256,26 @@ Descriptor OpenFolder(int at, const std::string& path) {
   return folder;
 }
 
+// What the temporary file is given once it is complete, right before it
+// takes the output's place.
+struct Access {
+  mode_t mode = 0600;
+  uid_t owner = static_cast<uid_t>(-1);  // -1: the user's
+  gid_t group = static_cast<gid_t>(-1);
+  // The group the group's permissions were meant for: when the file ends up
+  // with another, they go.
+  std::optional<gid_t> meant_for;
+  std::optional<std::string> acl;
+  std::vector<std::pair<std::string, std::string>> attributes;
+};
+
 class PosixOutput : public OutputFile {
  public:
   explicit PosixOutput(const std::string& path) {
     auto [folder, name] = SplitPath(path);
     folder_ = OpenFolder(AT_FDCWD, folder);
     name_ = std::move(name);
-    if (FollowLinks()) {
-      Examine();
-    } else {
-      existing_.kind = ExistingOutput::Kind::kForeignLink;
-    }
+    LookUp();
   }
 
   ~PosixOutput() override {
@@ -230,19 +288,18 @@ class PosixOutput : public OutputFile {
 
   const ExistingOutput& Existing() const override { return existing_; }
 
+  // Created for the user alone (the umask may narrow it further), so that
+  // nobody can open it and keep it open while it fills; its access comes
+  // when it is complete.
   void Create(const InputFile& statement) override {
-    const bool replacing = existing_.kind == ExistingOutput::Kind::kFile;
-    // Never more open than the file it replaces, even for a moment; a new
-    // register is as private as its statement.
-    const mode_t mode =
-        (replacing ? status_.st_mode : statement.PermissionBits().value_or(0666)) & 0666;
+    if (!access_) access_ = NewFileAccess(statement);
     {
       SignalsHeld held;
       for (int attempt = 0; attempt < kTemporaryNameAttempts && file_.get() < 0;
            ++attempt) {
         std::string name = TemporaryFileName();
         file_ = Descriptor(openat(folder_.get(), name.c_str(),
-                                  O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+                                  O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (file_.get() >= 0) {
           temporary_name_ = std::move(name);
           ArmSignalCleanup(folder_.get(), temporary_name_);
@@ -254,25 +311,25 @@ class PosixOutput : public OutputFile {
     if (file_.get() < 0) ThrowError(EEXIST);
     struct stat created;
     if (fstat(file_.get(), &created) != 0) ThrowError(errno);
-    identity_ = {static_cast<std::uint64_t>(created.st_dev),
-                 static_cast<std::uint64_t>(created.st_ino)};
-    if (replacing) KeepOwnerAndPermissions();
+    identity_ = IdentityOf(created);
   }
 
-  // Every extended attribute of the register is tried: the user's own
-  // (user.*), and those only root may set, which fail quietly for others.
+  // Every extended attribute of the register is noted: the user's own
+  // (user.*), and those only root may set, which Replace tries quietly.
   // Only the access control list must come along.
   void KeepAccess() override {
-    AttributesOf old(folder_.get(), name_);
+    if (!carried_ || kept_) return;
+    AttributesOf old(folder_.get(), name_, examined_.get(), existing_.identity);
     for (const std::string& name : old.Names()) {
-      const std::optional<std::string> value = old.Value(name);
+      std::optional<std::string> value = old.Value(name);
       if (!value) continue;  // removed meanwhile
-      if (fsetxattr(file_.get(), name.c_str(), value->data(), value->size(), 0) != 0 &&
-          name == kAccessControlList) {
-        throw FileError(std::string("its access control list cannot be kept: ") +
-                        std::strerror(errno));
+      if (name == kAccessControlList) {
+        access_->acl = std::move(value);
+      } else {
+        access_->attributes.emplace_back(name, std::move(*value));
       }
     }
+    kept_ = true;
   }
 
   void Write(std::string_view bytes) override {
@@ -286,19 +343,21 @@ class PosixOutput : public OutputFile {
     }
   }
 
+  // The descriptor stays open: Replace gives the file its access through
+  // it, never through its name, which another user may have moved.
   void Close(bool durable) override {
     if (durable && fsync(file_.get()) != 0) ThrowError(errno);
-    if (close(file_.release()) != 0) ThrowError(errno);
     durable_ = durable;
   }
 
+  // The access given after the flush reaches the disk with the folder's
+  // flush: journaling file systems keep changes to files in their order.
   FileIdentity Replace() override {
+    GiveAccess();
+    if (close(file_.release()) != 0) ThrowError(errno);
     {
       SignalsHeld held;
-      if (renameat(folder_.get(), temporary_name_.c_str(), folder_.get(),
-                   name_.c_str()) != 0) {
-        ThrowError(errno);
-      }
+      PutInPlace();
       temporary_name_.clear();
       DisarmSignalCleanup();
     }
@@ -323,28 +382,33 @@ class PosixOutput : public OutputFile {
   }
 
  private:
-  // Moves from a symbolic link at the output to the file it points to, so
-  // that the link stays and the file it names gets the new register. A link
-  // is followed only when it is the user's own or belongs to the owner of
-  // its folder: in a shared folder another user could plant one that leads
-  // to any file of the user's. False when such a link stops the way.
-  bool FollowLinks() {
+  // Follows symbolic links from the output to the file they name, so that
+  // a link stays and the file it names gets the new register, and examines
+  // what stands there. A link is followed only when it is the user's own or
+  // belongs to the owner of its folder, and in a folder others may write to
+  // only when it is the user's own: there another user could plant one that
+  // leads to any file of the user's.
+  void LookUp() {
     for (int link = 0; link < 40; ++link) {
-      // The link itself, held open: what is read is what was checked.
-      const Descriptor at(
+      // Held open: what is read is what was checked.
+      Descriptor at(
           openat(folder_.get(), name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
       if (at.get() < 0) {
-        if (errno == ENOENT) return true;
+        if (errno == ENOENT) return;
         ThrowError(errno);
       }
-      struct stat link_status, folder_status;
-      if (fstat(at.get(), &link_status) != 0 ||
-          fstat(folder_.get(), &folder_status) != 0) {
+      struct stat status, folder_status;
+      if (fstat(at.get(), &status) != 0 || fstat(folder_.get(), &folder_status) != 0) {
         ThrowError(errno);
       }
-      if (!S_ISLNK(link_status.st_mode)) return true;
-      if (link_status.st_uid != geteuid() && link_status.st_uid != folder_status.st_uid) {
-        return false;
+      if (!S_ISLNK(status.st_mode)) {
+        Examine(std::move(at), status, folder_status);
+        return;
+      }
+      if (status.st_uid != geteuid() &&
+          (OthersMayWrite(folder_status) || status.st_uid != folder_status.st_uid)) {
+        existing_.kind = ExistingOutput::Kind::kForeignLink;
+        return;
       }
       char target[PATH_MAX];
       const ssize_t size = readlinkat(at.get(), "", target, sizeof target);
@@ -359,6 +423,124 @@ class PosixOutput : public OutputFile {
     ThrowError(ELOOP);
   }
 
+  // What the register's access comes from: a file of the user's own, and
+  // for root any file in a folder no other user may write to (its owner
+  // kept too). Another user's file in a folder others may write to may have
+  // been put there to be read: it is refused. Another user's file in the
+  // user's own folder (root's, say) gives nothing: the register is new.
+  void Examine(Descriptor file, const struct stat& status,
+               const struct stat& folder_status) {
+    using Kind = ExistingOutput::Kind;
+    examined_ = std::move(file);
+    existing_.kind = S_ISDIR(status.st_mode)   ? Kind::kFolder
+                     : S_ISREG(status.st_mode) ? Kind::kFile
+                                               : Kind::kOther;
+    existing_.identity = IdentityOf(status);
+    existing_.read_only = (status.st_mode & 0222) == 0;
+    if (existing_.kind != Kind::kFile) return;
+    const bool own = status.st_uid == geteuid();
+    const bool shared = OthersMayWrite(folder_status);
+    existing_.foreign = !own && shared;
+    carried_ = own || (geteuid() == 0 && !shared);
+    if (!carried_) return;
+    access_.emplace();
+    access_->mode = status.st_mode & 07777;
+    if (geteuid() == 0) access_->owner = status.st_uid;
+    access_->group = status.st_gid;
+    access_->meant_for = status.st_gid;
+  }
+
+  // A new register's permissions: the statement's bits, never executable,
+  // as a file created with them in the folder gets them (the umask, or the
+  // folder's default access control list), learnt from a file without a name
+  // that nobody else can reach; where the file system has none, the umask's.
+  // The bits meant the statement's group.
+  Access NewFileAccess(const InputFile& statement) const {
+    Access access;
+    const mode_t bits = statement.PermissionBits().value_or(0666) & 0666;
+    const Descriptor probe(
+        openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, bits));
+    struct stat status;
+    if (probe.get() >= 0 && fstat(probe.get(), &status) == 0) {
+      access.mode = status.st_mode & 07777;
+      access.acl = AttributesOf::Fetch([&](char* buffer, size_t size) {
+        return fgetxattr(probe.get(), kAccessControlList, buffer, size);
+      });
+      if (access.acl && access.acl->empty()) access.acl.reset();
+    } else {
+      // Read by setting it: narrowest meanwhile, should another thread create a file.
+      const mode_t mask = umask(0777);
+      umask(mask);
+      access.mode = bits & ~mask;
+    }
+    if (const std::optional<std::uint32_t> group = statement.Group()) {
+      access.meant_for = static_cast<gid_t>(*group);
+    }
+    return access;
+  }
+
+  // The owner first: changing it clears the set-user-ID bits, which the
+  // permissions then bring back. Root may give the file to the old
+  // register's owner, a user only to a group of theirs; what is not allowed
+  // stays the user's, and the group's permissions go when the group is not
+  // the one they were meant for (a list's owning-group entry, and the bits
+  // where no mask stands for them). Permissions that cannot be set leave
+  // the file private; an access control list that cannot be given fails.
+  void GiveAccess() {
+    const int fd = file_.get();
+    Access& access = *access_;
+    if ((access.owner != static_cast<uid_t>(-1) ||
+         access.group != static_cast<gid_t>(-1)) &&
+        fchown(fd, access.owner, access.group) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), access.group) != 0) {
+      // the user's own group stays
+    }
+    struct stat now;
+    if (fstat(fd, &now) != 0) ThrowError(errno);
+    mode_t mode = access.mode;
+    std::optional<std::string> acl = access.acl;
+    if (now.st_gid != access.meant_for) {
+      if (acl) CloseToOwningGroup(*acl);
+      if (!acl || !AclHasMask(*acl)) mode &= ~mode_t{070};
+    }
+    fchmod(fd, mode);
+    for (const auto& [name, value] : access.attributes) {
+      fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
+    }
+    if (acl && fsetxattr(fd, kAccessControlList, acl->data(), acl->size(), 0) != 0) {
+      throw FileError(std::string("its access control list cannot be kept: ") +
+                      std::strerror(errno));
+    }
+  }
+
+  // Renames the temporary file over the name looked up, only when that
+  // still holds what was there: a new register never replaces a file that
+  // appeared meanwhile, a replaced one only the file examined.
+  void PutInPlace() {
+    const int folder = folder_.get();
+    const char* const from = temporary_name_.c_str();
+    const char* const to = name_.c_str();
+    if (existing_.kind == ExistingOutput::Kind::kNone) {
+      if (renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return;
+      if (errno == EEXIST) throw FileError(kCreatedMeanwhile);
+      // A file system that cannot rename so: looked at just before.
+      if (errno != EINVAL && errno != ENOSYS) ThrowError(errno);
+      struct stat status;
+      if (fstatat(folder, to, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        throw FileError(kCreatedMeanwhile);
+      }
+      if (errno != ENOENT) ThrowError(errno);
+    } else {
+      struct stat status;
+      if (fstatat(folder, to, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) throw FileError(kReplacedMeanwhile);
+        ThrowError(errno);
+      }
+      if (IdentityOf(status) != existing_.identity) throw FileError(kReplacedMeanwhile);
+    }
+    if (renameat(folder, from, folder, to) != 0) ThrowError(errno);
+  }
+
   // The folder's new entry reaches the disk too, so that a crash cannot
   // bring the old register back. The register is in place by now: a
   // folder that cannot be flushed (no read permission) is no failure.
@@ -368,37 +550,13 @@ class PosixOutput : public OutputFile {
     if (folder.get() >= 0) fsync(folder.get());
   }
 
-  void Examine() {
-    if (fstatat(folder_.get(), name_.c_str(), &status_, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT) return;
-      ThrowError(errno);
-    }
-    using Kind = ExistingOutput::Kind;
-    existing_.kind = S_ISDIR(status_.st_mode)   ? Kind::kFolder
-                     : S_ISREG(status_.st_mode) ? Kind::kFile
-                                                : Kind::kOther;
-    existing_.identity = {static_cast<std::uint64_t>(status_.st_dev),
-                          static_cast<std::uint64_t>(status_.st_ino)};
-    existing_.read_only = (status_.st_mode & 0222) == 0;
-  }
-
-  // The owner first: changing it clears the set-user-ID bits, which the
-  // permissions then bring back. Root may give the file to its owner, a
-  // user only to a group of theirs; what is not allowed stays the user's.
-  // Failures are no harm: the file was created no more open than the old.
-  void KeepOwnerAndPermissions() {
-    const int fd = file_.get();
-    if (fchown(fd, status_.st_uid, status_.st_gid) != 0 &&
-        fchown(fd, static_cast<uid_t>(-1), status_.st_gid) != 0) {
-      // the user's own group stays
-    }
-    fchmod(fd, status_.st_mode & 07777);
-  }
-
   Descriptor folder_;
   std::string name_;
-  struct stat status_ {};
   ExistingOutput existing_;
+  Descriptor examined_;   // the file at the name, held since it was looked up
+  bool carried_ = false;  // its access comes to the register
+  bool kept_ = false;     // its attributes were read
+  std::optional<Access> access_;
   Descriptor file_;
   std::string temporary_name_;  // set while the temporary file exists
   FileIdentity identity_;       // of the temporary file, which keeps it

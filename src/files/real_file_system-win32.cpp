@@ -89,6 +89,7 @@ class Win32Output : public OutputFile {
   ~Win32Output() override {
     file_ = FileHandle();  // a file still marked for deletion goes now
     if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
+    if (!read_back_.empty()) DeleteFileW(read_back_.c_str());
   }
 
   const ExistingOutput& Existing() const override { return existing_; }
@@ -150,11 +151,13 @@ class Win32Output : public OutputFile {
   }
 
   // The reader takes the handle, opened for reading too; the file stays
-  // marked for deletion and goes when the reader closes it.
+  // marked for deletion and goes when the reader closes it. Create may then
+  // make the next temporary file.
   std::unique_ptr<InputFile> ReadBack() override {
     if (!SetFilePointerEx(file_.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
       ThrowLastError();
     }
+    read_back_ = std::exchange(temporary_, std::wstring());
     return std::make_unique<Win32Input>(std::move(file_));
   }
 
@@ -239,6 +242,7 @@ class Win32Output : public OutputFile {
   ExistingOutput existing_;
   FileHandle file_;
   std::wstring temporary_;  // set while the temporary file exists
+  std::wstring read_back_;  // the one ReadBack handed over
 };
 
 }  // namespace

@@ -51,8 +51,9 @@ class OutputWriter : public ByteSink {
 // Refuses an output that must not be replaced, before anything is read or
 // created: a link another user put there (in a shared folder, it could lead
 // to any file of the user's), the input itself (its register would only
-// ever be emptied), a folder, a device or pipe (reached through a link), a
-// file nobody may write, a register an earlier file of the run wrote.
+// ever be emptied), a folder, a device or pipe (reached through a link),
+// another user's file in a shared folder (put there to be read), a file
+// nobody may write, a register an earlier file of the run wrote.
 void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
                       const std::string& input_path, const std::string& output_path,
                       const RunRegisters* registers) {
@@ -72,6 +73,10 @@ void CheckReplaceable(const ExistingOutput& existing, const InputFile& input,
   if (existing.kind == Kind::kOther) {
     throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
                   output_path, "not a regular file");
+  }
+  if (existing.foreign) {
+    throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
+                  output_path, "it belongs to another user");
   }
   if (existing.read_only) {
     throw Failure(ConversionError::kReplaceOutput, "cannot replace output file",
@@ -166,8 +171,8 @@ std::unique_ptr<InputFile> OpenInput(FileSystem& files, const std::string& input
   }
 }
 
-// Creates the temporary file with the statement's permissions and, when it
-// replaces a register, that register's access.
+// Creates the temporary file and, when it replaces a register, reads what
+// guards that register, before the statement is read.
 void CreateTemporary(OutputFile& output, const InputFile& statement,
                      const std::string& output_path, bool replacing) {
   Attempt(ConversionError::kCreateOutput, "cannot create output file", output_path,
@@ -178,30 +183,25 @@ void CreateTemporary(OutputFile& output, const InputFile& statement,
   }
 }
 
-// Rewrites the register the converter wrote into `plain` as one block per
-// account, into a new temporary file beside the output, and returns that
-// one; `plain` goes away with its object.
-std::unique_ptr<OutputFile> RewriteInBlocks(FileSystem& files, OutputFile& plain,
-                                            const std::string& output_path,
-                                            const Converter& converter,
-                                            const InputFile& statement, bool replacing) {
+// Rewrites the register the converter wrote into `output`'s temporary file
+// as one block per account, into a second temporary file of the same
+// output: the output is not looked up again, so what replaces it is what
+// was checked before the statement was read.
+void RewriteInBlocks(OutputFile& output, const std::string& output_path,
+                     const Converter& converter, const InputFile& statement) {
   constexpr std::string_view kWrite = "cannot write output file";
-  constexpr std::string_view kCreate = "cannot create output file";
   const std::unique_ptr<InputFile> written =
       Attempt(ConversionError::kWriteOutput, kWrite, output_path,
-              [&] { return plain.ReadBack(); });
-  std::unique_ptr<OutputFile> blocks =
-      Attempt(ConversionError::kCreateOutput, kCreate, output_path,
-              [&] { return files.OpenOutput(output_path); });
-  CreateTemporary(*blocks, statement, output_path, replacing);
-  OutputWriter writer(*blocks, output_path);
+              [&] { return output.ReadBack(); });
+  Attempt(ConversionError::kCreateOutput, "cannot create output file", output_path,
+          [&] { output.Create(statement); });
+  OutputWriter writer(output, output_path);
   Attempt(ConversionError::kWriteOutput, kWrite, output_path, [&] {
     if (!WriteInBlocks(converter.accounts().blocks(), converter.output_size(), *written,
                        writer)) {
       throw FileError("the register being written was cut short");
     }
   });
-  return blocks;
 }
 
 RunResult Convert(FileSystem& files, const std::string& input_path,
@@ -241,19 +241,16 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
         *input, input_path, converter);
   }
   // A statement of several accounts gives one block per account.
-  std::unique_ptr<OutputFile> in_blocks;
   if (converter.accounts().several()) {
-    in_blocks =
-        RewriteInBlocks(files, *output, output_path, converter, *input, replacing);
+    RewriteInBlocks(*output, output_path, converter, *input);
   }
-  OutputFile& result = in_blocks ? *in_blocks : *output;
   const FileIdentity statement = input->Identity();
   input.reset();  // closed before the output may replace it
   Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
-          [&] { result.Close(replacing); });
+          [&] { output->Close(replacing); });
   const FileIdentity written =
       Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
-              [&] { return result.Replace(); });
+              [&] { return output->Replace(); });
   if (registers) registers->Add({written, statement, input_path});
   return {converter.failed_count(), std::nullopt,
           converter.record_count() == 0 && converter.failed_count() == 0};

@@ -68,13 +68,16 @@ class RunRegisters {
 // the file `output_path` names (a symbolic link is followed, and stays) and
 // takes that file's place only when the whole input has been read and
 // converted. A failure leaves an existing output exactly as it was and no
-// temporary file behind. A replaced output keeps its permissions; its new
-// bytes reach the disk before it is replaced. An output that is the input
-// itself, that nobody may write, that a link of another user leads to, or
-// that `registers` says this run already wrote, is refused before anything
-// is read. A file that is no statement (empty, or neither an OFX statement
-// nor one that gives a record), a statement cut off before its end, and a
-// bank's error response are refused at the end.
+// temporary file behind. The temporary file is the user's alone until it is
+// complete; a replaced output then keeps its permissions, and its new bytes
+// reach the disk before it is replaced. An output that is the input itself,
+// that nobody may write, that a link of another user leads to, that is
+// another user's file in a folder others may write to, or that `registers`
+// says this run already wrote, is refused before anything is read. A file
+// that is no statement (empty, or neither an OFX statement nor one that
+// gives a record), a statement cut off before its end, and a bank's error
+// response are refused at the end, and so is an output whose name another
+// program gave to another file during the run.
 RunResult ConvertFile(FileSystem& files, const std::string& input_path,
                       const std::string& output_path, RunRegisters* registers = nullptr,
                       TextEncoding encoding = TextEncoding::kUtf8);

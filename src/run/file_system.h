@@ -41,6 +41,8 @@ class InputFile : public ByteSource {
   // The permission bits (POSIX st_mode & 07777) of the file; none where the
   // system keeps no such bits (Windows).
   virtual std::optional<std::uint32_t> PermissionBits() const { return std::nullopt; }
+  // The file's group (POSIX st_gid); none where the system has no such thing.
+  virtual std::optional<std::uint32_t> Group() const { return std::nullopt; }
   // The file's `Size()` bytes mapped into memory, to be read in place rather
   // than copied by Read; nothing where the system cannot map it (then Read
   // serves). Valid while this object lives, and only while the temporary
@@ -67,35 +69,50 @@ struct ExistingOutput {
   Kind kind = Kind::kNone;
   FileIdentity identity;
   bool read_only = false;  // nobody may write it, or its read-only attribute
+  // A file of another user in a folder others may write to (sticky, group-
+  // or world-writable): anyone there may have put it in the user's way, to
+  // read what is written into it. Never replaced.
+  bool foreign = false;
 };
 
 // The output of one run: a temporary file beside the file the output path
-// names (links followed), which takes that file's place at the end. The
-// temporary file is removed when this object goes before Replace succeeded.
+// names (links followed, looked up once, when this object is made), which
+// takes that file's place at the end. The temporary file is removed when
+// this object goes before Replace succeeded.
 class OutputFile : public ByteSink {
  public:
   virtual const ExistingOutput& Existing() const = 0;
-  // Creates the temporary file, exclusively, with the permissions and, where
-  // allowed, the owner of the existing output; a new output takes the
-  // permission bits of `statement`, as the umask allows.
+  // Creates the temporary file, exclusively, readable and writable by the
+  // user alone until Replace: nobody else can open it while it fills. Again
+  // after ReadBack, for the same output.
   virtual void Create(const InputFile& statement) = 0;
-  // Gives the temporary file what else guards the existing output: its
-  // access control list and the extended attributes the user may set.
-  // Fails when the access control list cannot be given, so that a
-  // replaced output is never open to more people than before.
+  // Reads now what guards the existing output, to be given to the
+  // temporary file by Replace: its permissions, access control list, the
+  // extended attributes the user may set, and where the user may set them
+  // its owner and group. Only from a file that is the user's own (root's:
+  // any file in a folder no other user may write to); another's is replaced
+  // like a new output.
   virtual void KeepAccess() = 0;
   void Write(std::string_view bytes) override = 0;
-  // Closes the temporary file; with `durable`, its bytes reach the disk
-  // first, so that a crash after Replace cannot leave an empty file.
+  // Ends writing; with `durable`, the bytes reach the disk first, so that a
+  // crash after Replace cannot leave an empty file. The file may stay open
+  // until Replace has given it its access.
   virtual void Close(bool durable) = 0;
-  // Puts the temporary file in the output's place; returns the identity of
-  // the file now there.
+  // Gives the temporary file its access, then puts it in the output's
+  // place, only when the name still holds what was looked up (nothing, or
+  // the same file), and returns the identity of the file now there. A new
+  // output takes the permission bits of the statement as the umask allows.
+  // The group's bits go when the file's group is not the one they were
+  // meant for (the old output's, the statement's), and an access control
+  // list that cannot be given fails: an output is never open to more
+  // people than before.
   virtual FileIdentity Replace() = 0;
   // Ends writing and hands the temporary file's bytes back, to be read from
-  // the start, for a run that rewrites what it wrote into another one. The
-  // file goes away as it would without Replace: its name now where the
-  // system allows (it is read through the open handle), else when both this
-  // and the reader are gone.
+  // the start, for a run that rewrites what it wrote into another temporary
+  // file, which Create then makes for the same output. The file goes away
+  // as it would without Replace: its name now where the system allows (it
+  // is read through the open handle), else when both this and the reader
+  // are gone.
   virtual std::unique_ptr<InputFile> ReadBack() = 0;
 };
 
@@ -106,7 +123,8 @@ class FileSystem {
   virtual bool Exists(const std::string& path) = 0;
   virtual bool IsFolder(const std::string& path) = 0;
   virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) = 0;
-  // Looks at the output's folder and at what stands at `path`.
+  // Looks at the output's folder and at what stands at `path`, once for the
+  // whole run.
   virtual std::unique_ptr<OutputFile> OpenOutput(const std::string& path) = 0;
 };
 
