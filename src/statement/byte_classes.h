@@ -129,30 +129,59 @@ inline Marks MarkBytes(const char* p) {
 #endif
 }
 
-// Bit i set: byte i of the 32 bytes at `p` is "&", where a character
-// reference may begin, or is from 0x80 and `high_bytes` has bit i set (all
-// ones where a register's text is UTF-8, none where it keeps the bytes). A
-// value copied as a piece of 32 is looked at with the same reads.
-inline std::uint32_t ValueTextBytes32(const char* p, std::uint32_t high_bytes) {
+// The "&"s, where a character reference may begin, and, with `high_bytes`,
+// the bytes from 0x80 among the `size` (at most 32) bytes at `p`, as bits
+// (byte i, bit i). The 32 bytes from `p` are read.
+inline std::uint32_t ValueTextBytes32(const char* p, std::size_t size, bool high_bytes) {
+  const std::uint32_t within = static_cast<std::uint32_t>((std::uint64_t{1} << size) - 1);
 #if defined(__SSE2__)
   const __m128i amp = _mm_set1_epi8('&');
-  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-  const std::uint32_t amps =
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, amp))) |
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, amp))) << 16;
-  const std::uint32_t highs = static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
-                              static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
-  return amps | (highs & high_bytes);
+  const __m128i high = _mm_set1_epi8(high_bytes ? static_cast<char>(0x80) : 0);
+  const auto found = [&](const char* at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, amp), _mm_and_si128(bytes, high))));
+  };
+  return (found(p) | found(p + 16) << 16) & within;
 #else
   std::uint32_t bits = 0;
-  for (int i = 0; i < 32; ++i) {
-    const auto byte = static_cast<unsigned char>(p[i]);
-    bits |=
-        static_cast<std::uint32_t>(byte == '&' || (byte >= 0x80 && (high_bytes >> i & 1)))
-        << i;
+  for (std::size_t at = 0; at < size; ++at) {
+    const auto byte = static_cast<unsigned char>(p[at]);
+    bits |= static_cast<std::uint32_t>(byte == '&' || (high_bytes && byte >= 0x80)) << at;
   }
-  return bits;
+  return bits & within;
+#endif
+}
+
+// Whether one of the `size` bytes at `p` is "&", where a character reference
+// may begin, or, with `high_bytes`, from 0x80. The bytes up to 16 past them
+// are read too: a record written with room to spare is looked at as it lies.
+inline bool HoldsValueTextBytes(const char* p, std::size_t size, bool high_bytes) {
+#if defined(__SSE2__)
+  // 16 bytes of ones, then 16 of zeros: 16 bytes from `16 - n` keep n.
+  alignas(16) static constexpr char kFirst[32] = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                                  -1, -1, -1, -1, -1, -1, -1, -1};
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i high = _mm_set1_epi8(high_bytes ? static_cast<char>(0x80) : 0);
+  const auto special = [&](std::size_t at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    return _mm_or_si128(_mm_cmpeq_epi8(bytes, amp), _mm_and_si128(bytes, high));
+  };
+  __m128i found = _mm_setzero_si128();
+  std::size_t at = 0;
+  for (; at + 16 <= size; at += 16) found = _mm_or_si128(found, special(at));
+  if (at < size) {
+    const __m128i within =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirst + 16 - (size - at)));
+    found = _mm_or_si128(found, _mm_and_si128(special(at), within));
+  }
+  return _mm_movemask_epi8(found) != 0;
+#else
+  for (std::size_t at = 0; at < size; ++at) {
+    const auto byte = static_cast<unsigned char>(p[at]);
+    if (byte == '&' || (high_bytes && byte >= 0x80)) return true;
+  }
+  return false;
 #endif
 }
 

@@ -133,8 +133,7 @@ const char* Converter::Scan(const char* p, const char* end) {
         if (passed != 0) {
           if (state == State::kValue) {
             const char* const value_end = chunk + std::countr_zero(passed);
-            if (BlankValueAtLineEnd(value, value_end)) return ToNextLine(value_end);
-            EndValue(value, value_end);
+            if (EndValue(value, value_end)) return ToNextLine(value_end);
           }
           if (marks.line_ends & passed) step_.LineEnd();
           state = State::kSkip;
@@ -146,10 +145,8 @@ const char* Converter::Scan(const char* p, const char* end) {
           if (*mark == '<') {  // it may yet open a comment or CDATA section
             carried_value_.append(value, mark);
             value_held_ = true;
-          } else if (BlankValueAtLineEnd(value, mark)) {
+          } else if (EndValue(value, mark)) {
             return ToNextLine(mark);
-          } else {
-            EndValue(value, mark);
           }
         }
         StartSegment(*mark);
@@ -168,10 +165,7 @@ const char* Converter::Scan(const char* p, const char* end) {
                                                                : kCdataOpener.size()));
         }
       }
-      if (state == State::kValue) {
-        if (BlankValueAtLineEnd(value, mark)) return ToNextLine(mark);
-        EndValue(value, mark);
-      }
+      if (state == State::kValue && EndValue(value, mark)) return ToNextLine(mark);
       StartSegment(*mark);
       const TagMatch match = MatchTag(key);
       // Most keys are no tag of ours (FITID, a closing tag): no call for them.
@@ -223,8 +217,7 @@ const char* Converter::ScanListed(const char* p, const char* end) {
     const SegmentStarts::Start start = *next;
     if (state == State::kValue) {
       const char* const value_end = block_ + start.value_end;
-      if (BlankValueAtLineEnd(value, value_end)) return ToNextLine(value_end);
-      EndValue(value, value_end);
+      if (EndValue(value, value_end)) return ToNextLine(value_end);
     }
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
@@ -386,26 +379,41 @@ Converter::State Converter::OnRareTag(Tag tag) {
 }
 
 // A value ends at `end`: it is [begin, end) of this block, after what an
-// earlier block (or the text before a comment or CDATA section) carried; an
-// empty one captures nothing.
-[[gnu::always_inline]] inline void Converter::EndValue(const char* begin,
+// earlier block (or the text before a comment or CDATA section) carried; one
+// that is empty or blanks only captures nothing. True when such a value ends
+// at a line end: the text that opens the next line is its value then.
+[[gnu::always_inline]] inline bool Converter::EndValue(const char* begin,
                                                        const char* end) {
-  if (carried_value_.empty()) {
-    if (begin != end) step_.Capture(field_, std::string_view(begin, end - begin));
-    return;
+  // Nearly every value is whole in this block and begins and ends with
+  // neither a blank nor a control byte.
+  if (carried_value_.empty() & (begin != end) &&
+      (static_cast<unsigned char>(*begin) > ' ') &
+          (static_cast<unsigned char>(end[-1]) > ' ')) {
+    step_.Capture(field_, std::string_view(begin, end - begin));
+    return false;
   }
-  carried_value_.append(begin, end);
-  step_.Capture(field_, carried_value_);
-  step_.KeepValues();  // before the carried value's room is reused
-  carried_value_.clear();
+  return EndOtherValue(begin, end);
 }
 
-// Whether the value being ended, [begin, end) after what was carried, is
-// empty or blanks only.
-bool Converter::ValueIsBlank(const char* begin, const char* end) const {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  return std::all_of(begin, end, blank) &&
-         std::all_of(carried_value_.begin(), carried_value_.end(), blank);
+bool Converter::EndOtherValue(const char* begin, const char* end) {
+  carried_value_.append(begin, end);
+  if (*end != '<' && IsBlankValue(carried_value_)) {
+    carried_value_.clear();
+    return true;
+  }
+  CaptureCarriedValue();
+  return false;
+}
+
+// Captures the carried value without the blanks around it; one of blanks
+// only is none.
+void Converter::CaptureCarriedValue() {
+  const std::string_view value = WithoutBlanks(carried_value_);
+  if (!value.empty()) {
+    step_.Capture(field_, value);
+    step_.KeepValues();  // before the carried value's room is reused
+  }
+  carried_value_.clear();
 }
 
 // A field's value is blank at `line_end`: the text that opens the next line
@@ -442,7 +450,7 @@ const char* Converter::ReadNextLine(const char* p, const char* end) {
 // at the input's end.
 void Converter::EndCarriedValue() {
   value_held_ = false;
-  EndValue(carried_value_.data(), carried_value_.data());
+  CaptureCarriedValue();
 }
 
 // `stop` is "<" or a line end: a segment begins after it, with its key.

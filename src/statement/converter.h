@@ -79,13 +79,9 @@ class Converter {
   const char* BeginMarkup(Markup markup, const char* after_opener);
   State OnTag(Tag tag);
   State OnRareTag(Tag tag);
-  void EndValue(const char* begin, const char* end);
-  bool ValueIsBlank(const char* begin, const char* end) const;
-  bool BlankValueAtLineEnd(const char* begin, const char* end) const {
-    // Most values begin with neither a blank nor a control byte.
-    return *end != '<' && (begin == end || static_cast<unsigned char>(*begin) <= ' ') &&
-           ValueIsBlank(begin, end);
-  }
+  bool EndValue(const char* begin, const char* end);
+  bool EndOtherValue(const char* begin, const char* end);
+  void CaptureCarriedValue();
   const char* ToNextLine(const char* line_end);
   const char* ReadNextLine(const char* p, const char* end);
   void EndCarriedValue();

@@ -70,6 +70,9 @@ class OutputBuffer {
     return room;
   }
 
+  // Gives back the last `count` bytes of what was claimed, unwritten.
+  void Unclaim(size_t count) { size_ -= count; }
+
   void Flush() {
     if (size_ == 0) return;
     data_ = sink_.WriteBlock(std::move(data_), size_);

@@ -17,30 +17,6 @@ constexpr unsigned kTypeDateAmount =
     Bit(Field::kType) | Bit(Field::kAmount) | Bit(Field::kDate);
 constexpr unsigned kAnyName = Bit(Field::kName) | Bit(Field::kPayeeName);
 
-// Copies a value to `out`; returns the end of the copy. Values are short:
-// up to 16 bytes they are copied as two words that may overlap, which costs
-// less than a call to memcpy.
-[[gnu::always_inline]] inline char* Put(char* out, std::string_view value) {
-  const char* const from = value.data();
-  const size_t size = value.size();
-  if (size >= 8 && size <= 16) {
-    std::uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + size - 8, 8);
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + size - 8, &tail, 8);
-  } else if (size >= 4 && size < 8) {
-    std::uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + size - 4, 4);
-    std::memcpy(out, &head, 4);
-    std::memcpy(out + size - 4, &tail, 4);
-  } else {
-    std::memcpy(out, from, size);
-  }
-  return out + size;
-}
-
 // Values up to this size with as many bytes readable from their start are
 // copied as one piece of this size, into room with as many to spare.
 constexpr size_t kPiece = 32;
@@ -52,26 +28,27 @@ char* PutPiece(char* out, std::string_view value) {
 
 // Copies a fixed text, whose size the compiler knows, to `out`.
 template <size_t N>
-char* Put(char* out, const char (&text)[N]) {
+char* PutText(char* out, const char (&text)[N]) {
   std::memcpy(out, text, N - 1);
   return out + N - 1;
 }
 
-// Writes a record's lines at `out`, each value copied by `put_value`.
+// Writes a record's lines at `out`, each value copied by `put_value`;
+// returns their end.
 template <typename PutValue>
-[[gnu::always_inline]] inline void PutRecord(char* out, std::string_view date,
-                                             std::string_view payee,
-                                             std::string_view amount,
-                                             std::string_view type, PutValue put_value) {
-  out = Put(out, "D");
-  out = Put(out, date);
-  out = Put(out, "\r\nP");
+[[gnu::always_inline]] inline char* PutRecord(char* out, std::string_view date,
+                                              std::string_view payee,
+                                              std::string_view amount,
+                                              std::string_view type, PutValue put_value) {
+  out = PutText(out, "D");
+  out = PutBytes(out, date);
+  out = PutText(out, "\r\nP");
   out = put_value(out, payee);
-  out = Put(out, "\r\nT");
+  out = PutText(out, "\r\nT");
   out = put_value(out, amount);
-  out = Put(out, "\r\nM");
+  out = PutText(out, "\r\nM");
   out = put_value(out, type);
-  Put(out, "\r\n^\r\n");
+  return PutText(out, "\r\n^\r\n");
 }
 
 }  // namespace
@@ -184,30 +161,33 @@ void TransactionStep::Close() {
   }
 }
 
-std::uint64_t TransactionStep::ValueTextBytes(std::string_view value) const {
-  const size_t size = value.size();
-  const auto end_byte = [&](size_t at) {
-    return static_cast<unsigned char>(value.data()[at]) <= ' ';
-  };
-  // (An empty value's first byte is read too, harmlessly: the bytes after it
-  // are readable.)
-  const bool ends = size != 0 && (end_byte(0) | end_byte(size - (size != 0)));
-  const std::uint32_t within = static_cast<std::uint32_t>((std::uint64_t{1} << size) - 1);
-  return (ValueTextBytes32(value.data(), high_bytes_) & within) | std::uint64_t{ends}
-                                                                      << 32;
-}
-
-// A record whose values ValueText changes: written from their texts.
+// A record whose values ValueText changes: their texts are written where
+// they go, in room for the longest they can be. `in_piece`: each value has
+// 32 bytes readable from its start, so that its bytes to change are found
+// at once.
 void TransactionStep::WriteRecordText(std::string_view payee, std::string_view amount,
-                                      std::string_view type) {
-  std::string_view values[] = {payee, amount, type};
-  for (size_t i = 0; i < texts_.size(); ++i) {
-    if (!NeedsValueText(values[i], encoding_)) continue;
-    texts_[i].clear();
-    AppendValueText(values[i], encoding_, texts_[i]);
-    values[i] = texts_[i];
+                                      std::string_view type, bool in_piece) {
+  const std::string_view date = date_.view();
+  const size_t most =
+      std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
+      kMostValueTextPerByte * (payee.size() + amount.size() + type.size());
+  char* out = records_.Claim(most);
+  if (out == nullptr) {  // a record longer than the output block
+    const std::string texts[] = {ValueText(payee, encoding_),
+                                 ValueText(amount, encoding_),
+                                 ValueText(type, encoding_)};
+    return WriteLines(texts[0], texts[1], texts[2]);
   }
-  WriteLines(values[0], values[1], values[2]);
+  char* const start = out;
+  const auto put = [this, in_piece](char* to, std::string_view value) {
+    if (!in_piece) return PutValueText(to, value, encoding_);
+    const std::uint32_t specials =
+        ValueTextBytes32(value.data(), value.size(), high_bytes_);
+    return specials != 0 ? PutValueText(to, value, specials, encoding_)
+                         : PutBytes(to, value);
+  };
+  out = PutRecord(out, date, payee, amount, type, put);
+  records_.Unclaim(most - static_cast<size_t>(out - start));
 }
 
 void TransactionStep::WriteLines(std::string_view payee, std::string_view amount,
@@ -226,7 +206,7 @@ void TransactionStep::WriteLines(std::string_view payee, std::string_view amount
     return;
   }
   PutRecord(out, date, payee, amount, type,
-            [](char* to, std::string_view value) { return Put(to, value); });
+            [](char* to, std::string_view value) { return PutBytes(to, value); });
 }
 
 void TransactionStep::WriteRecord(std::string_view payee) {
@@ -241,17 +221,17 @@ void TransactionStep::WriteRecord(std::string_view payee) {
     return value.size() <= kPiece && Readable(value) >= kPiece;
   };
   if (in_piece(payee) & in_piece(amount) & in_piece(type)) {
-    // What the copies read anyway tells whether a value needs more work.
-    if ((ValueTextBytes(payee) | ValueTextBytes(amount) | ValueTextBytes(type)) != 0) {
-      return WriteRecordText(payee, amount, type);
-    }
     if (char* out = records_.Claim(size, kPiece)) {
       PutRecord(out, date, payee, amount, type, PutPiece);
-      return;
+      // The record as written tells whether a value needs more work.
+      if (!HoldsValueTextBytes(out, size, high_bytes_)) return;
+      records_.Unclaim(size);
+      return WriteRecordText(payee, amount, type, true);
     }
-  } else if (NeedsValueText(payee, encoding_) || NeedsValueText(amount, encoding_) ||
-             NeedsValueText(type, encoding_)) {
-    return WriteRecordText(payee, amount, type);
+  }
+  if (NeedsValueText(payee, encoding_) || NeedsValueText(amount, encoding_) ||
+      NeedsValueText(type, encoding_)) {
+    return WriteRecordText(payee, amount, type, false);
   }
   WriteLines(payee, amount, type);
 }

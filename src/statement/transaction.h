@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "statement/account_blocks.h"
+#include "statement/byte_classes.h"
 #include "statement/output_buffer.h"
 #include "statement/posted_date.h"
 #include "statement/values.h"
@@ -57,7 +58,7 @@ class TransactionStep {
   TransactionStep(OutputBuffer& records, TextEncoding encoding)
       : records_(records),
         encoding_(encoding),
-        high_bytes_(encoding == TextEncoding::kUtf8 ? ~std::uint32_t{0} : 0) {}
+        high_bytes_(encoding == TextEncoding::kUtf8) {}
 
   // A STMTTRN tag; `at_line_start` when it is the text before a line's
   // first "<".
@@ -81,17 +82,14 @@ class TransactionStep {
     return phase_ == Phase::kOpen || phase_ == Phase::kUnconfirmed;
   }
 
-  // A non-empty value of `field`: a transaction's field while
-  // `capturing()`, an account when not. The text is only looked at until
-  // `KeepValues` or the next call; DTPOSTED and ACCTID are read at once.
+  // A value of `field`, without blanks around it and not empty: a
+  // transaction's field while `capturing()`, an account when not. The text is only looked
+  // at until `KeepValues` or the next call; DTPOSTED and ACCTID are read at once.
   void Capture(Field field, std::string_view value) {
     if (field >= Field::kDate) {
       CaptureAtOnce(field, value);
       return;
     }
-    // A value of blanks is none. (Most begin with neither a blank nor a
-    // control byte; the blanks around others go when the record is written.)
-    if (static_cast<unsigned char>(value.front()) <= ' ' && IsBlankValue(value)) return;
     if (field == Field::kAmount && !HoldsDigit(value)) return;
     if (field == Field::kName && in_payee_) field = Field::kPayeeName;
     Value(field) = value;
@@ -165,17 +163,11 @@ class TransactionStep {
   void Close();  // writes the record or counts the failure
   void WriteRecord(std::string_view payee);
   void WriteRecordText(std::string_view payee, std::string_view amount,
-                       std::string_view type);
+                       std::string_view type, bool in_piece);
   void WriteLines(std::string_view payee, std::string_view amount, std::string_view type);
-  // Whether ValueText would change a value copied as a piece of 32: its
-  // bytes that it would change as bits, and blanks or control bytes at its
-  // ends as the bit past them.
-  std::uint64_t ValueTextBytes(std::string_view value) const;
-
   OutputBuffer& records_;
   const TextEncoding encoding_;
-  const std::uint32_t high_bytes_;    // all ones for UTF-8 registers
-  std::array<std::string, 3> texts_;  // a record's values as ValueText writes them
+  const bool high_bytes_;  // bytes from 0x80 are ValueText's to write (UTF-8)
   Phase phase_ = Phase::kOutside;
   bool on_first_line_ = false;              // the open transaction began on this line
   bool in_payee_ = false;                   // inside its PAYEE aggregate

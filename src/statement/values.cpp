@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "statement/utf8.h"
 
@@ -10,19 +12,6 @@ namespace ledgerlift {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The named references of SGML's and XML's own entities.
-struct Named {
-  std::string_view name;  // between "&" and ";"
-  char text;
-};
-constexpr std::array<Named, 5> kNamed = {{
-    {"amp", '&'},
-    {"lt", '<'},
-    {"gt", '>'},
-    {"quot", '"'},
-    {"apos", '\''},
-}};
 
 // Longer numerals than this are no reference we decode ("&#0000000038;"
 // still is): the value stays as written, and no number overflows.
@@ -35,48 +24,68 @@ int DigitValue(char c, bool hex) {
   return -1;
 }
 
-// The reference at the start of `text` (which begins with "&"): the
-// character it stands for and its length, or a length of 0 when it is none
-// we decode.
-std::pair<char, std::size_t> Reference(std::string_view text) {
-  const std::size_t semicolon = text.find(';', 1);
-  if (semicolon == std::string_view::npos) return {0, 0};
-  const std::string_view name = text.substr(1, semicolon - 1);
-  for (const Named& named : kNamed) {
-    if (name == named.name) return {named.text, semicolon + 1};
-  }
-  if (name.size() < 2 || name[0] != '#') return {0, 0};
-  const bool hex = name[1] == 'x' || name[1] == 'X';
+// The character a numeric reference stands for (`name` is the text between
+// "&" and ";": "#38", "#x26"), or 0 when it is none we decode.
+char NumericReference(std::string_view name) {
+  const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
   const std::string_view numeral = name.substr(hex ? 2 : 1);
-  if (numeral.empty() || numeral.size() > kLongestNumeral) return {0, 0};
+  if (numeral.empty() || numeral.size() > kLongestNumeral) return 0;
   std::uint32_t code = 0;
   for (char c : numeral) {
     const int digit = DigitValue(c, hex);
-    if (digit < 0) return {0, 0};
+    if (digit < 0) return 0;
     code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
   }
-  if (code < 32 || code > 126) return {0, 0};
-  return {static_cast<char>(code), semicolon + 1};
+  return code >= 32 && code <= 126 ? static_cast<char>(code) : 0;
 }
 
-void AppendDecoded(std::string_view value, std::string& out) {
-  for (std::size_t at = 0; at < value.size();) {
-    const std::size_t amp = value.find('&', at);
-    out.append(value.substr(at, amp - at));
-    if (amp == std::string_view::npos) return;
-    const auto [text, size] = Reference(value.substr(amp));
-    if (size == 0) {
-      out += '&';
-      at = amp + 1;
-    } else {
-      out += text;
-      at = amp + size;
+struct Decoded {
+  char text = 0;
+  std::size_t size = 0;  // of the reference; 0 for none we decode
+};
+
+// The reference at the start of `text`, which begins with "&": SGML's and
+// XML's own entities, and numeric references.
+Decoded Reference(std::string_view text) {
+  const auto named = [&](std::string_view name, char c) {
+    return text.substr(1).starts_with(name) ? Decoded{c, name.size() + 1} : Decoded{};
+  };
+  switch (text.size() > 1 ? text[1] : '\0') {
+    case 'a':
+      return text.size() > 2 && text[2] == 'm' ? named("amp;", '&')
+                                               : named("apos;", '\'');
+    case 'l':
+      return named("lt;", '<');
+    case 'g':
+      return named("gt;", '>');
+    case 'q':
+      return named("quot;", '"');
+    case '#': {
+      const std::size_t semicolon = text.find(';', 2);
+      if (semicolon == std::string_view::npos) return {};
+      const char c = NumericReference(text.substr(1, semicolon - 1));
+      return c != 0 ? Decoded{c, semicolon + 1} : Decoded{};
     }
+    default:
+      return {};
   }
 }
+
+// Eight bytes of text from `p`, as they lie in memory.
+std::uint64_t Word(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  return word;
+}
+
+constexpr std::uint64_t kHigh = 0x8080808080808080ull;
 
 bool IsUtf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
+    if (text.size() - at >= 8 && (Word(text.data() + at) & kHigh) == 0) {
+      at += 8;  // ASCII
+      continue;
+    }
     if (static_cast<unsigned char>(text[at]) < 0x80) {
       ++at;
       continue;
@@ -96,15 +105,17 @@ constexpr std::array<char16_t, 32> kWindows1252 = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void AppendFromWindows1252(std::string_view text, std::string& out) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      AppendUtf8(byte < 0xA0 ? kWindows1252[byte - 0x80] : char32_t{byte}, out);
-    }
+// A byte from 0x80 of a Windows-1252 text, as UTF-8 at `out`.
+char* PutFromWindows1252(char* out, unsigned char byte) {
+  const char32_t c = byte < 0xA0 ? kWindows1252[byte - 0x80] : char32_t{byte};
+  if (c < 0x800) {
+    *out++ = static_cast<char>(0xC0 | c >> 6);
+  } else {
+    *out++ = static_cast<char>(0xE0 | c >> 12);
+    *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
   }
+  *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  return out;
 }
 
 }  // namespace
@@ -116,10 +127,7 @@ std::string_view WithoutBlanks(std::string_view value) {
 }
 
 bool NeedsValueText(std::string_view value, TextEncoding encoding) {
-  if (!value.empty() && (static_cast<unsigned char>(value.front()) <= ' ' ||
-                         static_cast<unsigned char>(value.back()) <= ' ')) {
-    return true;
-  }
+  if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()))) return true;
   if (encoding == TextEncoding::kAsRead) {
     return value.find('&') != std::string_view::npos;
   }
@@ -128,16 +136,70 @@ bool NeedsValueText(std::string_view value, TextEncoding encoding) {
   });
 }
 
-void AppendValueText(std::string_view value, TextEncoding encoding, std::string& out) {
-  value = WithoutBlanks(value);
-  if (encoding == TextEncoding::kAsRead || IsUtf8(value)) {
-    AppendDecoded(value, out);
-    return;
+namespace {
+
+// How a value's bytes from 0x80 are written: unknown until the first one
+// (the bytes before it are ASCII, and decoding yields ASCII only, so the
+// value's own bytes from there tell whether it is UTF-8).
+enum class HighBytes { kUnknown, kAsTheyAre, kFromWindows1252 };
+
+// Writes the text of the "&" or byte from 0x80 that `rest` (the rest of a
+// value) begins with; returns how many bytes of `rest` it stood for.
+std::size_t PutSpecial(char*& out, std::string_view rest, TextEncoding encoding,
+                       HighBytes& high) {
+  const char c = rest.front();
+  if (c == '&') {
+    const Decoded decoded = Reference(rest);
+    *out++ = decoded.size != 0 ? decoded.text : '&';
+    return std::max<std::size_t>(decoded.size, 1);
   }
-  // Decoding yields ASCII only, so it may come first either way.
-  std::string decoded;
-  AppendDecoded(value, decoded);
-  AppendFromWindows1252(decoded, out);
+  if (high == HighBytes::kUnknown) {
+    high = encoding == TextEncoding::kUtf8 && !IsUtf8(rest) ? HighBytes::kFromWindows1252
+                                                            : HighBytes::kAsTheyAre;
+  }
+  if (high == HighBytes::kFromWindows1252) {
+    out = PutFromWindows1252(out, static_cast<unsigned char>(c));
+  } else {
+    *out++ = c;
+  }
+  return 1;
+}
+
+}  // namespace
+
+char* PutValueText(char* out, std::string_view value, TextEncoding encoding) {
+  value = WithoutBlanks(value);
+  HighBytes high = HighBytes::kUnknown;
+  for (std::size_t at = 0; at < value.size();) {
+    const char c = value[at];
+    if (c != '&' && static_cast<unsigned char>(c) < 0x80) {
+      *out++ = c;
+      ++at;
+    } else {
+      at += PutSpecial(out, value.substr(at), encoding, high);
+    }
+  }
+  return out;
+}
+
+char* PutValueText(char* out, std::string_view value, std::uint32_t specials,
+                   TextEncoding encoding) {
+  HighBytes high = HighBytes::kUnknown;
+  std::size_t at = 0;
+  while (specials != 0) {
+    const auto next = static_cast<std::size_t>(std::countr_zero(specials));
+    out = PutBytes(out, value.substr(at, next - at));
+    at = next + PutSpecial(out, value.substr(next), encoding, high);
+    specials &= at < 32 ? ~((std::uint32_t{1} << at) - 1) : 0;  // those it stood for
+  }
+  return PutBytes(out, value.substr(at));
+}
+
+void AppendValueText(std::string_view value, TextEncoding encoding, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + kMostValueTextPerByte * value.size());
+  char* const end = PutValueText(out.data() + start, value, encoding);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 std::string ValueText(std::string_view value, TextEncoding encoding) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -13,6 +16,30 @@ enum class TextEncoding {
   kAsRead,  // the bytes as the statement holds them
 };
 
+// Copies a value to `out`; returns the end of the copy. Values are short:
+// up to 16 bytes they are copied as two words that may overlap, which costs
+// less than a call to memcpy.
+[[gnu::always_inline]] inline char* PutBytes(char* out, std::string_view value) {
+  const char* const from = value.data();
+  const size_t size = value.size();
+  if (size >= 8 && size <= 16) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(out, &head, 8);
+    std::memcpy(out + size - 8, &tail, 8);
+  } else if (size >= 4 && size < 8) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(out, &head, 4);
+    std::memcpy(out + size - 4, &tail, 4);
+  } else {
+    std::memcpy(out, from, size);
+  }
+  return out + size;
+}
+
 // A value without the blanks (spaces and tabs) at either end; blanks inside
 // it stay.
 std::string_view WithoutBlanks(std::string_view value);
@@ -25,9 +52,9 @@ inline bool IsBlankValue(std::string_view value) {
   return true;
 }
 
-// Whether `value` holds what ValueText changes: a blank or control byte at
-// either end, a "&" (a character reference may begin there) or, for kUtf8,
-// a byte from 0x80.
+// Whether `value` holds what ValueText changes: a blank at either end, a
+// "&" (a character reference may begin there) or, for kUtf8, a byte from
+// 0x80.
 bool NeedsValueText(std::string_view value, TextEncoding encoding);
 
 // The text a register holds for a value read from a statement, appended to
@@ -45,6 +72,17 @@ bool NeedsValueText(std::string_view value, TextEncoding encoding);
 //   written as UTF-8. Each value is decided on its own, so a file that
 //   mixes both comes out right.
 void AppendValueText(std::string_view value, TextEncoding encoding, std::string& out);
+
+// The same written at `out`, which has room for kMostValueTextPerByte bytes
+// for each byte of `value`; returns the end of what was written.
+inline constexpr std::size_t kMostValueTextPerByte = 3;
+char* PutValueText(char* out, std::string_view value, TextEncoding encoding);
+
+// The same for a value without blanks around it, of at most 32 bytes, whose
+// "&"s and, for kUtf8, bytes from 0x80 are the bits of `specials` (byte i,
+// bit i), as ValueTextBytes32 tells them.
+char* PutValueText(char* out, std::string_view value, std::uint32_t specials,
+                   TextEncoding encoding);
 
 // The same as a new string.
 std::string ValueText(std::string_view value, TextEncoding encoding);
