@@ -88,6 +88,10 @@ class FakeInput : public InputFile {
   FileIdentity Identity() const override { return file_.identity; }
   const char* Map() override { return disk_.mapped ? file_.content.data() : nullptr; }
   bool MapCut() const override { return disk_.map_cut; }
+  bool Rewind() override {
+    position_ = 0;
+    return true;
+  }
 
  private:
   FakeFileSystem& disk_;

@@ -98,12 +98,28 @@ TEST_F(EndToEnd, OutputLandsBesideTheInput) {
   }
 }
 
+// On standard error the sentence is followed by a line for each failed
+// transaction, at most ten: the line it begins on (CR LF, LF and CR each end
+// one) and what it lacks.
 TEST_F(EndToEnd, FailedLinesAreReportedAfterTheOutputIsWritten) {
-  Write(dir_ / "stmt.qfx", kShopStatement + "<STMTTRN><NAME>X\r\n<STMTTRN>\n");
+  const std::string failing =
+      "<STMTTRN><NAME>X\r\n<STMTTRN><TRNTYPE>DEBIT<TRNAMT>N/A\r<DTPOSTED>TODAY\n<STMTTRN>"
+      "<TRNTYPE>CREDIT<DTPOSTED>20110302<TRNAMT>1\r\n";
+  Write(dir_ / "stmt.qfx",
+        kShopStatement + failing + Repeat("\r\n<STMTTRN><TRNTYPE>X<DTPOSTED>2011", 11));
   const Outcome outcome = Run(dir_ / "stmt.qfx");
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "Failed to read 2 lines of data from QFX file.\n");
-  EXPECT_EQ(Read(dir_ / "stmt.qif"), kShopRegister);
+  EXPECT_EQ(outcome.err,
+            "Failed to read 13 lines of data from QFX file.\n"
+            "  line 2: no type, no date, no amount\n"
+            "  line 3: a date that is no date (\"TODAY\"), an amount without a digit "
+            "(\"N/A\")\n" +
+                "  line 7: no amount\n" +
+                "  line 8: no amount\n  line 9: no amount\n  line 10: no amount\n"
+                "  line 11: no amount\n  line 12: no amount\n  line 13: no amount\n"
+                "  line 14: no amount\n  … and 3 more\n");
+  EXPECT_EQ(Read(dir_ / "stmt.qif"),
+            kShopRegister + Record("03-02-2011", "", "1", "CREDIT"));
 }
 
 TEST_F(EndToEnd, OutputThatWouldBeTheInputIsRefused) {
@@ -278,7 +294,9 @@ TEST_F(EndToEnd, SeveralFilesEachConvertedBesideItself) {
   Write(dir_ / "c.qfx", kShopLine);
   const Outcome outcome = RunWith({"a.qfx", "in/b.qfx", "c.qfx"});
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "in/b.qfx: Failed to read 1 lines of data from QFX file.\n");
+  EXPECT_EQ(outcome.err,
+            "in/b.qfx: Failed to read 1 lines of data from QFX file.\n"
+            "  line 2: no type, no date, no amount\n");
   EXPECT_EQ(Read(dir_ / "a.qif"), kShopRegister);
   EXPECT_EQ(Read(dir_ / "in" / "b.qif"), kShopRegister);
   EXPECT_EQ(Read(dir_ / "c.qif"), kShopRegister);
@@ -288,7 +306,8 @@ TEST_F(EndToEnd, SeveralFilesEachConvertedBesideItself) {
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.err,
             "x.qfx: Error 2: cannot open input file x.qfx: No such file or directory\n"
-            "in/b.qfx: Failed to read 1 lines of data from QFX file.\n");
+            "in/b.qfx: Failed to read 1 lines of data from QFX file.\n"
+            "  line 2: no type, no date, no amount\n");
   EXPECT_EQ(Files(), (std::vector<std::string>{"a.qfx", "a.qif", "c.qfx", "c.qif", "in",
                                                "in/b.qfx", "in/b.qif"}));
 }
@@ -406,7 +425,9 @@ TEST_F(EndToEnd, AScriptWithADisplayNeverWaitsOnADialog) {
   const Outcome outcome = Wait(pid);
   EXPECT_EQ(outcome.signal, 0) << "still waiting after ten seconds";
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "Failed to read 1 lines of data from QFX file.\n");
+  EXPECT_EQ(outcome.err,
+            "Failed to read 1 lines of data from QFX file.\n"
+            "  line 2: no type, no date, no amount\n");
 }
 
 }  // namespace

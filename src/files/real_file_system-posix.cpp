@@ -104,6 +104,8 @@ class PosixInput : public InputFile {
 
   bool MapCut() const override { return map_ != nullptr && MappedInputCut(); }
 
+  bool Rewind() override { return lseek(fd_.get(), 0, SEEK_SET) == 0; }
+
   void ReleaseMapped(std::uint64_t offset, std::size_t size) override {
     madvise(const_cast<char*>(map_) + offset, size, MADV_DONTNEED);
   }

@@ -56,6 +56,9 @@ class Win32Input : public InputFile {
 
   std::optional<std::uint64_t> Size() const override { return size_; }
   FileIdentity Identity() const override { return identity_; }
+  bool Rewind() override {
+    return size_ && SetFilePointerEx(file_.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN);
+  }
 
  private:
   FileHandle file_;

@@ -13,6 +13,34 @@ std::string FailedLinesMessage(std::uint64_t count) {
   return "Failed to read " + std::to_string(count) + " lines of data from QFX file.";
 }
 
+std::string FailedTransactionLines(const std::vector<FailedLine>& failed,
+                                   std::uint64_t count) {
+  std::string text;
+  for (const FailedLine& failed_line : failed) {
+    const FailedTransaction& t = failed_line.transaction;
+    std::vector<std::string> lacks;
+    if (t.no_type) lacks.push_back("no type");
+    if (t.no_date) {
+      lacks.push_back(t.date.empty()
+                          ? "no date"
+                          : "a date that is no date (\"" + ShownName(t.date) + "\")");
+    }
+    if (t.no_amount) {
+      lacks.push_back(t.amount.empty() ? "no amount"
+                                       : "an amount without a digit (\"" +
+                                             ShownName(t.amount) + "\")");
+    }
+    text += failed_line.line != 0 ? "  line " + std::to_string(failed_line.line)
+                                  : "  at byte " + std::to_string(t.offset);
+    for (size_t i = 0; i < lacks.size(); ++i) text += (i == 0 ? ": " : ", ") + lacks[i];
+    text += '\n';
+  }
+  if (count > failed.size())
+    text += "  … and " + std::to_string(count - failed.size()) + " more\n";
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
 std::string OptionMessage(TerminalRequest request, std::string_view option) {
   const std::string shown = ShownName(option);
   const std::string what = request == TerminalRequest::kOptionNotAlone
@@ -72,7 +100,11 @@ Program::Outcome Program::Convert(const std::string& file_name, Destination dest
       ConvertFile(files_, file_name, output_path, &registers, encoding_);
   if (result.error) return {kExitFailed, result.error->Message()};
   if (result.failed_count > 0) {
-    return {kExitSomeLinesFailed, FailedLinesMessage(result.failed_count)};
+    std::string message = FailedLinesMessage(result.failed_count);
+    if (platform_.MessagesGoToStandardError()) {
+      message += '\n' + FailedTransactionLines(result.failed, result.failed_count);
+    }
+    return {kExitSomeLinesFailed, std::move(message)};
   }
   if (result.no_transactions) return {kExitSuccess, std::string(kNoTransactionsMessage)};
   return {kExitSuccess, ""};

@@ -34,6 +34,14 @@ inline constexpr std::string_view kNoTransactionsMessage =
 // "Failed to read 3 lines of data from QFX file."
 std::string FailedLinesMessage(std::uint64_t count);
 
+// What follows that sentence on standard error: a line for each of the
+// first failed transactions, where it begins and what it lacks, then how
+// many more there are ("  line 12: no date, an amount without a digit
+// (\"N/A\")", "  … and 3 more"). A dialog or message box keeps the one
+// sentence.
+std::string FailedTransactionLines(const std::vector<FailedLine>& failed,
+                                   std::uint64_t count);
+
 // What --version prints.
 inline constexpr std::string_view kVersionLine = "Ledgerlift " LEDGERLIFT_VERSION "\n";
 

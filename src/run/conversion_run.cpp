@@ -155,6 +155,34 @@ void ConvertInput(NextBlock next_block, const InputFile& input,
   CheckStatement(marks, converter, input_path);
 }
 
+// The failed transactions with the lines they begin on, counted by
+// reading the input again from its start as far as the last of them; a line
+// ends at CR LF, LF or CR.
+std::vector<FailedLine> FailedLines(const std::vector<FailedTransaction>& failed,
+                                    InputFile& input) {
+  std::vector<FailedLine> lines;
+  for (const FailedTransaction& transaction : failed) lines.push_back({0, transaction});
+  if (failed.empty() || !input.Rewind()) return lines;
+  const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
+  std::uint64_t line = 1, offset = 0;
+  bool after_cr = false;
+  auto next = lines.begin();  // in the order of their offsets
+  for (;;) {
+    const size_t got = input.Read(block.get(), kReadBlockSize);
+    for (size_t i = 0; i < got && next != lines.end(); ++i, ++offset) {
+      for (; next != lines.end() && next->transaction.offset == offset; ++next) {
+        next->line = line;
+      }
+      const char c = block[i];
+      if (c == '\n' ? !after_cr : c == '\r') ++line;
+      after_cr = c == '\r';
+    }
+    if (next == lines.end() || got < kReadBlockSize) break;
+  }
+  for (; next != lines.end(); ++next) next->line = line;  // at the input's very end
+  return lines;
+}
+
 // Opens the input. A folder cannot be read as a statement: Linux opens it
 // and fails at the first read, Windows refuses to open it; both give the
 // same read failure.
@@ -245,6 +273,7 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
     RewriteInBlocks(*output, output_path, converter, *input);
   }
   const FileIdentity statement = input->Identity();
+  std::vector<FailedLine> failed = FailedLines(converter.failed(), *input);
   input.reset();  // closed before the output may replace it
   Attempt(ConversionError::kWriteOutput, "cannot write output file", output_path,
           [&] { output->Close(replacing); });
@@ -252,7 +281,7 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
       Attempt(ConversionError::kReplaceOutput, "cannot replace output file", output_path,
               [&] { return output->Replace(); });
   if (registers) registers->Add({written, statement, input_path});
-  return {converter.failed_count(), std::nullopt,
+  return {converter.failed_count(), std::move(failed), std::nullopt,
           converter.record_count() == 0 && converter.failed_count() == 0};
 }
 
@@ -281,10 +310,12 @@ RunResult ConvertFile(FileSystem& files, const std::string& input_path,
   try {
     return Convert(files, input_path, output_path, registers, encoding);
   } catch (ConversionError& error) {
-    return {0, std::move(error)};
+    return {0, {}, std::move(error)};
   } catch (const std::bad_alloc&) {
-    return {0, Failure(ConversionError::kOutOfMemory, "cannot convert", input_path,
-                       "not enough memory")};
+    return {0,
+            {},
+            Failure(ConversionError::kOutOfMemory, "cannot convert", input_path,
+                    "not enough memory")};
   }
 }
 

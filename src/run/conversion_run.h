@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "run/file_system.h"
+#include "statement/transaction.h"
 #include "statement/values.h"
 
 namespace ledgerlift {
@@ -34,8 +35,16 @@ struct ConversionError {
   std::string Message() const;
 };
 
+// A transaction that gave no record, and the line it begins on (from 1; 0
+// where the input could not be read again to count its lines: a pipe).
+struct FailedLine {
+  std::uint64_t line = 0;
+  FailedTransaction transaction;
+};
+
 struct RunResult {
   std::uint64_t failed_count = 0;
+  std::vector<FailedLine> failed;        // the first kFailedKept of them
   std::optional<ConversionError> error;  // set when nothing was written
   // A whole statement that holds no transaction: its register has the
   // header only, which the user is told.

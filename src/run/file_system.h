@@ -38,6 +38,8 @@ class InputFile : public ByteSource {
   // The size of a plain file when it was opened; none for a pipe or device.
   virtual std::optional<std::uint64_t> Size() const = 0;
   virtual FileIdentity Identity() const = 0;
+  // Reads again from the start; false where the system cannot (a pipe).
+  virtual bool Rewind() { return false; }
   // The permission bits (POSIX st_mode & 07777) of the file; none where the
   // system keeps no such bits (Windows).
   virtual std::optional<std::uint32_t> PermissionBits() const { return std::nullopt; }

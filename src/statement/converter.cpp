@@ -84,6 +84,7 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
   }
   step_.KeepValues();  // the caller may reuse the block
   step_.ReadingBlock({});
+  read_before_ += block.size();
 }
 
 void Converter::Finish() {
@@ -169,7 +170,7 @@ const char* Converter::Scan(const char* p, const char* end) {
       StartSegment(*mark);
       const TagMatch match = MatchTag(key);
       // Most keys are no tag of ours (FITID, a closing tag): no call for them.
-      state = match.tag == Tag::kNone ? State::kSkip : OnTag(match.tag);
+      state = match.tag == Tag::kNone ? State::kSkip : OnTag(match.tag, key);
       value = key + match.size;
     }
   }
@@ -222,8 +223,8 @@ const char* Converter::ScanListed(const char* p, const char* end) {
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
     const Tag tag = SegmentStarts::TagOf(start);
-    state = tag == Tag::kNone ? State::kSkip : OnTag(tag);
     value = block_ + SegmentStarts::ValueBegin(start);
+    state = tag == Tag::kNone ? State::kSkip : OnTag(tag, value);
   }
   next_listed_ = list.count;
   state_ = state;
@@ -245,7 +246,7 @@ const char* Converter::ReadKeyInPlace(const char* p) {
   }
   if (value_held_) EndCarriedValue();
   const TagMatch match = MatchTag(p);
-  state_ = OnTag(match.tag);
+  state_ = OnTag(match.tag, p);
   return p + match.size;
 }
 
@@ -259,7 +260,7 @@ const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
         StartSegment(byte);
         return p + 1;  // still in State::kKey
       }
-      state_ = OnTag(Tag::kNone);  // longer than any key of ours
+      state_ = OnTag(Tag::kNone, p);  // longer than any key of ours
       return p;
     }
     key_[key_size_++] = byte;
@@ -276,7 +277,7 @@ const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
       const TagMatch match = MatchTag(key_);
       const Tag tag = match.size == key_size_ ? match.tag : Tag::kNone;
       ClearKey();
-      state_ = OnTag(tag);
+      state_ = OnTag(tag, p);
       return p + 1;
     }
   }
@@ -340,7 +341,7 @@ void Converter::AppendText(char byte) {
 
 // Acts on a segment's key. The rest of the segment is its value when the key
 // is a field of an open transaction, and skipped otherwise.
-[[gnu::always_inline]] inline Converter::State Converter::OnTag(Tag tag) {
+[[gnu::always_inline]] inline Converter::State Converter::OnTag(Tag tag, const char* at) {
   // Tested in the order of how often they come; a switch here costs a jump
   // the processor can rarely foresee.
   if (tag >= Tag::kType) {
@@ -349,7 +350,7 @@ void Converter::AppendText(char byte) {
     return State::kValue;
   }
   if (tag == Tag::kTransaction) {
-    step_.Begin(at_line_start_);
+    step_.Begin(at_line_start_, read_before_ + static_cast<std::uint64_t>(at - block_));
   } else if (tag != Tag::kNone) {
     if (tag > Tag::kListEnd) return OnRareTag(tag);
     step_.End();  // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>

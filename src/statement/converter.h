@@ -46,6 +46,8 @@ class Converter {
   void Finish();
 
   std::uint64_t failed_count() const { return step_.failed_count(); }
+  // The first of them, where they begin in the input and what they lack.
+  const std::vector<FailedTransaction>& failed() const { return step_.failed(); }
   std::uint64_t record_count() const { return step_.record_count(); }
 
   // Whether the input ended inside a comment or CDATA section, which a
@@ -77,7 +79,8 @@ class Converter {
   const char* ReadKeyByteByByte(const char* p, const char* end);
   const char* ReadMarkup(const char* p, const char* end);
   const char* BeginMarkup(Markup markup, const char* after_opener);
-  State OnTag(Tag tag);
+  // `at`: where in the block the tag stands (just after it).
+  State OnTag(Tag tag, const char* at);
   State OnRareTag(Tag tag);
   bool EndValue(const char* begin, const char* end);
   bool EndOtherValue(const char* begin, const char* end);
@@ -92,7 +95,8 @@ class Converter {
 
   OutputBuffer output_;
   TransactionStep step_;
-  const char* block_ = nullptr;  // the block being fed, read in chunks of 64 from here
+  const char* block_ = nullptr;    // the block being fed, read in chunks of 64 from here
+  std::uint64_t read_before_ = 0;  // the bytes of the blocks before it
   const SegmentStarts* listed_ = nullptr;  // its starts, while they are read
   // The marks of a piece of the block, from `piece_at_` on: a scan that
   // stopped early and goes on in the same piece reuses them.

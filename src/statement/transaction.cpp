@@ -53,7 +53,7 @@ template <typename PutValue>
 
 }  // namespace
 
-void TransactionStep::Begin(bool at_line_start) {
+void TransactionStep::Begin(bool at_line_start, std::uint64_t offset) {
   switch (phase_) {
     case Phase::kOutside:
       phase_ = at_line_start ? Phase::kUnconfirmed : Phase::kOpen;
@@ -70,6 +70,11 @@ void TransactionStep::Begin(bool at_line_start) {
       break;
   }
   found_ = 0;
+  start_ = offset;
+  if (!rejected_date_.empty() || !rejected_amount_.empty()) {
+    rejected_date_.clear();
+    rejected_amount_.clear();
+  }
   on_first_line_ = true;
   in_payee_ = false;
   statement_ = accounts_.current();
@@ -92,10 +97,18 @@ void TransactionStep::CaptureAtOnce(Field field, std::string_view value) {
   // A date that is no number captures nothing; the transaction goes on.
   if (ReadPostedDate(value, Readable(value), date_)) {
     found_ |= Bit(Field::kDate);
-  } else if (value.find('&') != std::string_view::npos) {  // written with references
-    const std::string text = ValueText(value, TextEncoding::kAsRead);
-    if (ReadPostedDate(text, text.size(), date_)) found_ |= Bit(Field::kDate);
+    return;
   }
+  const std::string text = ValueText(value, encoding_);  // written with references?
+  if (ReadPostedDate(text, text.size(), date_)) {
+    found_ |= Bit(Field::kDate);
+  } else {
+    rejected_date_ = text;
+  }
+}
+
+void TransactionStep::RejectAmount(std::string_view value) {
+  rejected_amount_ = ValueText(value, encoding_);
 }
 
 bool TransactionStep::HoldsDigitAfterAll(std::string_view value) const {
@@ -147,7 +160,11 @@ void TransactionStep::InputEnd() {
 
 void TransactionStep::Close() {
   if (!(Has(Field::kType) && Has(Field::kDate) && Has(Field::kAmount))) {
-    ++failed_count_;
+    if (failed_count_++ < kFailedKept) {
+      failed_.push_back({start_, !Has(Field::kType), !Has(Field::kDate),
+                         !Has(Field::kAmount), Has(Field::kDate) ? "" : rejected_date_,
+                         Has(Field::kAmount) ? "" : rejected_amount_});
+    }
     return;
   }
   if (Has(Field::kName)) {
@@ -220,7 +237,8 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   const auto in_piece = [&](std::string_view value) {
     return value.size() <= kPiece && Readable(value) >= kPiece;
   };
-  if (in_piece(payee) & in_piece(amount) & in_piece(type)) {
+  if (static_cast<int>(in_piece(payee)) & static_cast<int>(in_piece(amount)) &
+      static_cast<int>(in_piece(type))) {
     if (char* out = records_.Claim(size, kPiece)) {
       PutRecord(out, date, payee, amount, type, PutPiece);
       // The record as written tells whether a value needs more work.

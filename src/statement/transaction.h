@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "statement/account_blocks.h"
 #include "statement/byte_classes.h"
@@ -13,6 +14,20 @@
 #include "statement/values.h"
 
 namespace ledgerlift {
+
+// A transaction that gave no record: where it begins in the input (just
+// after its STMTTRN tag) and what it lacked.
+struct FailedTransaction {
+  std::uint64_t offset = 0;
+  bool no_type = false;
+  bool no_date = false;
+  bool no_amount = false;
+  std::string date;    // with no_date: a DTPOSTED value that is no number, if any
+  std::string amount;  // with no_amount: a TRNAMT value without a digit, if any
+};
+
+// How many failed transactions are kept to be told one by one.
+inline constexpr std::size_t kFailedKept = 10;
 
 // The transaction step: follows the transactions of a statement as its tags
 // arrive and turns each into a QIF bank record or a failed count.
@@ -60,9 +75,9 @@ class TransactionStep {
         encoding_(encoding),
         high_bytes_(encoding == TextEncoding::kUtf8) {}
 
-  // A STMTTRN tag; `at_line_start` when it is the text before a line's
-  // first "<".
-  void Begin(bool at_line_start);
+  // A STMTTRN tag at `offset` in the input; `at_line_start` when it is the
+  // text before a line's first "<".
+  void Begin(bool at_line_start, std::uint64_t offset);
 
   // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>.
   void End();
@@ -90,7 +105,7 @@ class TransactionStep {
       CaptureAtOnce(field, value);
       return;
     }
-    if (field == Field::kAmount && !HoldsDigit(value)) return;
+    if (field == Field::kAmount && !HoldsDigit(value)) return RejectAmount(value);
     if (field == Field::kName && in_payee_) field = Field::kPayeeName;
     Value(field) = value;
     found_ |= Bit(field);
@@ -115,8 +130,10 @@ class TransactionStep {
   }
   void InputEnd();
 
-  // Transactions that lacked their type, date or amount, so far.
+  // Transactions that lacked their type, date or amount, so far, and the
+  // first kFailedKept of them.
   std::uint64_t failed_count() const { return failed_count_; }
+  const std::vector<FailedTransaction>& failed() const { return failed_; }
   // Transactions written as records, so far.
   std::uint64_t record_count() const { return record_count_; }
 
@@ -145,7 +162,8 @@ class TransactionStep {
     // An amount's first or second byte is a digit ("-12.50"): one branch
     // then, whether it is signed or not. Neither stands in a character
     // reference, which begins with "&", so decoding keeps it.
-    if (!value.empty() && (IsDigit(value[0]) | (value.size() > 1 && IsDigit(value[1])))) {
+    if (!value.empty() &&
+        (static_cast<int>(IsDigit(value[0])) | (value.size() > 1 && IsDigit(value[1])))) {
       return true;
     }
     return HoldsDigitAfterAll(value);
@@ -160,6 +178,7 @@ class TransactionStep {
   }
   void LineEndOfFirstLine();  // or outside a transaction
   void CaptureAtOnce(Field field, std::string_view value);
+  void RejectAmount(std::string_view value);
   void Close();  // writes the record or counts the failure
   void WriteRecord(std::string_view payee);
   void WriteRecordText(std::string_view payee, std::string_view amount,
@@ -177,6 +196,11 @@ class TransactionStep {
   QifDate date_{};
   std::string_view block_;  // being converted
   std::uint64_t failed_count_ = 0;
+  std::vector<FailedTransaction> failed_;
+  std::uint64_t start_ = 0;  // of the open transaction, in the input
+  // Of the open transaction: a DTPOSTED value that is no number and a
+  // TRNAMT value without a digit, the last of each.
+  std::string rejected_date_, rejected_amount_;
   std::uint64_t record_count_ = 0;
   std::uint64_t statement_ = 0;  // of the open transaction
   AccountBlocks accounts_;

@@ -299,4 +299,8 @@ project_version() {
 shop_line=$'<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20110302<TRNAMT>-12.50<FITID>77<NAME>CORNER SHOP<MEMO>CARD 55</STMTTRN>\r\n'
 shop_qif=$'!Type:Bank\r\nD03-02-2011\r\nPCORNER SHOP\r\nT-12.50\r\nMDEBIT\r\n^\r\n'
 # failed_lines_file FILE: a statement of two transactions that cannot be read.
-failed_lines_file() { printf '<STMTTRN><NAME>ONE\r\n<STMTTRN><NAME>TWO\r\n' >"$1"; }
+failed_lines_file() { printf '<OFX>\r\n<STMTTRN><NAME>ONE\r\n<STMTTRN><NAME>TWO\r\n</OFX>\r\n' >"$1"; }
+# What the program says of that file on standard error.
+failed_lines_said="Failed to read 2 lines of data from QFX file.
+  line 2: no type, no date, no amount
+  line 3: no type, no date, no amount"

@@ -57,6 +57,10 @@ void WriteLines(HANDLE file, const std::string& text) {
 
 }  // namespace
 
+bool Win32Platform::MessagesGoToStandardError() {
+  return owner_ == nullptr && RedirectedStandardError() != nullptr;
+}
+
 void Win32Platform::ShowMessage(const std::string& text) {
   // The window, once shown, owns every message: its user looks at it, not
   // at where standard error goes. A caller that redirected standard error

@@ -26,6 +26,7 @@ class Win32Platform : public Platform {
   // no box even when the writing fails; the shown window always uses the
   // box.
   void ShowMessage(const std::string& text) override;
+  bool MessagesGoToStandardError() override;
   std::optional<std::string> ChooseFolder() override;
   std::optional<std::string> ChooseInputFile() override;
   void OpenAddress(const std::string& address) override;

@@ -84,7 +84,7 @@ test_script_with_a_display_never_waits_on_a_dialog() {
   wait_program 5
   check "script with a display: ends at once with status 1, no dialog" is "$status" 1
   check "  ... its message on standard error" \
-    is "$(cat err)" "Failed to read 2 lines of data from QFX file."
+    is "$(cat err)" "$failed_lines_said"
   check "  ... GTK never loaded (no dialog was shown)" is_empty_file "$LEDGERLIFT_GTK_LOG"
 }
 

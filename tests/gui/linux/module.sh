@@ -12,5 +12,5 @@ test_without_the_module() {
   wait_program
   check "module missing: desktop start exits 1" is "$status" 1
   check "module missing: the message goes to standard error" \
-    is "$(cat err)" "Failed to read 2 lines of data from QFX file."
+    is "$(cat err)" "$failed_lines_said"
 }
