@@ -30,7 +30,7 @@ const std::string kShopStatement = std::string(kShopLine) + "\r\n";
 // register shipped beside it.
 TEST_F(EndToEnd, ConvertsTheShippedExamples) {
   for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml",
-                           "checking-and-credit-card"}) {
+                           "checking-and-credit-card", "values-on-next-line"}) {
     const fs::path example = fs::path(LEDGERLIFT_EXAMPLES) / name;
     fs::copy_file(example.string() + ".qfx", dir_ / (std::string(name) + ".qfx"));
     const Outcome outcome = Run(dir_ / (std::string(name) + ".qfx"));
@@ -47,7 +47,7 @@ TEST_F(EndToEnd, ConvertsTheShippedExamples) {
 TEST_F(EndToEnd, ShippedExamplesCutOffReplaceNothing) {
   constexpr const char* kPrecious = "an earlier register, kept as it is";
   for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml",
-                           "checking-and-credit-card"}) {
+                           "checking-and-credit-card", "values-on-next-line"}) {
     const std::string whole =
         Read(fs::path(LEDGERLIFT_EXAMPLES) / (std::string(name) + ".qfx"));
     std::vector<size_t> cuts = {300};
