@@ -113,11 +113,11 @@ TEST_F(EndToEnd, FailedLinesAreReportedAfterTheOutputIsWritten) {
             "Failed to read 13 lines of data from QFX file.\n"
             "  line 2: no type, no date, no amount\n"
             "  line 3: a date that is no date (\"TODAY\"), an amount without a digit "
-            "(\"N/A\")\n" +
-                "  line 7: no amount\n" +
-                "  line 8: no amount\n  line 9: no amount\n  line 10: no amount\n"
-                "  line 11: no amount\n  line 12: no amount\n  line 13: no amount\n"
-                "  line 14: no amount\n  … and 3 more\n");
+            "(\"N/A\")\n"
+            "  line 7: no amount\n"
+            "  line 8: no amount\n  line 9: no amount\n  line 10: no amount\n"
+            "  line 11: no amount\n  line 12: no amount\n  line 13: no amount\n"
+            "  line 14: no amount\n  … and 3 more\n");
   EXPECT_EQ(Read(dir_ / "stmt.qif"),
             kShopRegister + Record("03-02-2011", "", "1", "CREDIT"));
 }
