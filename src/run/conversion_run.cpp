@@ -37,8 +37,7 @@ class OutputWriter : public ByteSink {
     Attempt(ConversionError::kWriteOutput, "cannot write output file", path_,
             [&] { file_.Write(bytes); });
   }
-  std::unique_ptr<char[]> WriteBlock(std::unique_ptr<char[]> block,
-                                     std::size_t size) override {
+  PageBuffer WriteBlock(PageBuffer block, std::size_t size) override {
     return Attempt(ConversionError::kWriteOutput, "cannot write output file", path_,
                    [&] { return file_.WriteBlock(std::move(block), size); });
   }
@@ -163,7 +162,7 @@ std::vector<FailedLine> FailedLines(const std::vector<FailedTransaction>& failed
   std::vector<FailedLine> lines;
   for (const FailedTransaction& transaction : failed) lines.push_back({0, transaction});
   if (failed.empty() || !input.Rewind()) return lines;
-  const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
+  const PageBuffer block = NewPageBuffer(kReadBlockSize);
   std::uint64_t line = 1, offset = 0;
   bool after_cr = false;
   auto next = lines.begin();  // in the order of their offsets
@@ -260,7 +259,7 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
     overlapped.reset();
   } else {
     // Not zeroed: a small statement touches only the pages it fills.
-    const std::unique_ptr<char[]> block(new char[kReadBlockSize]);
+    const PageBuffer block = NewPageBuffer(kReadBlockSize);
     ConvertInput(
         [&] {
           return OverlappedDisk::Block{

@@ -25,9 +25,9 @@ OverlappedDisk::OverlappedDisk(InputFile& input, ByteSink& output, std::size_t b
   write_slots_.resize(kSlots);
   for (int i = 0; i < kSlots; ++i) {
     // Not zeroed: only the pages a block fills are touched.
-    if (!mapped_) read_slots_[i].data.reset(new char[block_size]);
+    if (!mapped_) read_slots_[i].data = NewPageBuffer(block_size);
     read_slots_[i].room.reset(new SegmentStarts::Start[kStartsRoom]);
-    write_slots_[i].data.reset(new char[OutputBuffer::kBlock]);
+    write_slots_[i].data = NewPageBuffer(OutputBuffer::kBlock);
     free_read_.push_back(&read_slots_[i]);
     free_write_.push_back(&write_slots_[i]);
   }
@@ -80,8 +80,7 @@ void OverlappedDisk::Write(std::string_view bytes) {
   }
 }
 
-std::unique_ptr<char[]> OverlappedDisk::WriteBlock(std::unique_ptr<char[]> block,
-                                                   std::size_t size) {
+PageBuffer OverlappedDisk::WriteBlock(PageBuffer block, std::size_t size) {
   Slot* slot = FreeWriteSlot();
   slot->data.swap(block);
   slot->size = size;

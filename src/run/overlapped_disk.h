@@ -57,16 +57,15 @@ class OverlappedDisk : public ByteSink {
   // Queues a copy of `bytes` for writing.
   void Write(std::string_view bytes) override;
   // Queues `block` itself for writing, and gives back a free one.
-  std::unique_ptr<char[]> WriteBlock(std::unique_ptr<char[]> block,
-                                     std::size_t size) override;
+  PageBuffer WriteBlock(PageBuffer block, std::size_t size) override;
 
   // Waits until every queued byte is written.
   void FinishWrites();
 
  private:
   struct Slot {
-    std::unique_ptr<char[]> data;  // none for a mapped input
-    const char* bytes = nullptr;   // of a block read: in `data` or in the mapping
+    PageBuffer data;              // none for a mapped input
+    const char* bytes = nullptr;  // of a block read: in `data` or in the mapping
     std::size_t size = 0;
     std::unique_ptr<SegmentStarts::Start[]> room;  // for the starts of a block read
     SegmentStarts starts;                          // of a block read

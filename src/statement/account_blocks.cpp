@@ -26,7 +26,8 @@ std::string Header(const AccountBlocks::Block& block) {
 // Reads the plain register in order, handing on or dropping its bytes.
 class PlainReader {
  public:
-  explicit PlainReader(ByteSource& plain) : plain_(plain), block_(new char[kCopyBlock]) {}
+  explicit PlainReader(ByteSource& plain)
+      : plain_(plain), block_(NewPageBuffer(kCopyBlock)) {}
 
   // The next `count` bytes go to `out`, or nowhere. False when the
   // register ends before them.
@@ -43,7 +44,7 @@ class PlainReader {
 
  private:
   ByteSource& plain_;
-  std::unique_ptr<char[]> block_;
+  PageBuffer block_;
 };
 
 }  // namespace

@@ -71,7 +71,8 @@ void TransactionStep::Begin(bool at_line_start, std::uint64_t offset) {
   }
   found_ = 0;
   start_ = offset;
-  if (!rejected_date_.empty() || !rejected_amount_.empty()) {
+  if (rejected_) {
+    rejected_ = false;
     rejected_date_.clear();
     rejected_amount_.clear();
   }
@@ -90,25 +91,41 @@ void TransactionStep::End() {
 }
 
 void TransactionStep::CaptureAtOnce(Field field, std::string_view value) {
-  if (field == Field::kAccount) {
-    accounts_.AccountId(ValueText(value, encoding_));
-    return;
-  }
-  // A date that is no number captures nothing; the transaction goes on.
+  if (field == Field::kAccount) return CaptureAccount(value);
   if (ReadPostedDate(value, Readable(value), date_)) {
     found_ |= Bit(Field::kDate);
-    return;
+  } else {
+    CaptureOtherDate(value);
   }
-  const std::string text = ValueText(value, encoding_);  // written with references?
+}
+
+void TransactionStep::CaptureAccount(std::string_view value) {
+  accounts_.AccountId(ValueText(value, encoding_));
+}
+
+// A DTPOSTED value that is no number as it stands: written with references,
+// or no date, which captures nothing (the transaction goes on).
+void TransactionStep::CaptureOtherDate(std::string_view value) {
+  const std::string text = ValueText(value, encoding_);
   if (ReadPostedDate(text, text.size(), date_)) {
     found_ |= Bit(Field::kDate);
   } else {
     rejected_date_ = text;
+    rejected_ = true;
   }
 }
 
 void TransactionStep::RejectAmount(std::string_view value) {
   rejected_amount_ = ValueText(value, encoding_);
+  rejected_ = true;
+}
+
+void TransactionStep::CountFailure() {
+  if (failed_count_++ < kFailedKept) {
+    failed_.push_back({start_, !Has(Field::kType), !Has(Field::kDate),
+                       !Has(Field::kAmount), Has(Field::kDate) ? "" : rejected_date_,
+                       Has(Field::kAmount) ? "" : rejected_amount_});
+  }
 }
 
 bool TransactionStep::HoldsDigitAfterAll(std::string_view value) const {
@@ -160,11 +177,7 @@ void TransactionStep::InputEnd() {
 
 void TransactionStep::Close() {
   if (!(Has(Field::kType) && Has(Field::kDate) && Has(Field::kAmount))) {
-    if (failed_count_++ < kFailedKept) {
-      failed_.push_back({start_, !Has(Field::kType), !Has(Field::kDate),
-                         !Has(Field::kAmount), Has(Field::kDate) ? "" : rejected_date_,
-                         Has(Field::kAmount) ? "" : rejected_amount_});
-    }
+    CountFailure();
     return;
   }
   if (Has(Field::kName)) {

@@ -178,7 +178,10 @@ class TransactionStep {
   }
   void LineEndOfFirstLine();  // or outside a transaction
   void CaptureAtOnce(Field field, std::string_view value);
+  [[gnu::cold]] void CaptureAccount(std::string_view value);
+  [[gnu::cold]] void CaptureOtherDate(std::string_view value);
   void RejectAmount(std::string_view value);
+  [[gnu::cold]] void CountFailure();
   void Close();  // writes the record or counts the failure
   void WriteRecord(std::string_view payee);
   void WriteRecordText(std::string_view payee, std::string_view amount,
@@ -201,6 +204,7 @@ class TransactionStep {
   // Of the open transaction: a DTPOSTED value that is no number and a
   // TRNAMT value without a digit, the last of each.
   std::string rejected_date_, rejected_amount_;
+  bool rejected_ = false;  // either is set
   std::uint64_t record_count_ = 0;
   std::uint64_t statement_ = 0;  // of the open transaction
   AccountBlocks accounts_;
