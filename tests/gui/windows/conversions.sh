@@ -57,13 +57,13 @@ test_failed_lines() {
   run "$(windows_path "$case_dir/stmt.qfx")"
   check "failed lines: exit status 1" is "$status" 1
   check "failed lines: message on standard error" \
-    holds "$err" "Failed to read 2 lines of data from QFX file.$crlf  line 1: no type, no date, no amount$crlf  line 2: no type, no date, no amount$crlf"
+    holds "$err" "Failed to read 2 lines of data from QFX file.$crlf  line 2: no type, no date, no amount$crlf  line 3: no type, no date, no amount$crlf"
   check "failed lines: output holds the good record" holds stmt.qif "$shop_qif"
   # Through a pipe, as a script reading the messages gets them.
   local piped
   piped="$(timeout 60 wine "$exe" "$(windows_path "$case_dir/stmt.qfx")" 2>&1 >/dev/null | od -c)"
   check "failed lines: the message also reaches a pipe" \
-    is "$piped" "$(printf 'Failed to read 2 lines of data from QFX file.\r\n  line 1: no type, no date, no amount\r\n  line 2: no type, no date, no amount\r\n' | od -c)"
+    is "$piped" "$(printf 'Failed to read 2 lines of data from QFX file.\r\n  line 2: no type, no date, no amount\r\n  line 3: no type, no date, no amount\r\n' | od -c)"
 }
 
 # Several files dropped at once on the icon arrive as one command line, the
@@ -81,7 +81,7 @@ test_several_files_on_one_command_line() {
   check "several files on one command line: each converted beside itself" \
     eval 'holds "a b.qif" "$shop_qif" && holds c.qif "$shop_qif" && holds "💸 bad.qif" "$shop_qif"'
   check "several files on one command line: one line per file that had something to say" \
-    holds "$err" "$gone: Error 2: cannot open input file $gone: File not found$crlf$bad: Failed to read 1 lines of data from QFX file.$crlf  line 1: no type, no date, no amount$crlf"
+    holds "$err" "$gone: Error 2: cannot open input file $gone: File not found$crlf$bad: Failed to read 1 lines of data from QFX file.$crlf  line 2: no type, no date, no amount$crlf"
   run "$(windows_path "$case_dir/a b.qfx")" "$(windows_path "$case_dir/c.qfx")"
   check "several files, all converted: exit status 0, no message" \
     eval '[ "$status" = 0 ] && holds "$err" ""'
