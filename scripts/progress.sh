@@ -1,0 +1,51 @@
+# shellcheck shell=bash
+# A sign of life from long steps, so that no log stands still for more than
+# half a minute: a person watching thinks a silent run hangs, and a CI
+# runner gives up on a job that prints nothing for some minutes. Source it.
+#
+#   COMMAND 2>&1 | progress WHAT
+#       shows every line as it comes; after 25 s without one, a line
+#       "  ... still WHAT (2 min 10 s)"
+#   COMMAND 2>&1 | tee LOG | progress WHAT PATTERN
+#       for a step whose output goes to a log: shows nothing but, every
+#       25 s, "  ... still WHAT (2 min 10 s): LINE", LINE the last one that
+#       matched PATTERN (an extended regular expression): how far it got
+#
+# The filter ends when COMMAND's output does; COMMAND's status is in
+# ${PIPESTATUS[0]} (or the pipeline's, under pipefail).
+
+progress_every=25
+
+# progress_time SECONDS: "40 s", "2 min 10 s".
+progress_time() {
+  if [ "$1" -lt 60 ]; then echo "$1 s"; else echo "$(($1 / 60)) min $(($1 % 60)) s"; fi
+}
+
+progress() {
+  local what="$1" pattern="${2:-}" line partial="" latest="" started=$SECONDS shown=$SECONDS
+  local wait got
+  while :; do
+    wait=$((shown + progress_every - SECONDS))
+    if ((wait <= 0)); then
+      line="  ... still $what ($(progress_time $((SECONDS - started))))"
+      [ -z "$latest" ] || line+=": $latest"
+      printf '%s\n' "$line"
+      shown=$SECONDS wait=$progress_every
+    fi
+    got=0
+    IFS= read -r -t "$wait" line || got=$?
+    if ((got > 128)); then  # the time is up: keep what came of a line
+      partial+="$line"
+      continue
+    fi
+    line="$partial$line" partial=""
+    if [ -z "$pattern" ]; then
+      if ((got == 0)) || [ -n "$line" ]; then printf '%s\n' "$line"; fi
+      shown=$SECONDS
+    elif [[ "$line" =~ $pattern ]]; then
+      line="${line//[$'\t\r']/ }"
+      latest="${line:0:160}"
+    fi
+    ((got == 0)) || break  # the end of the output
+  done
+}
