@@ -9,7 +9,8 @@
 #   COMMAND 2>&1 | tee LOG | progress WHAT PATTERN
 #       for a step whose output goes to a log: shows nothing but, every
 #       25 s, "  ... still WHAT (2 min 10 s): LINE", LINE the last one that
-#       matched PATTERN (an extended regular expression): how far it got
+#       matched PATTERN (an extended regular expression): how far it got;
+#       an empty PATTERN shows the time alone
 #
 # The filter ends when COMMAND's output does; COMMAND's status is in
 # ${PIPESTATUS[0]} (or the pipeline's, under pipefail).
@@ -22,8 +23,9 @@ progress_time() {
 }
 
 progress() {
-  local what="$1" pattern="${2:-}" line partial="" latest="" started=$SECONDS shown=$SECONDS
-  local wait got
+  local what="$1" pattern="${2:-}" quiet=false line partial="" latest=""
+  local started=$SECONDS shown=$SECONDS wait got
+  [ $# -lt 2 ] || quiet=true
   while :; do
     wait=$((shown + progress_every - SECONDS))
     if ((wait <= 0)); then
@@ -39,10 +41,10 @@ progress() {
       continue
     fi
     line="$partial$line" partial=""
-    if [ -z "$pattern" ]; then
+    if ! $quiet; then
       if ((got == 0)) || [ -n "$line" ]; then printf '%s\n' "$line"; fi
       shown=$SECONDS
-    elif [[ "$line" =~ $pattern ]]; then
+    elif [ -n "$pattern" ] && [[ "$line" =~ $pattern ]]; then
       line="${line//[$'\t\r']/ }"
       latest="${line:0:160}"
     fi
