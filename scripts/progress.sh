@@ -46,6 +46,7 @@ progress() {
       shown=$SECONDS
     elif [ -n "$pattern" ] && [[ "$line" =~ $pattern ]]; then
       line="${line//[$'\t\r']/ }"
+      line="${line#"${line%%[! ]*}"}"
       latest="${line:0:120}"
     fi
     ((got == 0)) || break  # the end of the output
