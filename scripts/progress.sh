@@ -8,14 +8,16 @@
 #       "  ... still WHAT (2 min 10 s)"
 #   COMMAND 2>&1 | tee LOG | progress WHAT PATTERN
 #       for a step whose output goes to a log: shows nothing but, every
-#       25 s, "  ... still WHAT (2 min 10 s): LINE", LINE the last one that
+#       20 s, "  ... still WHAT (2 min 10 s): LINE", LINE the last one that
 #       matched PATTERN (an extended regular expression): how far it got;
 #       an empty PATTERN shows the time alone
 #
 # The filter ends when COMMAND's output does; COMMAND's status is in
-# ${PIPESTATUS[0]} (or the pipeline's, under pipefail).
+# ${PIPESTATUS[0]} (or the pipeline's, under pipefail). The second kind
+# speaks sooner, so that inside a step watched by the first (a stage of
+# scripts/test.sh) its line, which says more, comes first.
 
-progress_every=25
+progress_silence=25 progress_every=20
 
 # progress_time SECONDS: "40 s", "2 min 10 s".
 progress_time() {
@@ -25,14 +27,15 @@ progress_time() {
 progress() {
   local what="$1" pattern="${2:-}" quiet=false line partial="" latest=""
   local started=$SECONDS shown=$SECONDS wait got
-  [ $# -lt 2 ] || quiet=true
+  local every=$progress_silence
+  [ $# -lt 2 ] || quiet=true every=$progress_every
   while :; do
-    wait=$((shown + progress_every - SECONDS))
+    wait=$((shown + every - SECONDS))
     if ((wait <= 0)); then
       line="  ... still $what ($(progress_time $((SECONDS - started))))"
       [ -z "$latest" ] || line+=": $latest"
       printf '%s\n' "$line"
-      shown=$SECONDS wait=$progress_every
+      shown=$SECONDS wait=$every
     fi
     got=0
     IFS= read -r -t "$wait" line || got=$?
