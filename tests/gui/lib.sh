@@ -13,6 +13,13 @@
 #   programs  start_program, wait_program: a program in the background
 #   files     is, holds, same_bytes, is_empty_file, files_in, wait_for_file
 #
+# A command under `timeout` runs in a process group of its own: in a
+# terminal, in its background, where reading the terminal or setting its
+# modes stops it until the time is up. Give such a command </dev/null when
+# it would (script does; xdotool, import and Wine's programs with their
+# output redirected only ask the modes), so that the suites pass in a
+# terminal as in CI.
+#
 # A runner sets $root (the repository) and may define on_check_failure
 # (called after a failed check) and set_up_case (called in each case's
 # subshell before the case runs).
