@@ -130,7 +130,7 @@ mkdir -p "$HOME"
 failed_lines_file "$work/in/failed.qfx"
 "$program" --from-desktop "$work/in/failed.qfx" </dev/null >/dev/null 2>"$work/err" &
 app=$!
-dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^Ledgerlift$' 2>/dev/null | head -1)
+dialog=$(find_window Ledgerlift)
 check "unpacked program started from a desktop: the dialog appears" test -n "$dialog"
 check "  ... shown by the module from usr/lib/ledgerlift of the package" \
   grep -q "$installed/usr/lib/ledgerlift/ledgerlift-gtk.so" "/proc/$app/maps"

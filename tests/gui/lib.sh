@@ -180,14 +180,32 @@ build_x_helpers() {
   done
 }
 
+# xdotool's search ends at once, with "X Error ... BadWindow", when a
+# window goes away while it reads the windows' names (a dialog closing as a
+# message box opens): such a search is made again.
+
 # find_window TITLE: the id of the visible window of exactly that title,
 # waiting up to 20 s; empty when none appears.
 find_window() {
-  timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1
+  local deadline=$((SECONDS + 20)) found=""
+  while [ -z "$found" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    found=$(timeout $((deadline - SECONDS)) \
+      xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$found" ] || sleep 0.1
+  done
+  [ -z "$found" ] || echo "$found"
 }
 
 # window_count TITLE: how many visible windows have that title.
-window_count() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l; }
+window_count() {
+  local found
+  for _ in $(seq 20); do
+    found=$(xdotool search --onlyvisible --name "^$1\$" 2>&1)
+    [[ "$found" = *"X Error"* ]] || break
+    sleep 0.1
+  done
+  grep -c '^[0-9]' <<<"$found"
+}
 
 # gone TITLE: waits up to 10 s until no visible window has that title.
 gone() {
