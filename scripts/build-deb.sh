@@ -9,6 +9,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/deb}"
+source "$root/scripts/progress.sh"
 "$root/scripts/install-deps.sh" package
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
@@ -21,8 +22,11 @@ source="$work/ledgerlift-${version%-*}"
 mkdir "$source"
 tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$source" -xf -
 
+# Every 25 s a line names the build's last step: a debhelper command, the
+# build tool's "[ 42%] ..." or the test that ran last.
 echo "Building the package ledgerlift $version (log: $out/build.log)"
-if ! (cd "$source" && dpkg-buildpackage -us -uc -b) >"$out/build.log" 2>&1; then
+if ! (cd "$source" && dpkg-buildpackage -us -uc -b) 2>&1 | tee "$out/build.log" |
+  progress "building the package" '^\[ *[0-9]+%\]|Test +#[0-9]+:|^ +dh_[a-z_]+'; then
   tail -n 40 "$out/build.log" >&2
   echo "dpkg-buildpackage failed; the whole log is $out/build.log" >&2
   exit 1

@@ -73,6 +73,9 @@ if [ -n "$holder" ]; then
     sleep 2
     waited=$((waited + 2))
     holder=$(lock_holder)
+    if [ -n "$holder" ] && [ $((waited % 20)) -eq 0 ]; then
+      echo "Still waiting for process ${holder% *} (${holder#* }): $waited s of $wait_limit s..." >&2
+    fi
   done
   if [ -n "$holder" ]; then
     echo "The package manager is still busy after $waited s (process ${holder% *}," \

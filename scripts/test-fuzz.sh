@@ -13,6 +13,7 @@
 # it is fixed, so that every later run replays it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/progress.sh
 
 mode=${1:-smoke}
 harnesses=(converter posted_date paths)
@@ -39,9 +40,11 @@ for name in "${harnesses[@]}"; do
   echo "== $name: fuzzing (${limit[*]})"
   mkdir -p "build/fuzz/corpus/$name"
   log=build/fuzz/$name-$mode.log
+  # The log is kept; every 25 s a line shows libFuzzer's last count of inputs.
   if ! "$harness" "${limit[@]}" -max_len=4096 -timeout=10 -rss_limit_mb=1024 \
       -print_final_stats=1 -artifact_prefix="build/fuzz/crashes/$name-" \
-      "build/fuzz/corpus/$name" "fuzz/corpus/$name" >"$log" 2>&1; then
+      "build/fuzz/corpus/$name" "fuzz/corpus/$name" 2>&1 | tee "$log" |
+      progress "fuzzing $name" '^#[0-9]+'; then
     tail -n 60 "$log" >&2
     echo "fuzzing $name failed; the input is in build/fuzz/crashes/" >&2
     exit 1

@@ -15,6 +15,7 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/tests/gui/lib.sh"
+source "$root/scripts/progress.sh"
 use_work_folder package
 
 # quietly COMMAND...: runs COMMAND, shows its output only when it fails.
@@ -129,7 +130,7 @@ mkdir -p "$HOME"
 failed_lines_file "$work/in/failed.qfx"
 LEDGERLIFT_FROM_DESKTOP=1 "$program" "$work/in/failed.qfx" </dev/null >/dev/null 2>"$work/err" &
 app=$!
-dialog=$(timeout 10 xdotool search --sync --onlyvisible --name '^Ledgerlift$' 2>/dev/null | head -1)
+dialog=$(find_window Ledgerlift)
 check "unpacked program started from a desktop: the dialog appears" test -n "$dialog"
 check "  ... shown by the module from usr/lib/ledgerlift of the package" \
   grep -q "$installed/usr/lib/ledgerlift/ledgerlift-gtk.so" "/proc/$app/maps"
@@ -182,8 +183,8 @@ check "Windows icon: made again from the drawing, the same bytes" \
 echo "== Making the Windows release zip"
 zip="$root/build/windows/ledgerlift-$version-windows.zip"
 rm -f "$zip"
-(cd "$root" && cmake --workflow --preset windows-zip) >"$work/zip.log" 2>&1 ||
-  tail -n 20 "$work/zip.log"
+(cd "$root" && cmake --workflow --preset windows-zip) 2>&1 | tee "$work/zip.log" |
+  progress "making the Windows zip" '^\[ *[0-9]+%\]' || tail -n 20 "$work/zip.log"
 check "cmake --workflow --preset windows-zip makes $(basename "$zip")" test -f "$zip"
 check "the zip holds the program, README.txt and LICENSE.txt, nothing else" \
   is "$(unzip -Z1 "$zip" 2>&1 | sort | tr '\n' ' ')" "LICENSE.txt README.txt ledgerlift.exe "
@@ -206,8 +207,10 @@ check "the zip made again from the same tree: the same bytes" same_bytes "$zip" 
 echo "== scripts/run.sh from another folder"
 mkdir -p "$work/elsewhere"
 cp "$root/examples/statement.qfx" "$work/elsewhere/"
+# The first run builds the release preset: its progress on standard error.
 (cd "$work/elsewhere" &&
-  env -u DISPLAY timeout 600 "$root/scripts/run.sh" statement.qfx </dev/null >/dev/null 2>"$work/err")
+  env -u DISPLAY timeout 600 "$root/scripts/run.sh" statement.qfx </dev/null 2>&1 >/dev/null |
+  tee "$work/err" | progress "building with scripts/run.sh" '^\[ *[0-9]+%\]')
 check "scripts/run.sh from another folder: builds and converts, status 0" is "$?" 0
 check "scripts/run.sh from another folder: the register lands in that folder" \
   same_bytes "$work/elsewhere/statement.qif" "$root/examples/statement.qif"

@@ -23,6 +23,7 @@ build="$root/build/windows"
 exe="$build/src/ledgerlift.exe"
 screenshots="$build/screenshots"
 source "$root/tests/gui/lib.sh"
+source "$root/scripts/progress.sh"
 use_work_folder wine
 
 suites=(program conversions names replacing window dpi message-box installer)
@@ -37,7 +38,8 @@ on_check_failure() {  # what the screen showed, for finding out why
 
 echo "== Cross-building ledgerlift.exe"
 mkdir -p "$build"
-if ! { cmake --preset windows && cmake --build --preset windows -j2; } >"$build/build.log" 2>&1; then
+if ! { cmake --preset windows && cmake --build --preset windows -j2; } 2>&1 |
+  tee "$build/build.log" | progress "cross-building ledgerlift.exe" '^\[ *[0-9]+%\]'; then
   tail -20 "$build/build.log"
   check "cross-build with the windows preset" false
   report_checks
@@ -85,12 +87,14 @@ if [ "$(cat "$WINEPREFIX/.ledgerlift-ready" 2>/dev/null)" != "$prefix_version" ]
   wineserver -k 2>/dev/null
   rm -rf "$WINEPREFIX" "$HOME"
   mkdir -p "$HOME"
-  wineboot -i >/dev/null 2>&1
-  # Without a window manager, Wine stalls 2 s on every hide or destroy of a
-  # window unless it draws the window frames itself.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  {
+    wineboot -i >/dev/null 2>&1
+    # Without a window manager, Wine stalls 2 s on every hide or destroy of
+    # a window unless it draws the window frames itself.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
+  } | progress "creating the Wine prefix" ""
   cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-  wineserver -w
   echo "$prefix_version" >"$WINEPREFIX/.ledgerlift-ready"
 fi
 

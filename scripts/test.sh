@@ -9,6 +9,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 scripts/install-deps.sh test || exit 1
+source scripts/progress.sh
 
 logs="$(mktemp -d /tmp/ledgerlift-test-XXXXXX)"
 trap 'rm -rf "$logs"' EXIT
@@ -16,14 +17,16 @@ started=$(date +%s)
 summary=()
 failed_stages=0
 
-# stage NAME COMMAND...: runs COMMAND, its output shown as it goes, and adds
-# its result to the summary: the last "N passed, M failed" (or CTest's
-# "tests passed") line it printed, or passed/failed.
+# stage NAME COMMAND...: runs COMMAND, its output shown as it goes (after
+# 25 s without a line, a line saying it still runs), and adds its result to
+# the summary: the last "N passed, M failed" (or CTest's "tests passed") line
+# it printed, or passed/failed. Its input is /dev/null, as in CI: run from a
+# terminal, no stage waits on the keyboard or changes the terminal's modes.
 stage() {
   local name="$1" stage_started=$SECONDS status result
   shift
   echo "=== $name"
-  "$@" 2>&1 | tee "$logs/stage.log"
+  "$@" </dev/null 2>&1 | tee "$logs/stage.log" | progress "running \"$name\""
   status=${PIPESTATUS[0]}
   result=$(grep -aE '^[0-9]+ passed, [0-9]+ failed$|tests passed, [0-9]+ tests failed' \
     "$logs/stage.log" | tail -1)

@@ -13,6 +13,13 @@
 #   programs  start_program, wait_program: a program in the background
 #   files     is, holds, same_bytes, is_empty_file, files_in, wait_for_file
 #
+# A command under `timeout` runs in a process group of its own: in a
+# terminal, in its background, where reading the terminal or setting its
+# modes stops it until the time is up. Give such a command </dev/null when
+# it would (script does; xdotool, import and Wine's programs with their
+# output redirected only ask the modes), so that the suites pass in a
+# terminal as in CI.
+#
 # A runner sets $root (the repository) and may define on_check_failure
 # (called after a failed check) and set_up_case (called in each case's
 # subshell before the case runs).
@@ -173,14 +180,32 @@ build_x_helpers() {
   done
 }
 
+# xdotool's search ends at once, with "X Error ... BadWindow", when a
+# window goes away while it reads the windows' names (a dialog closing as a
+# message box opens): such a search is made again.
+
 # find_window TITLE: the id of the visible window of exactly that title,
 # waiting up to 20 s; empty when none appears.
 find_window() {
-  timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1
+  local deadline=$((SECONDS + 20)) found=""
+  while [ -z "$found" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    found=$(timeout $((deadline - SECONDS)) \
+      xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$found" ] || sleep 0.1
+  done
+  [ -z "$found" ] || echo "$found"
 }
 
 # window_count TITLE: how many visible windows have that title.
-window_count() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l; }
+window_count() {
+  local found
+  for _ in $(seq 20); do
+    found=$(xdotool search --onlyvisible --name "^$1\$" 2>&1)
+    [[ "$found" = *"X Error"* ]] || break
+    sleep 0.1
+  done
+  grep -c '^[0-9]' <<<"$found"
+}
 
 # gone TITLE: waits up to 10 s until no visible window has that title.
 gone() {

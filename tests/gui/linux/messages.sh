@@ -110,9 +110,13 @@ test_a_reader_gone_away_ends_nothing_early() {
   check "--help into a pipe nobody reads: status 2" is "${PIPESTATUS[0]}" 2
 }
 
+# The terminal is script's own. Its input is /dev/null, not the terminal the
+# suite may run in: timeout starts script in a process group of its own, in
+# the background of that terminal, which stops it (SIGTTOU) when it sets the
+# terminal's modes, as script does to a terminal on its standard input.
 test_terminal_start_writes_to_the_terminal() {
   failed_lines_file stmt.qfx
-  timeout 10 script -qec "'$program' '$case_dir/stmt.qfx'" /dev/null >./tty 2>&1
+  timeout 10 script -qec "'$program' '$case_dir/stmt.qfx'" /dev/null </dev/null >./tty 2>&1
   check "terminal start with a display: message on the terminal, no dialog" \
     grep -q "Failed to read 2 lines of data from QFX file." tty
 }
