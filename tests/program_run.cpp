@@ -35,7 +35,10 @@ ThrowawayUser::ThrowawayUser(const std::string& role)
 }
 
 ThrowawayUser::~ThrowawayUser() {
-  if (made()) std::system(("userdel " + name + " >/dev/null 2>&1").c_str());
+  if (!made()) return;
+  // Nothing is left to do when it fails: the test has ended.
+  [[maybe_unused]] const int status =
+      std::system(("userdel " + name + " >/dev/null 2>&1").c_str());
 }
 
 std::vector<std::string> TemporaryFiles(const fs::path& folder) {
