@@ -47,7 +47,7 @@ class TextInput : public ByteSource {
 }  // namespace
 
 Converter::Converter(ByteSink& sink, TextEncoding encoding)
-    : output_(sink), step_(output_, encoding) {
+    : output_(sink), step_(output_, encoding), encoding_(encoding) {
   output_.Append("!Type:Bank\r\n");
 }
 
@@ -58,10 +58,12 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
   // The starts in a comment or CDATA section begun in an earlier block are
   // no starts, and the text that opens a line may be a value: the list,
   // which cannot know, is not used in this block.
-  listed_ =
-      state_ == State::kComment || state_ == State::kCdata || state_ == State::kNextLine
-          ? nullptr
-          : starts;
+  // An investment statement's keys are not listed: from its first one on,
+  // no list is used.
+  listed_ = investing_ || state_ == State::kComment || state_ == State::kCdata ||
+                    state_ == State::kNextLine
+                ? nullptr
+                : starts;
   next_listed_ = 0;
   const char* p = block.data();
   const char* const end = p + block.size();
@@ -78,8 +80,10 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
       p = ReadNextLine(p, end);
     } else if (listed_ != nullptr) {
       p = ScanListed(p, end);
+    } else if (investing_) {
+      p = Scan<true>(p, end);
     } else {
-      p = Scan(p, end);
+      p = Scan<false>(p, end);
     }
   }
   step_.KeepValues();  // the caller may reuse the block
@@ -96,6 +100,7 @@ void Converter::Finish() {
   }
   state_ = State::kSkip;
   step_.InputEnd();
+  if (investment_) investment_->InputEnd();
   output_.Flush();
 }
 
@@ -104,7 +109,10 @@ void Converter::Finish() {
 // on the key just read, and the processor can read ahead; a value ends at
 // the next stop, unless that "<" opens a comment or CDATA section. Returns
 // early where a key stands too near the block's end to be matched in place,
-// and where a comment or CDATA section begins.
+// where a comment or CDATA section begins, and after the file's first
+// investment statement or security list tag (kInvesting: from there on the
+// keys are looked up in both tables).
+template <bool kInvesting>
 const char* Converter::Scan(const char* p, const char* end) {
   State state = state_;
   const char* value = p;  // where the value being read began, in kValue
@@ -134,7 +142,7 @@ const char* Converter::Scan(const char* p, const char* end) {
           if (state == State::kValue) {
             const char* const value_end = chunk + std::countr_zero(passed);
             if (BlankValueAtLineEnd(value, value_end)) return ToNextLine(value_end);
-            EndValue(value, value_end);
+            EndValue<kInvesting>(value, value_end);
           }
           if (marks.line_ends & passed) step_.LineEnd();
           state = State::kSkip;
@@ -149,7 +157,7 @@ const char* Converter::Scan(const char* p, const char* end) {
           } else if (BlankValueAtLineEnd(value, mark)) {
             return ToNextLine(mark);
           } else {
-            EndValue(value, mark);
+            EndValue<kInvesting>(value, mark);
           }
         }
         StartSegment(*mark);
@@ -170,13 +178,20 @@ const char* Converter::Scan(const char* p, const char* end) {
       }
       if (state == State::kValue) {
         if (BlankValueAtLineEnd(value, mark)) return ToNextLine(mark);
-        EndValue(value, mark);
+        EndValue<kInvesting>(value, mark);
       }
       StartSegment(*mark);
-      const TagMatch match = MatchTag(key);
-      // Most keys are no tag of ours (FITID, a closing tag): no call for them.
-      state = match.tag == Tag::kNone ? State::kSkip : OnTag(match.tag);
-      value = key + match.size;
+      if constexpr (kInvesting) {
+        const KeyRead read = OnKeyInvesting(key);
+        state = read.state;
+        value = key + read.size;
+      } else {
+        const TagMatch match = MatchTag(key);
+        // Most keys are no tag of ours (FITID, a closing tag): no call for them.
+        state = match.tag == Tag::kNone ? State::kSkip : OnTag(match.tag);
+        value = key + match.size;
+        if (state == State::kInvesting) return Invested(value);
+      }
     }
   }
   if (state == State::kValue) carried_value_.append(value, end);
@@ -224,13 +239,14 @@ const char* Converter::ScanListed(const char* p, const char* end) {
     if (state == State::kValue) {
       const char* const value_end = block_ + start.value_end;
       if (BlankValueAtLineEnd(value, value_end)) return ToNextLine(value_end);
-      EndValue(value, value_end);
+      EndValue<false>(value, value_end);
     }
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
     const Tag tag = SegmentStarts::TagOf(start);
     state = tag == Tag::kNone ? State::kSkip : OnTag(tag);
     value = block_ + SegmentStarts::ValueBegin(start);
+    if (state == State::kInvesting) return Invested(value);
   }
   next_listed_ = list.count;
   state_ = state;
@@ -251,8 +267,13 @@ const char* Converter::ReadKeyInPlace(const char* p) {
     if (markup == Markup::kCdata) return BeginMarkup(markup, p + kCdataOpener.size());
   }
   if (value_held_) EndCarriedValue();
+  if (investing_) {
+    const KeyRead read = OnKeyInvesting(p);
+    state_ = read.state;
+    return p + read.size;
+  }
   const TagMatch match = MatchTag(p);
-  state_ = OnTag(match.tag);
+  state_ = Settled(OnTag(match.tag));
   return p + match.size;
 }
 
@@ -280,10 +301,15 @@ const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
     }
     if (value_held_) EndCarriedValue();
     if (byte == '>') {
+      if (investing_) {  // the key's only ">" ends it: a match ends there too
+        state_ = OnKeyInvesting(key_).state;
+        ClearKey();
+        return p + 1;
+      }
       const TagMatch match = MatchTag(key_);
       const Tag tag = match.size == key_size_ ? match.tag : Tag::kNone;
       ClearKey();
-      state_ = OnTag(tag);
+      state_ = Settled(OnTag(tag));
       return p + 1;
     }
   }
@@ -364,13 +390,19 @@ void Converter::AppendText(char byte) {
   return State::kSkip;
 }
 
+Converter::State Converter::OnTagOutOfLine(Tag tag) { return Settled(OnTag(tag)); }
+
 // The tags a statement holds once or a few times.
 Converter::State Converter::OnRareTag(Tag tag) {
   switch (tag) {
     case Tag::kStatement:
     case Tag::kCardStatement:
+      if (investment_) investment_->BeginStatement(false);
       step_.BeginStatement(tag == Tag::kCardStatement);
       break;
+    case Tag::kInvestmentStatement:
+    case Tag::kSecurityList:
+      return BeginInvesting(tag);
     case Tag::kPayee:
     case Tag::kPayeeEnd:
       step_.Payee(tag == Tag::kPayee);
@@ -388,16 +420,25 @@ Converter::State Converter::OnRareTag(Tag tag) {
 // A value ends at `end`: it is [begin, end) of this block, after what an
 // earlier block (or the text before a comment or CDATA section) carried; an
 // empty one captures nothing.
+template <bool kInvesting>
 [[gnu::always_inline]] inline void Converter::EndValue(const char* begin,
                                                        const char* end) {
   if (carried_value_.empty()) {
-    if (begin != end) step_.Capture(field_, std::string_view(begin, end - begin));
+    if (begin != end) Capture<kInvesting>(std::string_view(begin, end - begin));
     return;
   }
   carried_value_.append(begin, end);
-  step_.Capture(field_, carried_value_);
+  Capture<kInvesting>(carried_value_);
   step_.KeepValues();  // before the carried value's room is reused
   carried_value_.clear();
+}
+
+template <bool kInvesting>
+[[gnu::always_inline]] inline void Converter::Capture(std::string_view value) {
+  if constexpr (kInvesting) {
+    if (value_to_investment_) return investment_->Capture(value);
+  }
+  step_.Capture(field_, value);
 }
 
 // Whether the value being ended, [begin, end) after what was carried, is
@@ -442,7 +483,11 @@ const char* Converter::ReadNextLine(const char* p, const char* end) {
 // at the input's end.
 void Converter::EndCarriedValue() {
   value_held_ = false;
-  EndValue(carried_value_.data(), carried_value_.data());
+  if (investing_) {
+    EndValue<true>(carried_value_.data(), carried_value_.data());
+  } else {
+    EndValue<false>(carried_value_.data(), carried_value_.data());
+  }
 }
 
 // `stop` is "<" or a line end: a segment begins after it, with its key.
@@ -456,12 +501,17 @@ void Converter::ClearKey() {
   key_size_ = 0;
 }
 
+bool Converter::WriteInBlocks(ByteSource& plain, ByteSink& out) const {
+  return ledgerlift::WriteInBlocks(step_.accounts().blocks(), output_size(), plain, out,
+                                   investment_ ? &investment_->securities() : nullptr);
+}
+
 std::string InAccountBlocks(const Converter& converter, std::string written) {
-  if (!converter.accounts().several()) return written;
+  if (!converter.in_blocks()) return written;
   TextInput plain(written);
   std::string out;
   StringSink sink(out);
-  WriteInBlocks(converter.accounts().blocks(), written.size(), plain, sink);
+  converter.WriteInBlocks(plain, sink);
   return out;
 }
 
