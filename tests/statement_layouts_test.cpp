@@ -184,6 +184,44 @@ Fee A &amp; B
      Record("01-09-2019", "Transfer to savings account", "-55.00", "XFER") +
          Record("01-10-2019", "Fee A & B", "-1.00", "DEBIT"),
      0},
+    // An investment statement's values too, its account's and its
+    // security's among them.
+    {"InvestmentValuesOnTheNextLine", R"(<INVSTMTRS>
+<INVACCTFROM>
+<ACCTID>
+5512
+</INVACCTFROM>
+<INVTRANLIST>
+<BUYSTOCK>
+<INVBUY>
+<INVTRAN>
+<DTTRADE>
+20240108
+<MEMO>
+BUY CSTB
+</INVTRAN>
+<SECID>
+<UNIQUEID>
+14753K108
+</SECID>
+<UNITS>
+40
+<UNITPRICE>
+  52.10  
+<TOTAL>
+-2084.00
+</INVBUY>
+</BUYSTOCK>
+</INVTRANLIST>
+</INVSTMTRS>
+<SECLIST><SECINFO><SECID><UNIQUEID>14753K108</SECID><SECNAME>
+Cascade Timber Co.
+</SECINFO></SECLIST>
+)",
+     AccountHeader("5512", "Invst") +
+         Trade("01-08-2024", "Buy",
+               {"YCascade Timber Co.", "I52.10", "Q40", "T2084.00", "MBUY CSTB"}),
+     0},
     // A line that opens with "<" gives nothing to the tag before it.
     {"EmptyValueBeforeATag", R"(<STMTTRN>
 <TRNTYPE>DEBIT
