@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to the converter and checks what must hold for every
 // input: it reads the statement exactly as the plain reference reader of the
-// tests does; the register is headers and whole records whose values stand
-// in the input; the way the input is cut into blocks changes nothing;
-// and the same transactions written in every layout give the same register.
+// tests does; the register is headers and whole records (bank and
+// investment ones) whose values stand in the input; the way the input is
+// cut into blocks changes nothing; and the same transactions written in
+// every layout give the same register.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "fixtures.h"
 #include "reference_reader.h"
 #include "statement/converter.h"
+#include "statement/values.h"
 
 namespace {
 
@@ -31,18 +34,30 @@ void Check(bool holds, const char* what) {
   if (!holds) Fail(what);
 }
 
-// Whether `key` ">" `value` stands in the input as a whole tag: after a "<"
-// or at a line's start, and followed by "<", a line end or the end.
+// Whether `value` is what the register writes for a `key` element of the
+// input: the text after "key>" (at a segment's start) up to the next "<" or
+// line end, or, when that is blank at the line's end, the text the next
+// line opens with; blanks around it removed and references decoded.
 bool IsTagInInput(std::string_view input, std::string_view key, std::string_view value) {
-  const std::string tag = std::string(key) + ">" + std::string(value);
+  const std::string tag = std::string(key) + ">";
+  const auto text_from = [&](size_t from) {
+    return input.substr(from, input.find_first_of("<\r\n", from) - from);
+  };
   for (size_t at = input.find(tag); at != std::string_view::npos;
        at = input.find(tag, at + 1)) {
-    const bool starts =
-        at == 0 || input[at - 1] == '<' || input[at - 1] == '\r' || input[at - 1] == '\n';
-    const size_t after = at + tag.size();
-    const bool ends = after == input.size() || input[after] == '<' ||
-                      input[after] == '\r' || input[after] == '\n';
-    if (starts && ends) return true;
+    if (at != 0 && input[at - 1] != '<' && input[at - 1] != '\r' &&
+        input[at - 1] != '\n') {
+      continue;
+    }
+    const size_t from = at + tag.size();
+    std::string_view text = text_from(from);
+    const size_t end = from + text.size();
+    if (ledgerlift::IsBlankValue(text) && end < input.size() && input[end] != '<') {
+      const bool crlf = input.substr(end, 2) == "\r\n";
+      text = text_from(end + (crlf ? 2 : 1));
+    }
+    if (ledgerlift::ValueText(text, ledgerlift::TextEncoding::kUtf8) == value)
+      return true;
   }
   return false;
 }
@@ -63,6 +78,52 @@ bool IsDateShape(std::string_view date) {
   return true;
 }
 
+// Whether `value` is a number as an investment record writes one.
+bool IsFigure(std::string_view value) {
+  if (value.starts_with("-")) value.remove_prefix(1);
+  return !value.empty() && value.front() != '.' &&
+         value.find_first_not_of("0123456789.") == std::string_view::npos;
+}
+
+// An investment record from lines[i]: its date and action, then figures
+// and texts in their order, each text a value of the input (`plain`);
+// returns the line after it.
+size_t CheckInvestmentRecord(std::string_view input, bool plain,
+                             const std::vector<std::string_view>& lines, size_t i) {
+  constexpr std::string_view kActions[] = {
+      "Buy",     "CvrShrt", "Sell",     "ShtSell",  "Div",      "IntInc",  "CGLong",
+      "CGShort", "MiscInc", "ReinvDiv", "ReinvInt", "ReinvLg",  "ReinvSh", "ShrsIn",
+      "ShrsOut", "MiscExp", "MargInt",  "RtrnCap",  "StkSplit", "XIn",     "XOut"};
+  Check(i + 2 < lines.size() && lines[i].starts_with("D") &&
+            IsDateShape(lines[i].substr(1)) && lines[i + 1].starts_with("N") &&
+            std::find(std::begin(kActions), std::end(kActions), lines[i + 1].substr(1)) !=
+                std::end(kActions),
+        "an investment record starts with its date and a known action");
+  constexpr std::string_view kOrder = "YIQTOPM";
+  size_t last = 0;
+  for (i += 2; i < lines.size() && lines[i] != "^"; ++i) {
+    const size_t at = kOrder.find(lines[i].substr(0, 1));
+    Check(!lines[i].empty() && at != std::string_view::npos && at >= last &&
+              lines[i].size() > 1,
+          "an investment record's lines are Y, I, Q, T, O, P, M, in that order");
+    last = at + 1;
+    const std::string_view value = lines[i].substr(1);
+    if (lines[i][0] == 'Y') {
+      Check(!plain || IsTagInInput(input, "SECNAME", value) ||
+                IsTagInInput(input, "TICKER", value) ||
+                IsTagInInput(input, "UNIQUEID", value),
+            "the Y line is a SECNAME, TICKER or UNIQUEID value of the input");
+    } else if (lines[i][0] == 'P' || lines[i][0] == 'M') {
+      Check(!plain || IsTagInInput(input, lines[i][0] == 'P' ? "NAME" : "MEMO", value),
+            "the P and M lines are NAME and MEMO values of the input");
+    } else {
+      Check(IsFigure(value), "I, Q, T and O are numbers");
+    }
+  }
+  Check(i < lines.size(), "an investment record ends with ^");
+  return i + 1;
+}
+
 // The register: records under type headers, each block of an account
 // after its account header. Without comments and CDATA sections in the
 // input, every value stands in it as it was.
@@ -75,19 +136,27 @@ void CheckRegister(std::string_view input, std::string_view text) {
     text.remove_prefix(end + 2);
   }
   const bool plain = input.find("<!") == std::string_view::npos;
+  bool investment = false;  // in an investment account's block
   for (size_t i = 0; i < lines.size();) {
     if (lines[i] == "!Account") {
       Check(i + 4 < lines.size() && lines[i + 1].substr(0, 1) == "N" &&
-                (lines[i + 2] == "TBank" || lines[i + 2] == "TCCard") &&
+                (lines[i + 2] == "TBank" || lines[i + 2] == "TCCard" ||
+                 lines[i + 2] == "TInvst") &&
                 lines[i + 3] == "^" &&
                 lines[i + 4] == "!Type:" + std::string(lines[i + 2].substr(1)),
             "an account header names the account and its type");
+      investment = lines[i + 2] == "TInvst";
       i += 5;
       continue;
     }
     if (lines[i].starts_with("!Type:")) {
       Check(lines[i] == "!Type:Bank", "only an account's header is of another type");
+      investment = false;
       ++i;
+      continue;
+    }
+    if (investment) {
+      i = CheckInvestmentRecord(input, plain, lines, i);
       continue;
     }
     Check(i + 4 < lines.size(), "the register is a whole number of records");
