@@ -139,8 +139,8 @@ void InvestmentReader::Close() {
   const Open open = std::move(*open_);
   open_.reset();
   if (open.kind != T::kSecurity) {
-    if (std::optional<std::string> record = InvestmentRecord(open.kind, open.fields)) {
-      add_record_(open.statement, std::move(*record));
+    if (std::string record; InvestmentRecord(open.kind, open.fields, record)) {
+      add_record_(open.statement, std::move(record));
     } else {
       ++failed;
     }

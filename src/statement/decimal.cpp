@@ -11,7 +11,12 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Digit strings without a point: magnitudes, most significant first.
 std::string WithoutLeadingZeros(std::string digits) {
   const std::size_t first = digits.find_first_not_of('0');
-  return first == std::string::npos ? "0" : digits.substr(first);
+  if (first == std::string::npos) {
+    digits.assign(1, '0');
+  } else {
+    digits.erase(0, first);
+  }
+  return digits;
 }
 
 // -1, 0 or 1 as x is below, equal to or above y (neither with leading zeros).
@@ -91,20 +96,23 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
   const bool negative = !text.empty() && text.front() == '-';
   if (!text.empty() && (text.front() == '-' || text.front() == '+'))
     text.remove_prefix(1);
-  const std::size_t point = text.find_first_of(".,");
-  const std::string_view whole = text.substr(0, point);
-  const std::string_view fraction =
-      point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-  const auto digits_only = [](std::string_view part) {
-    return std::all_of(part.begin(), part.end(), IsDigit);
-  };
-  if (whole.size() + fraction.size() == 0 || !digits_only(whole) ||
-      !digits_only(fraction)) {
-    return std::nullopt;
+  std::string digits;  // without the zeros that lead the whole part
+  std::size_t scale = 0;
+  bool point = false, any = false;
+  for (const char c : text) {
+    if (c == '.' || c == ',') {
+      if (point) return std::nullopt;
+      point = true;
+    } else if (!IsDigit(c) || digits.size() > kMostDigits) {
+      return std::nullopt;
+    } else {
+      any = true;
+      scale += point;
+      if (point || c != '0' || !digits.empty()) digits += c;
+    }
   }
-  Decimal number(std::string(whole) + std::string(fraction), fraction.size(), negative);
-  if (number.digits_.size() > kMostDigits) return std::nullopt;
-  return number;
+  if (!any || std::max(digits.size(), scale + 1) > kMostDigits) return std::nullopt;
+  return Decimal(std::move(digits), scale, negative);
 }
 
 Decimal Decimal::Sum(const Decimal& a, const Decimal& b) {

@@ -154,25 +154,37 @@ bool AddFigures(Shape shape, bool reversal, const InvestmentFields& f,
 
 }  // namespace
 
-std::optional<std::string> InvestmentRecord(InvestmentTag kind,
-                                            const InvestmentFields& fields) {
+void InvestmentFields::Clear() {
+  date.reset();
+  for (std::optional<Decimal>* number : {&units, &unit_price, &commission, &fees, &total,
+                                         &numerator, &denominator, &amount}) {
+    number->reset();
+  }
+  for (std::string* text : {&memo, &name, &payee_name, &unique_id, &income_type,
+                            &transfer_action, &buy_type, &sell_type}) {
+    text->clear();
+  }
+}
+
+bool InvestmentRecord(InvestmentTag kind, const InvestmentFields& fields,
+                      std::string& record) {
   const std::optional<Action> action = ActionOf(kind, fields);
-  if (!action || !fields.date) return std::nullopt;
-  if (action->needs_security && fields.unique_id.empty()) return std::nullopt;
+  if (!action || !fields.date) return false;
+  if (action->needs_security && fields.unique_id.empty()) return false;
   const bool has_total = fields.total.has_value();
   const bool reversal =
       (action->direction == Direction::kUnitsIn ? fields.units.has_value() : has_total) &&
       IsReversal(action->direction, fields);
-  std::string record;
+  record.clear();
   AddLine(record, 'D', fields.date->view());
   AddLine(record, 'N', action->name);
   if (action->shape != Shape::kCash && !fields.unique_id.empty()) {
     AddLine(record, 'Y', fields.unique_id);
   }
-  if (!AddFigures(action->shape, reversal, fields, record)) return std::nullopt;
+  if (!AddFigures(action->shape, reversal, fields, record)) return false;
   if (!fields.memo.empty()) AddLine(record, 'M', fields.memo);
   record += "^\r\n";
-  return record;
+  return true;
 }
 
 }  // namespace ledgerlift

@@ -19,6 +19,9 @@ struct InvestmentFields {
   std::optional<Decimal> amount;  // TRNAMT of cash
   std::string memo, name, payee_name, unique_id, income_type, transfer_action, buy_type,
       sell_type;
+
+  // None of them, the room of the texts kept for the next transaction.
+  void Clear();
 };
 
 // The QIF investment record of a trade of kind `kind` (kFirstTrade to
@@ -30,12 +33,13 @@ struct InvestmentFields {
 // action's direction: a Buy that brings cash in, a dividend taken back; for
 // a reinvestment, units taken out) keeps its action and has Q, T and O
 // written negative, which a finance program books as the action undone.
-// Nothing when the kind gives no record (JRNLFUND, JRNLSEC, CLOSUREOPT, an
-// income or transfer of no known type) or the transaction lacks what its
-// record needs: a date, a total (units and unit price for a transfer, the
-// ratio for a split, the amount for cash), units for what moves them, a
-// security for all but margin interest and cash.
-std::optional<std::string> InvestmentRecord(InvestmentTag kind,
-                                            const InvestmentFields& fields);
+// Written into `record`, which it replaces; false, and `record` of no use,
+// when the kind gives no record (JRNLFUND, JRNLSEC, CLOSUREOPT, an income or
+// transfer of no known type) or the transaction lacks what its record
+// needs: a date, a total (units and unit price for a transfer, the ratio
+// for a split, the amount for cash), units for what moves them, a security
+// for all but margin interest and cash.
+bool InvestmentRecord(InvestmentTag kind, const InvestmentFields& fields,
+                      std::string& record);
 
 }  // namespace ledgerlift

@@ -78,6 +78,13 @@ bool InvestmentStep::Takes(InvestmentTag field) const {
 }
 
 void InvestmentStep::Capture(std::string_view value) {
+  // Most values need none of ValueText's work, and are read where they stand.
+  std::string as_read;
+  const auto read = [&] {
+    if (!NeedsValueText(value, TextEncoding::kAsRead)) return value;
+    as_read = ValueText(value, TextEncoding::kAsRead);
+    return std::string_view(as_read);
+  };
   std::optional<Decimal>* number = nullptr;
   std::string* text = nullptr;
   switch (field_) {
@@ -86,10 +93,7 @@ void InvestmentStep::Capture(std::string_view value) {
       return;
     case T::kTradeDate:
     case T::kPosted:
-      if (std::optional<QifDate> date =
-              PostedDate(ValueText(value, TextEncoding::kAsRead))) {
-        fields_.date = date;
-      }
+      if (std::optional<QifDate> date = PostedDate(read())) fields_.date = date;
       return;
     case T::kAmount:
       number = &fields_.amount;
@@ -146,14 +150,16 @@ void InvestmentStep::Capture(std::string_view value) {
       return;
   }
   if (number != nullptr) {
-    if (std::optional<Decimal> read =
-            Decimal::Parse(ValueText(value, TextEncoding::kAsRead))) {
-      *number = std::move(read);
-    }
+    if (std::optional<Decimal> parsed = Decimal::Parse(read()))
+      *number = std::move(parsed);
     return;
   }
-  std::string read = ValueText(value, encoding_);
-  if (!read.empty()) *text = std::move(read);
+  if (!NeedsValueText(value, encoding_)) {
+    text->assign(value);
+    return;
+  }
+  std::string written = ValueText(value, encoding_);
+  if (!written.empty()) *text = std::move(written);
 }
 
 void InvestmentStep::Begin(Open open, InvestmentTag kind) {
@@ -169,15 +175,15 @@ void InvestmentStep::Close() {
   if (open == Open::kSecurity) {
     CloseSecurity();
   } else if (open != Open::kNothing) {
-    if (const std::optional<std::string> record = InvestmentRecord(kind_, fields_)) {
+    if (InvestmentRecord(kind_, fields_, record_)) {
       accounts_.Record(statement_, records_.Position());
-      records_.Append(*record);
+      records_.Append(record_);
       ++record_count_;
     } else {
       ++failed_count_;
     }
   }
-  fields_ = {};
+  fields_.Clear();
   security_name_.clear();
   ticker_.clear();
 }

@@ -66,6 +66,7 @@ class InvestmentStep {
   bool in_payee_ = false;
   std::uint64_t statement_ = 0;  // of the open transaction
   InvestmentFields fields_;
+  std::string record_;                  // the record being written
   std::string security_name_, ticker_;  // of the open security
   SecurityNames securities_;
   std::uint64_t failed_count_ = 0;

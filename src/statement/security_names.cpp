@@ -15,35 +15,44 @@ std::string_view SecurityNames::NameOf(std::string_view unique_id) const {
 }
 
 // Every line of a record begins with its field's letter, and no value holds
-// a line end: a "Y" at a line's start is always a security line.
+// a line end: a "Y" at a line's start is always a security line. The lines
+// between are handed on as they come.
 void SecurityRenamer::Pass(std::string_view records) {
   while (!records.empty()) {
-    if (at_line_start_) {
-      in_security_ = records.front() == 'Y';
-      at_line_start_ = false;
-    }
-    const std::size_t end = records.find('\n');
-    const std::string_view part = records.substr(0, end);
+    in_security_ = in_security_ || (at_line_start_ && records.front() == 'Y');
     if (in_security_) {
-      line_.append(part);
-    } else {
-      out_.Append(part);
+      const std::size_t end = records.find('\n');
+      line_.append(records.substr(0, end));
+      if (end == std::string_view::npos) return;
+      Rename();
+      records.remove_prefix(end + 1);
+      at_line_start_ = true;
+      continue;
     }
-    if (end == std::string_view::npos) return;
-    if (in_security_) {  // "Y" UNIQUEID CR
-      if (line_.size() >= 2 && line_.back() == '\r') {
-        out_.Append("Y");
-        out_.Append(names_.NameOf(std::string_view(line_).substr(1, line_.size() - 2)));
-        out_.Append("\r");
-      } else {
-        out_.Append(line_);
-      }
-      line_.clear();
+    const std::size_t next = records.find("\nY");
+    if (next == std::string_view::npos) {
+      out_.Append(records);
+      at_line_start_ = records.back() == '\n';
+      return;
     }
-    out_.Append("\n");
+    out_.Append(records.substr(0, next + 1));
+    records.remove_prefix(next + 1);
     at_line_start_ = true;
-    records.remove_prefix(end + 1);
   }
+}
+
+// The security line gathered, "Y" UNIQUEID CR, with its name instead.
+void SecurityRenamer::Rename() {
+  if (line_.size() >= 2 && line_.back() == '\r') {
+    out_.Append("Y");
+    out_.Append(names_.NameOf(std::string_view(line_).substr(1, line_.size() - 2)));
+    out_.Append("\r\n");
+  } else {
+    out_.Append(line_);
+    out_.Append("\n");
+  }
+  line_.clear();
+  in_security_ = false;
 }
 
 void SecurityRenamer::Finish() { out_.Append(line_); }

@@ -47,6 +47,8 @@ class SecurityRenamer {
   void Finish();
 
  private:
+  void Rename();
+
   const SecurityNames& names_;
   OutputBuffer& out_;
   bool at_line_start_ = true;
