@@ -208,6 +208,8 @@ const TradeCase kTrades[] = {
          Aggregate("TRANSFER", "<UNITS>5\n<UNITPRICE>1.00\n") +
          Buy("<UNITS>1\n<TOTAL>-1.00\n"),
      Trade(kDate, "Buy", {kCascade, "Q1", "T1.00", kMemo}), 5},
+    // A statement of positions alone gives the header alone, as ever.
+    {"NoTransactions", "", "", 0},
     {"TransactionsLackingWhatTheirRecordNeedsFail",
      Buy("<UNITS>40\n<UNITPRICE>52.10\n") +
          Aggregate("SELLSTOCK", "<UNITS>-1\n<TOTAL>1\n", "") +
