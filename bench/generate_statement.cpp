@@ -1,7 +1,8 @@
 // generate_statement: writes a realistic QFX statement for benchmarks and
 // tests. Usage: generate_statement COUNT LAYOUT [SEED] > statement.qfx
-// LAYOUT is lines, one-line, multi-line, indented or xml; the same arguments always give
-// the same bytes.
+// LAYOUT is lines, one-line, multi-line, indented or xml (a bank statement), or invest (a
+// brokerage account's investment statement); the same arguments always give the same
+// bytes.
 
 #include <cerrno>
 #include <charconv>
@@ -20,7 +21,8 @@ bool ParseNumber(std::string_view text, std::uint64_t& number) {
 
 int Usage() {
   std::fputs(
-      "usage: generate_statement COUNT lines|one-line|multi-line|indented|xml [SEED]\n",
+      "usage: generate_statement COUNT lines|one-line|multi-line|indented|xml|invest "
+      "[SEED]\n",
       stderr);
   return 2;
 }

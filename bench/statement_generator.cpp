@@ -135,7 +135,7 @@ class StatementWriter {
   }
   void EndTag() {
     if (options_.layout == Layout::kMultiLine || options_.layout == Layout::kIndented ||
-        options_.layout == Layout::kXml) {
+        options_.layout == Layout::kXml || options_.layout == Layout::kInvestment) {
       text_ += options_.line_end;
     }
   }
@@ -279,12 +279,216 @@ long WriteTransaction(StatementWriter& out, std::uint64_t number, const Date& da
   return kind.credit ? cents : -cents;
 }
 
+// --- the investment statement ---------------------------------------------
+
+struct Security {
+  const char* id;  // CUSIP
+  const char* name;
+  const char* ticker;
+  bool fund;
+};
+constexpr std::array<Security, 24> kSecurities = {{
+    {"14753K108", "Cascade Timber Co.", "CSTB", false},
+    {"667771204", "Northwind Utilities &amp; Gas Co.", "NWUG", false},
+    {"86627A203", "Summit Total Market Index Fund", "SMTIX", true},
+    {"02209S103", "Alder Creek Foods Inc.", "ALCF", false},
+    {"37045V100", "Granite Peak Motors", "GPKM", false},
+    {"594918104", "Meridian Software Corp.", "MRDS", false},
+    {"717081103", "Pinecrest Pharmaceuticals", "PCRX", false},
+    {"92343V104", "Verity Wireless Holdings", "VRTW", false},
+    {"254687106", "Driftwood Media Group", "DRFT", false},
+    {"459200101", "Ironbridge Machines", "IRBM", false},
+    {"88160R101", "Tesseract Energy Partners", "TSEP", false},
+    {"30231G102", "Evergreen Oil &amp; Gas", "EVOG", false},
+    {"172967424", "Citadel Bay Financial", "CTBF", false},
+    {"478160104", "Juniper Health Systems", "JNHS", false},
+    {"931142103", "Wayfarer Retail Stores", "WAYR", false},
+    {"191216100", "Copper Kettle Beverages", "CKBV", false},
+    {"922908363", "Harbor Point 500 Index Admiral", "HPIAX", true},
+    {"921937835", "Harbor Point Total Bond Market", "HPBTX", true},
+    {"922042858", "Harbor Point Emerging Markets", "HPEMX", true},
+    {"316071109", "Lighthouse Growth Fund", "LHGFX", true},
+    {"64128K777", "Northstar Municipal Income", "NSMIX", true},
+    {"779562107", "Redwood Dividend Growth", "RDGFX", true},
+    {"46428Q109", "Quarry Gold Trust", "QGLD", false},
+    {"78462F103", "Sterling Broad Market ETF", "SBMK", false},
+}};
+
+std::string Cents(long cents) {
+  return Format("%s%ld.%02ld", cents < 0 ? "-" : "", std::labs(cents) / 100,
+                std::labs(cents) % 100);
+}
+
+// The part of a trade every kind has: its INVTRAN and SECID.
+void WriteTradeStart(StatementWriter& out, std::uint64_t number, const Date& date,
+                     const Security& security, std::string_view memo) {
+  out.Open("INVTRAN");
+  out.Element("FITID", Format("%04d%02d%02dT%07llu", date.year, date.month, date.day,
+                              static_cast<unsigned long long>(number % 10000000)));
+  out.Element("DTTRADE", DateText(date) + "093000.000[-5:EST]");
+  out.Element("MEMO", memo);
+  out.Close("INVTRAN");
+  out.Open("SECID");
+  out.Element("UNIQUEID", security.id);
+  out.Element("UNIQUEIDTYPE", "CUSIP");
+  out.Close("SECID");
+}
+
+void WriteBuyOrSell(StatementWriter& out, std::uint64_t number, const Date& date,
+                    const Security& security, bool buy, Random& random) {
+  const long units = static_cast<long>(1 + random.Below(300));
+  const long price = static_cast<long>(500 + random.Below(40000));  // cents
+  const long commission = security.fund ? 0 : 495;
+  const long value = units * price;
+  const char* kind =
+      security.fund ? (buy ? "BUYMF" : "SELLMF") : (buy ? "BUYSTOCK" : "SELLSTOCK");
+  out.Open(kind);
+  out.Open(buy ? "INVBUY" : "INVSELL");
+  WriteTradeStart(out, number, date, security,
+                  Format("%s %ld %s", buy ? "BUY" : "SELL", units, security.ticker));
+  out.Element("UNITS", Format("%s%ld.0000", buy ? "" : "-", units));
+  out.Element("UNITPRICE", Cents(price));
+  if (commission) out.Element("COMMISSION", Cents(commission));
+  out.Element("TOTAL", Cents(buy ? -(value + commission) : value - commission));
+  out.Element("SUBACCTSEC", "CASH");
+  out.Element("SUBACCTFUND", "CASH");
+  out.Close(buy ? "INVBUY" : "INVSELL");
+  out.Element(buy ? "BUYTYPE" : "SELLTYPE", buy ? "BUY" : "SELL");
+  out.Close(kind);
+}
+
+void WriteIncome(StatementWriter& out, std::uint64_t number, const Date& date,
+                 const Security& security, bool reinvested, Random& random) {
+  const long cents = static_cast<long>(100 + random.Below(50000));
+  const char* type = random.Below(4) ? "DIV" : "CGLONG";
+  out.Open(reinvested ? "REINVEST" : "INCOME");
+  WriteTradeStart(out, number, date, security,
+                  Format("%s %s", reinvested ? "REINVEST" : "INCOME", type));
+  out.Element("INCOMETYPE", type);
+  out.Element("TOTAL", Cents(reinvested ? -cents : cents));
+  out.Element("SUBACCTSEC", "CASH");
+  if (reinvested) {
+    const long price = static_cast<long>(1000 + random.Below(9000));
+    const long milli_units = cents * 1000 / price;
+    out.Element("UNITS", Format("%ld.%03ld", milli_units / 1000, milli_units % 1000));
+    out.Element("UNITPRICE", Cents(price));
+  } else {
+    out.Element("SUBACCTFUND", "CASH");
+  }
+  out.Close(reinvested ? "REINVEST" : "INCOME");
+}
+
+void WriteCash(StatementWriter& out, std::uint64_t number, const Date& date,
+               Random& random) {
+  const bool in = random.Below(3) != 0;
+  const long cents = static_cast<long>(1000 + random.Below(500000));
+  out.Open("INVBANKTRAN");
+  out.Open("STMTTRN");
+  out.Element("TRNTYPE", in ? "CREDIT" : "DEBIT");
+  out.Element("DTPOSTED", DateText(date));
+  out.Element("TRNAMT", Cents(in ? cents : -cents));
+  out.Element("FITID",
+              Format("C%07llu", static_cast<unsigned long long>(number % 10000000)));
+  out.Element("NAME", in ? "ACH DEPOSIT FROM CHECKING" : "WIRE TO CHECKING");
+  out.Close("STMTTRN");
+  out.Element("SUBACCTFUND", "CASH");
+  out.Close("INVBANKTRAN");
+}
+
+void WriteTransfer(StatementWriter& out, std::uint64_t number, const Date& date,
+                   const Security& security, Random& random) {
+  out.Open("TRANSFER");
+  WriteTradeStart(out, number, date, security, "TRANSFER OF SECURITIES");
+  out.Element("SUBACCTSEC", "CASH");
+  out.Element("UNITS",
+              Format("%lu.0000", static_cast<unsigned long>(1 + random.Below(200))));
+  out.Element("TFERACTION", random.Below(2) ? "IN" : "OUT");
+  out.Element("POSTYPE", "LONG");
+  out.Element("UNITPRICE", Cents(static_cast<long>(500 + random.Below(40000))));
+  out.Close("TRANSFER");
+}
+
+void WriteInvestmentTransaction(StatementWriter& out, std::uint64_t number,
+                                const Date& date, Random& random) {
+  const Security& security = kSecurities[random.Below(kSecurities.size())];
+  const std::uint64_t kind = random.Below(100);
+  if (kind < 32) {
+    WriteBuyOrSell(out, number, date, security, true, random);
+  } else if (kind < 48) {
+    WriteBuyOrSell(out, number, date, security, false, random);
+  } else if (kind < 68) {
+    WriteIncome(out, number, date, security, false, random);
+  } else if (kind < 83) {
+    WriteIncome(out, number, date, security, true, random);
+  } else if (kind < 95) {
+    WriteCash(out, number, date, random);
+  } else {
+    WriteTransfer(out, number, date, security, random);
+  }
+  out.EndGroup();
+}
+
+void WriteSecurityList(StatementWriter& out) {
+  out.Open("SECLISTMSGSRSV1");
+  out.Open("SECLIST");
+  for (const Security& security : kSecurities) {
+    out.Open(security.fund ? "MFINFO" : "STOCKINFO");
+    out.Open("SECINFO");
+    out.Open("SECID");
+    out.Element("UNIQUEID", security.id);
+    out.Element("UNIQUEIDTYPE", "CUSIP");
+    out.Close("SECID");
+    out.Element("SECNAME", security.name);
+    out.Element("TICKER", security.ticker);
+    out.Close("SECINFO");
+    out.Close(security.fund ? "MFINFO" : "STOCKINFO");
+  }
+  out.Close("SECLIST");
+  out.Close("SECLISTMSGSRSV1");
+}
+
+void WriteInvestmentStatement(StatementWriter& out, const StatementOptions& options) {
+  const std::uint64_t days = options.count > 0 ? (options.count - 1) / 3 : 0;
+  WriteHeader(out, options.layout);
+  out.Open("OFX");
+  out.Open("INVSTMTMSGSRSV1");
+  out.Open("INVSTMTTRNRS");
+  out.Element("TRNUID", "1");
+  WriteStatus(out);
+  out.Open("INVSTMTRS");
+  out.Element("DTASOF", DateText(DateAfter(days)));
+  out.Element("CURDEF", "USD");
+  out.Open("INVACCTFROM");
+  out.Element("BROKERID", "harborpointsecurities.com");
+  out.Element("ACCTID", "41773902");
+  out.Close("INVACCTFROM");
+  out.Open("INVTRANLIST");
+  out.Element("DTSTART", DateText(DateAfter(0)));
+  out.Element("DTEND", DateText(DateAfter(days)));
+  Random random(options.seed);
+  for (std::uint64_t i = 0; i < options.count; ++i) {
+    WriteInvestmentTransaction(out, i + 1, DateAfter(i / 3), random);
+  }
+  out.Close("INVTRANLIST");
+  out.Open("INVBAL");
+  out.Element("AVAILCASH", "958.65");
+  out.Close("INVBAL");
+  out.Close("INVSTMTRS");
+  out.Close("INVSTMTTRNRS");
+  out.Close("INVSTMTMSGSRSV1");
+  WriteSecurityList(out);
+  out.Close("OFX");
+  out.EndGroup();
+  out.EndBody();
+}
+
 }  // namespace
 
 std::optional<Layout> ParseLayout(std::string_view name) {
   for (Layout layout : kAllLayouts) {
     if (LayoutName(layout) == name) return layout;
   }
+  if (LayoutName(Layout::kInvestment) == name) return Layout::kInvestment;
   return std::nullopt;
 }
 
@@ -300,12 +504,19 @@ std::string_view LayoutName(Layout layout) {
       return "indented";
     case Layout::kXml:
       return "xml";
+    case Layout::kInvestment:
+      return "invest";
   }
   return "";
 }
 
 void WriteStatement(const StatementOptions& options,
                     const std::function<void(std::string_view)>& write) {
+  if (options.layout == Layout::kInvestment) {
+    StatementWriter out(options, write);
+    WriteInvestmentStatement(out, options);
+    return;
+  }
   // Three transactions a day, so dates advance steadily with the count.
   const std::uint64_t days = options.count > 0 ? (options.count - 1) / 3 : 0;
   StatementWriter out(options, write);

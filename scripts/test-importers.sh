@@ -3,10 +3,11 @@
 # table is converted by the built program, GnuCash's own QIF importer imports
 # the register (tests/importers/gnucash-import.scm, headless, every default of
 # its assistant accepted), and what GnuCash booked is checked record by record
-# against what the statement says: the accounts (one per !Account block), the
-# date, the amount to the cent and the description of each transaction, and
-# no U+FFFD or literal character reference (&amp;, &#38; ...) in any
-# description (tests/importers/judge.awk).
+# against what the statement says: the accounts (one per !Account block, and
+# one per security under an investment account), the date, the amount to the
+# cent and the description of each transaction, the units and price of each
+# trade in its security's account, and no U+FFFD or literal character
+# reference (&amp;, &#38; ...) in any description (tests/importers/judge.awk).
 #
 # The table: every statement in examples/ and tests/importers/statements/,
 # each with its expected bookings in tests/importers/expected/NAME.bookings
@@ -85,11 +86,13 @@ judge() {
   status=$?
   sed 's/^/  /' "$dir/importer.log"
   check "$name: GnuCash imports its register" test "$status" = 0 || return
-  local result what text records booked amounts descriptions
+  local result what text records booked amounts descriptions trades shares
   while IFS=$'\t' read -r result what text; do
     if [ "$result" = figures ]; then
-      read -r records booked amounts descriptions <<<"$what $text"
-      figures+=("$name: $booked of $records records booked, $amounts amounts equal, $descriptions descriptions equal")
+      read -r records booked amounts descriptions trades shares <<<"$what $text"
+      [ "$trades" = 0 ] && shares="" ||
+        shares=", $shares of $trades trades with units and price equal"
+      figures+=("$name: $booked of $records records booked, $amounts amounts equal, $descriptions descriptions equal$shares")
     else
       check "$name: $what" verdict "$result" "$text"
     fi

@@ -25,12 +25,16 @@ class EndToEnd : public ProgramRun {};
 // A statement of one transaction per line, ended as most banks end lines.
 const std::string kShopStatement = std::string(kShopLine) + "\r\n";
 
-// Each shipped statement (one transaction per line, one tag per line, XML,
-// a checking account and a credit card in one file) converts into the
-// register shipped beside it.
+// The shipped statements: one transaction per line, one tag per line, XML,
+// a checking account and a credit card in one file, values on the line after
+// their tags, a brokerage account.
+constexpr const char* kExamples[] = {"statement",           "checking-one-tag-per-line",
+                                     "credit-card-xml",     "checking-and-credit-card",
+                                     "values-on-next-line", "brokerage"};
+
+// Each shipped statement converts into the register shipped beside it.
 TEST_F(EndToEnd, ConvertsTheShippedExamples) {
-  for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml",
-                           "checking-and-credit-card", "values-on-next-line"}) {
+  for (const char* name : kExamples) {
     const fs::path example = fs::path(LEDGERLIFT_EXAMPLES) / name;
     fs::copy_file(example.string() + ".qfx", dir_ / (std::string(name) + ".qfx"));
     const Outcome outcome = Run(dir_ / (std::string(name) + ".qfx"));
@@ -41,17 +45,17 @@ TEST_F(EndToEnd, ConvertsTheShippedExamples) {
   }
 }
 
-// A download cut off anywhere, at any transaction's end or start, or after
-// its first 300 bytes, replaces nothing: every shipped statement is a whole
-// OFX statement, and each of its cuts is refused as one.
+// A download cut off anywhere, at any transaction's end or start (a
+// trade's, a security's), or after its first 300 bytes, replaces nothing:
+// every shipped statement is a whole OFX statement, and each of its cuts is
+// refused as one.
 TEST_F(EndToEnd, ShippedExamplesCutOffReplaceNothing) {
   constexpr const char* kPrecious = "an earlier register, kept as it is";
-  for (const char* name : {"statement", "checking-one-tag-per-line", "credit-card-xml",
-                           "checking-and-credit-card", "values-on-next-line"}) {
+  for (const char* name : kExamples) {
     const std::string whole =
         Read(fs::path(LEDGERLIFT_EXAMPLES) / (std::string(name) + ".qfx"));
     std::vector<size_t> cuts = {300};
-    for (const char* tag : {"<STMTTRN>", "</STMTTRN>"}) {
+    for (const char* tag : {"<STMTTRN>", "</STMTTRN>", "<INVTRAN>", "</SECINFO>"}) {
       for (size_t at = whole.find(tag); at != std::string::npos;
            at = whole.find(tag, at + 1))
         cuts.push_back(at + std::string_view(tag).size());

@@ -1,7 +1,7 @@
 // What the tests (and the converter's fuzzer) share: one realistic
 // transaction and what it converts to, a sink that keeps what it is given,
-// the records and account headers of a register, conversion in blocks of
-// chosen sizes, and files read and written whole.
+// the bank and investment records and account headers of a register,
+// conversion in blocks of chosen sizes, and files read and written whole.
 // No test framework here, so that the fuzzer can use it too.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -42,8 +43,18 @@ inline std::string Record(std::string_view date, std::string_view payee,
   return record;
 }
 
-// What begins an account's block in a register of several accounts; `type`
-// is "Bank" or "CCard".
+// One QIF investment record: date, action, then `lines` as they stand
+// ("YACME CORP", "Q100", "T1500.00", ...), each line ended by CR LF.
+inline std::string Trade(std::string_view date, std::string_view action,
+                         std::initializer_list<std::string_view> lines) {
+  std::string record = "D";
+  record.append(date).append("\r\nN").append(action).append("\r\n");
+  for (std::string_view line : lines) record.append(line).append("\r\n");
+  return record + "^\r\n";
+}
+
+// What begins an account's block in a register of several accounts, or of
+// an investment account; `type` is "Bank", "CCard" or "Invst".
 inline std::string AccountHeader(std::string_view account, std::string_view type) {
   std::string header = "!Account\r\nN";
   for (std::string_view piece :

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fixtures.h"
+#include "reference_investment.h"
 #include "statement/posted_date.h"
 
 namespace ledgerlift::testing_reference {
@@ -222,6 +223,7 @@ struct Transaction {
 
 struct Statement {
   bool card = false;
+  bool investment = false;
   std::string account;
 };
 
@@ -230,9 +232,28 @@ bool IsField(const std::string& key) {
          key == "MEMO";
 }
 
+// The keys of bank transactions and statements' accounts.
+bool IsBankKey(const std::string& key) {
+  return IsField(key) || key == "STMTTRN" || key == "/STMTTRN" ||
+         key == "/BANKTRANLIST" || key == "/INVBANKTRAN" || key == "PAYEE" ||
+         key == "/PAYEE" || key == "ACCTID";
+}
+
+// Who takes a value: the bank side (a key), or the investment side (a field).
+struct Taker {
+  std::string bank_key;
+  std::optional<InvestmentTag> field;
+};
+
 class Reader {
  public:
-  explicit Reader(bool utf8) : utf8_(utf8) {}
+  explicit Reader(bool utf8)
+      : utf8_(utf8),
+        investment_(
+            [this](size_t statement, std::string record) {
+              AddRecord(statement, std::move(record));
+            },
+            [this](const std::string& account) { SetAccount(account); }) {}
 
   void Line(const Units& line) {
     std::vector<Segment> segments = Segments(line);
@@ -248,32 +269,14 @@ class Reader {
       pending_.reset();
       EndOfLine();
     }
-    bool transaction_line = false;
-    for (size_t i = std::max<size_t>(first, 1); i < segments.size(); ++i) {
-      transaction_line = transaction_line || segments[i].key == "STMTTRN";
-    }
     for (size_t i = first; i < segments.size(); ++i) {
       if (!segments[i].key) continue;
-      const std::string& key = *segments[i].key;
+      const std::optional<Taker> taker = Act(*segments[i].key, segments, i);
       const Value value{segments[i].value, segments[i].from_cdata};
-      const bool takes_value = open_ ? IsField(key) : key == "ACCTID";
-      if (takes_value && i + 1 == segments.size() && IsBlankText(value.text)) {
-        pending_ = key;  // its value may open the next line
-      } else if (takes_value) {
-        Take(key, value);
-      }
-      if (key == "STMTTRN") {
-        const bool was_open = open_.has_value();
-        if (open_) Close();
-        open_.emplace();
-        open_->statement = statements_.size();
-        open_->in_doubt = i == 0 && !transaction_line && !was_open;
-      } else if (key == "/STMTTRN" || key == "/BANKTRANLIST" || key == "/INVBANKTRAN") {
-        if (open_) Close();
-      } else if (key == "STMTRS" || key == "INVSTMTRS" || key == "CCSTMTRS") {
-        statements_.push_back({key == "CCSTMTRS", ""});
-      } else if ((key == "PAYEE" || key == "/PAYEE") && open_) {
-        open_->in_payee = key == "PAYEE";
+      if (taker && i + 1 == segments.size() && IsBlankText(value.text)) {
+        pending_ = taker;  // its value may open the next line
+      } else if (taker) {
+        Take(*taker, value);
       }
     }
     if (!pending_) EndOfLine();
@@ -287,30 +290,100 @@ class Reader {
     }
   }
 
+  // The records in one plain register; or, when they come from several
+  // statements or from an investment statement, one block per statement
+  // with its account, an investment statement's securities named.
   std::string Register() {
     if (open_) Close();
+    investment_.End();
     size_t statements_with_records = 0;
+    bool investment = false;
     for (const auto& [statement, records] : blocks_) {
       if (statement != 0) ++statements_with_records;
+      investment =
+          investment || (statement != 0 && statements_[statement - 1].investment);
     }
-    std::string out;
+    std::string out = "!Type:Bank\r\n";
+    if (statements_with_records < 2 && !investment) {
+      for (const auto& [statement, records] : blocks_) out += records;
+      return out;
+    }
+    out.clear();
     for (const auto& [statement, records] : blocks_) {
-      if (statements_with_records < 2 || statement == 0) {
-        if (out.empty()) out = "!Type:Bank\r\n";
-      } else {
-        const Statement& s = statements_[statement - 1];
-        out += testing_support::AccountHeader(
-            s.account.empty() ? "Account " + std::to_string(statement) : s.account,
-            s.card ? "CCard" : "Bank");
+      if (statement == 0) {
+        out += "!Type:Bank\r\n" + records;
+        continue;
       }
-      out += records;
+      const Statement& s = statements_[statement - 1];
+      out += testing_support::AccountHeader(
+          s.account.empty() ? "Account " + std::to_string(statement) : s.account,
+          s.investment ? "Invst"
+          : s.card     ? "CCard"
+                       : "Bank");
+      out += s.investment ? investment_.Named(records) : records;
     }
-    return out.empty() ? "!Type:Bank\r\n" : out;
+    return out;
   }
 
-  std::uint64_t failed = 0;
+  std::uint64_t failed() const { return failed_ + investment_.failed; }
 
  private:
+  // Acts on the key of segment `i`; who takes its value, if anyone. From a
+  // file's first investment statement or security list on, the investment
+  // side reads its own keys, and every key inside an investment statement.
+  std::optional<Taker> Act(const std::string& key, const std::vector<Segment>& segments,
+                           size_t i) {
+    if (key == "STMTRS" || key == "CCSTMTRS" || key == "INVSTMTRS") {
+      statements_.push_back({key == "CCSTMTRS", key == "INVSTMTRS", ""});
+      investment_.BeginStatement(key == "INVSTMTRS", statements_.size());
+    } else if (key == "SECLIST") {
+      investment_.BeginSecurityList();
+    } else if (investment_.investing() &&
+               (investment_.in_statement() || !IsBankKey(key))) {
+      if (const std::optional<InvestmentTag> field = investment_.Key(key)) {
+        return Taker{"", field};
+      }
+    } else if (key == "STMTTRN") {
+      const bool was_open = open_.has_value();
+      if (open_) Close();
+      open_.emplace();
+      open_->statement = statements_.size();
+      open_->in_doubt = i == 0 && !BankTransactionLater(segments) && !was_open;
+    } else if (key == "/STMTTRN" || key == "/BANKTRANLIST" || key == "/INVBANKTRAN") {
+      if (open_) Close();
+    } else if ((key == "PAYEE" || key == "/PAYEE") && open_) {
+      open_->in_payee = key == "PAYEE";
+    } else if (open_ ? IsField(key) : key == "ACCTID") {
+      return Taker{key, std::nullopt};
+    }
+    return std::nullopt;
+  }
+
+  // Whether a "<STMTTRN>" later on the line begins a bank transaction: one
+  // outside an investment statement.
+  bool BankTransactionLater(const std::vector<Segment>& segments) const {
+    bool investment = investment_.in_statement();
+    for (size_t i = 1; i < segments.size(); ++i) {
+      if (segments[i].key == "STMTRS" || segments[i].key == "CCSTMTRS")
+        investment = false;
+      if (segments[i].key == "INVSTMTRS") investment = true;
+      if (segments[i].key == "STMTTRN" && !investment) return true;
+    }
+    return false;
+  }
+
+  void AddRecord(size_t statement, std::string record) {
+    if (blocks_.empty() || blocks_.back().first != statement) {
+      blocks_.emplace_back(statement, "");
+    }
+    blocks_.back().second += record;
+  }
+
+  void SetAccount(const std::string& account) {
+    if (!account.empty() && !statements_.empty() && statements_.back().account.empty()) {
+      statements_.back().account = account;
+    }
+  }
   // A transaction whole on the line it began on ends with that line; a line
   // that held no "<STMTTRN>" began no transaction after all.
   void EndOfLine() {
@@ -323,13 +396,15 @@ class Reader {
   }
 
   // A value of a field of the open transaction, or an account outside one.
-  void Take(const std::string& key, const Value& value) {
+  void Take(const Taker& taker, const Value& value) {
     const std::string text = RegisterText(value, utf8_);
+    if (taker.field) {
+      return investment_.Take(*taker.field, text, RegisterText(value, false));
+    }
+    const std::string& key = taker.bank_key;
     if (text.empty()) return;
     if (!open_) {
-      if (key == "ACCTID" && !statements_.empty() && statements_.back().account.empty()) {
-        statements_.back().account = text;
-      }
+      if (key == "ACCTID") SetAccount(text);
       return;
     }
     const Value kept{text, std::vector<bool>(text.size(), false)};
@@ -353,20 +428,19 @@ class Reader {
                                 : t.payee_name ? t.payee_name->text
                                 : t.memo       ? t.memo->text
                                                : "";
-      if (blocks_.empty() || blocks_.back().first != t.statement) {
-        blocks_.emplace_back(t.statement, "");
-      }
-      blocks_.back().second +=
-          testing_support::Record(*t.date, payee, t.amount->text, t.type->text);
+      AddRecord(t.statement,
+                testing_support::Record(*t.date, payee, t.amount->text, t.type->text));
     } else {
-      ++failed;
+      ++failed_;
     }
     open_.reset();
   }
 
   bool utf8_;
+  InvestmentReader investment_;
+  std::uint64_t failed_ = 0;
   std::optional<Transaction> open_;
-  std::optional<std::string> pending_;  // a field waiting for the next line's text
+  std::optional<Taker> pending_;  // a field waiting for the next line's text
   std::vector<Statement> statements_;
   // The records of each statement in turn (0: before any statement).
   std::vector<std::pair<size_t, std::string>> blocks_;
@@ -380,7 +454,7 @@ std::string ReferenceConvert(std::string_view input, std::uint64_t* failed_count
   for (const Units& line : Lines(Read(input))) reader.Line(line);
   reader.End();
   std::string out = reader.Register();
-  if (failed_count) *failed_count = reader.failed;
+  if (failed_count) *failed_count = reader.failed();
   return out;
 }
 

@@ -16,6 +16,7 @@ namespace {
 
 using testing_support::AccountHeader;
 using testing_support::Record;
+using testing_support::Trade;
 
 // `text` with each "\n" replaced by `line_end`.
 std::string WithLineEnds(std::string_view text, std::string_view line_end) {
@@ -183,6 +184,44 @@ Fee A &amp; B
      Record("01-09-2019", "Transfer to savings account", "-55.00", "XFER") +
          Record("01-10-2019", "Fee A & B", "-1.00", "DEBIT"),
      0},
+    // An investment statement's values too, its account's and its
+    // security's among them.
+    {"InvestmentValuesOnTheNextLine", R"(<INVSTMTRS>
+<INVACCTFROM>
+<ACCTID>
+5512
+</INVACCTFROM>
+<INVTRANLIST>
+<BUYSTOCK>
+<INVBUY>
+<INVTRAN>
+<DTTRADE>
+20240108
+<MEMO>
+BUY CSTB
+</INVTRAN>
+<SECID>
+<UNIQUEID>
+14753K108
+</SECID>
+<UNITS>
+40
+<UNITPRICE>
+  52.10  
+<TOTAL>
+-2084.00
+</INVBUY>
+</BUYSTOCK>
+</INVTRANLIST>
+</INVSTMTRS>
+<SECLIST><SECINFO><SECID><UNIQUEID>14753K108</SECID><SECNAME>
+Cascade Timber Co.
+</SECINFO></SECLIST>
+)",
+     AccountHeader("5512", "Invst") +
+         Trade("01-08-2024", "Buy",
+               {"YCascade Timber Co.", "I52.10", "Q40", "T2084.00", "MBUY CSTB"}),
+     0},
     // A line that opens with "<" gives nothing to the tag before it.
     {"EmptyValueBeforeATag", R"(<STMTTRN>
 <TRNTYPE>DEBIT
@@ -199,7 +238,9 @@ Fee A &amp; B
     {"OneLineTransactionEndingInAnEmptyTag",
      "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20190110<TRNAMT>-1.00<NAME>\nCORNER SHOP\n",
      Record("01-10-2019", "CORNER SHOP", "-1.00", "DEBIT"), 0},
-    {"BankTransactionInAnInvestmentStatement", R"(<INVSTMTRS>
+    // Cash moving into an investment account is booked to that account:
+    // an investment register, which needs its account even alone.
+    {"CashInAnInvestmentStatement", R"(<INVSTMTRS>
 <INVTRANLIST>
 <DTSTART>20240301
 <DTEND>20240331
@@ -216,7 +257,9 @@ Fee A &amp; B
 </INVTRANLIST>
 </INVSTMTRS>
 )",
-     Record("03-15-2024", "DIVIDEND SWEEP", "25.40", "CREDIT"), 0},
+     AccountHeader("Account 1", "Invst") +
+         Trade("03-15-2024", "XIn", {"T25.40", "PDIVIDEND SWEEP"}),
+     0},
     {"TwoStatementsInOneFile", R"(<STMTRS>
 <BANKACCTFROM>
 <ACCTID>111
@@ -308,7 +351,8 @@ Fee A &amp; B
          Record("03-02-2024", "TO CARD", "-50.00", "XFER") +
          AccountHeader("4111", "CCard") +
          Record("03-03-2024", "PAYMENT", "50.00", "CREDIT") +
-         AccountHeader("Account 4", "Bank") + Record("03-04-2024", "CASH", "9.00", "DEP"),
+         AccountHeader("Account 4", "Invst") +
+         Trade("03-04-2024", "XIn", {"T9.00", "MCASH"}),
      0},
     {"NeitherNameNorMemo", R"(<STMTTRN>
 <TRNTYPE>SRVCHG

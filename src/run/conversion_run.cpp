@@ -224,8 +224,7 @@ void RewriteInBlocks(OutputFile& output, const std::string& output_path,
           [&] { output.Create(statement); });
   OutputWriter writer(output, output_path);
   Attempt(ConversionError::kWriteOutput, kWrite, output_path, [&] {
-    if (!WriteInBlocks(converter.accounts().blocks(), converter.output_size(), *written,
-                       writer)) {
+    if (!converter.WriteInBlocks(*written, writer)) {
       throw FileError("the register being written was cut short");
     }
   });
@@ -267,8 +266,9 @@ RunResult Convert(FileSystem& files, const std::string& input_path,
         },
         *input, input_path, converter);
   }
-  // A statement of several accounts gives one block per account.
-  if (converter.accounts().several()) {
+  // A statement of several accounts, or of an investment account, gives one
+  // block per account.
+  if (converter.in_blocks()) {
     RewriteInBlocks(*output, output_path, converter, *input);
   }
   const FileIdentity statement = input->Identity();

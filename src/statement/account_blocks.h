@@ -6,20 +6,22 @@
 #include <vector>
 
 #include "statement/output_buffer.h"
+#include "statement/security_names.h"
 
 namespace ledgerlift {
 
 // The statements of a file and where their records lie in the register.
 //
 // A download may hold several statements, one per account: <STMTRS> (a
-// bank account), <CCSTMTRS> (a credit card), <INVSTMTRS> (the cash of an
-// investment account). A transaction belongs to the statement begun last
-// before it; a statement's account is its first ACCTID outside any
-// transaction. Records are written as they come, into one plain register;
-// this notes where each statement's records begin, so that a register
-// whose records come from two or more statements can be rewritten at the
-// end into one block per account (`WriteInBlocks`). A file of one statement
-// keeps its plain register. Only statements with records are noted.
+// bank account), <CCSTMTRS> (a credit card), <INVSTMTRS> (an investment
+// account). A transaction belongs to the statement begun last before it; a
+// statement's account is its first ACCTID outside any transaction. Records
+// are written as they come, into one plain register; this notes where each
+// statement's records begin, so that a register whose records come from two
+// or more statements, or from an investment statement, can be rewritten at
+// the end into one block per account (`WriteInBlocks`). A file of one bank
+// or card statement keeps its plain register. Only statements with records
+// are noted.
 class AccountBlocks {
  public:
   struct Block {
@@ -27,6 +29,7 @@ class AccountBlocks {
     std::uint64_t statement = 0;  // its place among the file's statements, from 1;
                                   // 0 for records before any statement
     bool card = false;            // a credit-card statement
+    bool investment = false;      // an investment statement
     std::string account;          // empty when it has none
   };
 
@@ -34,6 +37,9 @@ class AccountBlocks {
   // transaction still open from before it, if any: that one stays its
   // statement's.
   void BeginStatement(bool card, const std::uint64_t* open_transaction);
+
+  // The statement begun last is an investment statement.
+  void MarkInvestment() { current_.investment = true; }
 
   // An ACCTID value outside any transaction: the current statement's
   // account, unless it has one; blanks around it are removed.
@@ -52,6 +58,11 @@ class AccountBlocks {
   // Whether the records come from two or more statements.
   bool several() const;
 
+  // Whether the register is rewritten in blocks: records of several
+  // statements, or of an investment statement, which needs its account
+  // header and its securities' names.
+  bool InBlocks() const;
+
   const std::vector<Block>& blocks() const { return blocks_; }
 
  private:
@@ -65,11 +76,13 @@ class AccountBlocks {
 // Writes the register in blocks, read back from the plain register `plain`
 // of `size` bytes: records from before any statement first, under
 // "!Type:Bank"; then for each statement with records, in file order, its
-// account ("!Account", "N" and the account or "Account K", "T" and "Bank" or
-// "CCard", "^"), its type header and its records. Reads and writes in
+// account ("!Account", "N" and the account or "Account K", "T" and "Bank",
+// "CCard" or "Invst", "^"), its type header and its records, an investment
+// statement's with its securities named by `names`. Reads and writes in
 // blocks, so memory stays small. False when the plain register is shorter
 // than `size`.
 bool WriteInBlocks(const std::vector<AccountBlocks::Block>& blocks, std::uint64_t size,
-                   ByteSource& plain, ByteSink& out);
+                   ByteSource& plain, ByteSink& out,
+                   const SecurityNames* names = nullptr);
 
 }  // namespace ledgerlift

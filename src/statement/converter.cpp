@@ -47,7 +47,7 @@ class TextInput : public ByteSource {
 }  // namespace
 
 Converter::Converter(ByteSink& sink, TextEncoding encoding)
-    : output_(sink), step_(output_, encoding) {
+    : output_(sink), step_(output_, encoding), encoding_(encoding) {
   output_.Append("!Type:Bank\r\n");
 }
 
@@ -58,10 +58,12 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
   // The starts in a comment or CDATA section begun in an earlier block are
   // no starts, and the text that opens a line may be a value: the list,
   // which cannot know, is not used in this block.
-  listed_ =
-      state_ == State::kComment || state_ == State::kCdata || state_ == State::kNextLine
-          ? nullptr
-          : starts;
+  // An investment statement's keys are not listed: from its first one on,
+  // no list is used.
+  listed_ = investing_ || state_ == State::kComment || state_ == State::kCdata ||
+                    state_ == State::kNextLine
+                ? nullptr
+                : starts;
   next_listed_ = 0;
   const char* p = block.data();
   const char* const end = p + block.size();
@@ -78,8 +80,10 @@ void Converter::Feed(std::string_view block, const SegmentStarts* starts) {
       p = ReadNextLine(p, end);
     } else if (listed_ != nullptr) {
       p = ScanListed(p, end);
+    } else if (investing_) {
+      p = Scan<true>(p, end);
     } else {
-      p = Scan(p, end);
+      p = Scan<false>(p, end);
     }
   }
   step_.KeepValues();  // the caller may reuse the block
@@ -97,6 +101,7 @@ void Converter::Finish() {
   }
   state_ = State::kSkip;
   step_.InputEnd();
+  if (investment_) investment_->InputEnd();
   output_.Flush();
 }
 
@@ -105,7 +110,10 @@ void Converter::Finish() {
 // on the key just read, and the processor can read ahead; a value ends at
 // the next stop, unless that "<" opens a comment or CDATA section. Returns
 // early where a key stands too near the block's end to be matched in place,
-// and where a comment or CDATA section begins.
+// where a comment or CDATA section begins, and after the file's first
+// investment statement or security list tag (kInvesting: from there on the
+// keys are looked up in both tables).
+template <bool kInvesting>
 const char* Converter::Scan(const char* p, const char* end) {
   State state = state_;
   const char* value = p;  // where the value being read began, in kValue
@@ -134,7 +142,7 @@ const char* Converter::Scan(const char* p, const char* end) {
         if (passed != 0) {
           if (state == State::kValue) {
             const char* const value_end = chunk + std::countr_zero(passed);
-            if (EndValue(value, value_end)) return ToNextLine(value_end);
+            if (EndValue<kInvesting>(value, value_end)) return ToNextLine(value_end);
           }
           if (marks.line_ends & passed) step_.LineEnd();
           state = State::kSkip;
@@ -146,7 +154,7 @@ const char* Converter::Scan(const char* p, const char* end) {
           if (*mark == '<') {  // it may yet open a comment or CDATA section
             carried_value_.append(value, mark);
             value_held_ = true;
-          } else if (EndValue(value, mark)) {
+          } else if (EndValue<kInvesting>(value, mark)) {
             return ToNextLine(mark);
           }
         }
@@ -166,12 +174,21 @@ const char* Converter::Scan(const char* p, const char* end) {
                                                                : kCdataOpener.size()));
         }
       }
-      if (state == State::kValue && EndValue(value, mark)) return ToNextLine(mark);
+      if (state == State::kValue && EndValue<kInvesting>(value, mark)) {
+        return ToNextLine(mark);
+      }
       StartSegment(*mark);
-      const TagMatch match = MatchTag(key);
-      // Most keys are no tag of ours (FITID, a closing tag): no call for them.
-      state = match.tag == Tag::kNone ? State::kSkip : OnTag(match.tag, key);
-      value = key + match.size;
+      if constexpr (kInvesting) {
+        const KeyRead read = OnKeyInvesting(key, key);
+        state = read.state;
+        value = key + read.size;
+      } else {
+        const TagMatch match = MatchTag(key);
+        // Most keys are no tag of ours (FITID, a closing tag): no call for them.
+        state = match.tag == Tag::kNone ? State::kSkip : OnTag(match.tag, key);
+        value = key + match.size;
+        if (state == State::kInvesting) return Invested(value);
+      }
     }
   }
   if (state == State::kValue) carried_value_.append(value, end);
@@ -218,13 +235,14 @@ const char* Converter::ScanListed(const char* p, const char* end) {
     const SegmentStarts::Start start = *next;
     if (state == State::kValue) {
       const char* const value_end = block_ + start.value_end;
-      if (EndValue(value, value_end)) return ToNextLine(value_end);
+      if (EndValue<false>(value, value_end)) return ToNextLine(value_end);
     }
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
     const Tag tag = SegmentStarts::TagOf(start);
     value = block_ + SegmentStarts::ValueBegin(start);
     state = tag == Tag::kNone ? State::kSkip : OnTag(tag, value);
+    if (state == State::kInvesting) return Invested(value);
   }
   next_listed_ = list.count;
   state_ = state;
@@ -245,8 +263,13 @@ const char* Converter::ReadKeyInPlace(const char* p) {
     if (markup == Markup::kCdata) return BeginMarkup(markup, p + kCdataOpener.size());
   }
   if (value_held_) EndCarriedValue();
+  if (investing_) {
+    const KeyRead read = OnKeyInvesting(p, p);
+    state_ = read.state;
+    return p + read.size;
+  }
   const TagMatch match = MatchTag(p);
-  state_ = OnTag(match.tag, p);
+  state_ = Settled(OnTag(match.tag, p));
   return p + match.size;
 }
 
@@ -274,10 +297,15 @@ const char* Converter::ReadKeyByteByByte(const char* p, const char* end) {
     }
     if (value_held_) EndCarriedValue();
     if (byte == '>') {
+      if (investing_) {  // the key's only ">" ends it: a match ends there too
+        state_ = OnKeyInvesting(key_, p).state;
+        ClearKey();
+        return p + 1;
+      }
       const TagMatch match = MatchTag(key_);
       const Tag tag = match.size == key_size_ ? match.tag : Tag::kNone;
       ClearKey();
-      state_ = OnTag(tag, p);
+      state_ = Settled(OnTag(tag, p));
       return p + 1;
     }
   }
@@ -358,13 +386,23 @@ void Converter::AppendText(char byte) {
   return State::kSkip;
 }
 
+Converter::State Converter::OnTagOutOfLine(Tag tag, const char* at) {
+  return Settled(OnTag(tag, at));
+}
+
 // The tags a statement holds once or a few times.
 Converter::State Converter::OnRareTag(Tag tag) {
   switch (tag) {
     case Tag::kStatement:
     case Tag::kCardStatement:
+      // (The investment step first: a trade still open belongs to the
+      // statement before.)
+      if (investment_) investment_->BeginStatement(false);
       step_.BeginStatement(tag == Tag::kCardStatement);
       break;
+    case Tag::kInvestmentStatement:
+    case Tag::kSecurityList:
+      return BeginInvesting(tag);
     case Tag::kPayee:
     case Tag::kPayeeEnd:
       step_.Payee(tag == Tag::kPayee);
@@ -383,6 +421,7 @@ Converter::State Converter::OnRareTag(Tag tag) {
 // earlier block (or the text before a comment or CDATA section) carried; one
 // that is empty or blanks only captures nothing. True when such a value ends
 // at a line end: the text that opens the next line is its value then.
+template <bool kInvesting>
 [[gnu::always_inline]] inline bool Converter::EndValue(const char* begin,
                                                        const char* end) {
   // Nearly every value is whole in this block and begins and ends with
@@ -390,10 +429,20 @@ Converter::State Converter::OnRareTag(Tag tag) {
   if (carried_value_.empty() & (begin != end) &&
       (static_cast<unsigned char>(*begin) > ' ') &
           (static_cast<unsigned char>(end[-1]) > ' ')) {
-    step_.Capture(field_, std::string_view(begin, end - begin));
+    Capture<kInvesting>(std::string_view(begin, end - begin));
     return false;
   }
   return EndOtherValue(begin, end);
+}
+
+// Hands a value to the step it belongs to: the investment step's, once an
+// investment statement has begun and the tag was one of its own.
+template <bool kInvesting>
+[[gnu::always_inline]] inline void Converter::Capture(std::string_view value) {
+  if constexpr (kInvesting) {
+    if (value_to_investment_) return investment_->Capture(value);
+  }
+  step_.Capture(field_, value);
 }
 
 bool Converter::EndOtherValue(const char* begin, const char* end) {
@@ -411,7 +460,11 @@ bool Converter::EndOtherValue(const char* begin, const char* end) {
 void Converter::CaptureCarriedValue() {
   const std::string_view value = WithoutBlanks(carried_value_);
   if (!value.empty()) {
-    step_.Capture(field_, value);
+    if (investing_) {
+      Capture<true>(value);
+    } else {
+      Capture<false>(value);
+    }
     step_.KeepValues();  // before the carried value's room is reused
   }
   carried_value_.clear();
@@ -465,12 +518,17 @@ void Converter::ClearKey() {
   key_size_ = 0;
 }
 
+bool Converter::WriteInBlocks(ByteSource& plain, ByteSink& out) const {
+  return ledgerlift::WriteInBlocks(step_.accounts().blocks(), output_size(), plain, out,
+                                   investment_ ? &investment_->securities() : nullptr);
+}
+
 std::string InAccountBlocks(const Converter& converter, std::string written) {
-  if (!converter.accounts().several()) return written;
+  if (!converter.in_blocks()) return written;
   TextInput plain(written);
   std::string out;
   StringSink sink(out);
-  WriteInBlocks(converter.accounts().blocks(), written.size(), plain, sink);
+  converter.WriteInBlocks(plain, sink);
   return out;
 }
 

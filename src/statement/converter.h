@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "statement/byte_classes.h"
+#include "statement/investment_step.h"
 #include "statement/output_buffer.h"
 #include "statement/segment_starts.h"
 #include "statement/tags.h"
@@ -18,7 +20,10 @@ namespace ledgerlift {
 inline constexpr std::size_t kReadBlockSize = 256 << 10;
 
 // Converts a QFX statement, fed in blocks of any size, into a QIF bank
-// register. The statement is read as tags: a segment begins after each "<"
+// register; investment statements into investment records (InvestmentStep),
+// read from their first <INVSTMTRS> or <SECLIST> on, the rest of the file
+// with the keys of investment_tags.h too, without the lists of segment
+// starts. The statement is read as tags: a segment begins after each "<"
 // and at each line start (lines end at CR, LF or CR LF); its key runs to its
 // first ">", its value from there to the next "<" or line end (a ">" in it
 // is kept). A field whose value is empty, or blanks only, at its line's end
@@ -45,10 +50,14 @@ class Converter {
   // of the output to the sink.
   void Finish();
 
-  std::uint64_t failed_count() const { return step_.failed_count(); }
+  std::uint64_t failed_count() const {
+    return step_.failed_count() + (investment_ ? investment_->failed_count() : 0);
+  }
   // The first of them, where they begin in the input and what they lack.
   const std::vector<FailedTransaction>& failed() const { return step_.failed(); }
-  std::uint64_t record_count() const { return step_.record_count(); }
+  std::uint64_t record_count() const {
+    return step_.record_count() + (investment_ ? investment_->record_count() : 0);
+  }
 
   // Whether the input ended inside a comment or CDATA section, which a
   // whole statement never does.
@@ -61,6 +70,12 @@ class Converter {
   // The bytes handed to the sink, once finished.
   std::uint64_t output_size() const { return output_.Position(); }
 
+  // Whether the register, once finished, is written again in blocks
+  // (AccountBlocks::InBlocks), and that rewrite: from `plain`, what was
+  // handed to the sink, into `out`. False when `plain` is cut short.
+  bool in_blocks() const { return step_.accounts().InBlocks(); }
+  bool WriteInBlocks(ByteSource& plain, ByteSink& out) const;
+
  private:
   enum class State : std::uint8_t {
     kKey,      // in a segment's key, before its ">"
@@ -71,8 +86,17 @@ class Converter {
     // In the text that opens the line after a field whose value was empty
     // at its line's end: that text is the value.
     kNextLine,
+    // What a tag gives when the file turns out to hold an investment
+    // statement or a security list: the scan stops there, and the rest is
+    // read with the investment keys too (as kSkip).
+    kInvesting,
+  };
+  struct KeyRead {
+    State state;
+    std::size_t size;  // the key and its ">", or 0
   };
 
+  template <bool kInvesting>
   const char* Scan(const char* p, const char* end);
   const char* ScanListed(const char* p, const char* end);
   const char* ReadKeyInPlace(const char* p);
@@ -82,9 +106,25 @@ class Converter {
   // `at`: where in the block the tag stands (just after it).
   State OnTag(Tag tag, const char* at);
   State OnRareTag(Tag tag);
+  State OnTagOutOfLine(Tag tag, const char* at);  // for converter_investing.cpp
+  static State Settled(State state) {
+    return state == State::kInvesting ? State::kSkip : state;
+  }
+  const char* Invested(const char* value) {
+    state_ = State::kSkip;
+    return value;
+  }
+  // In converter_investing.cpp: what investment statements add. `at`: where
+  // in the block the key's tag stands.
+  State BeginInvesting(Tag tag);
+  KeyRead OnKeyInvesting(const char* key, const char* at);
+  State OnInvestmentTag(InvestmentTag tag);
+  template <bool kInvesting>
   bool EndValue(const char* begin, const char* end);
   bool EndOtherValue(const char* begin, const char* end);
   void CaptureCarriedValue();
+  template <bool kInvesting>
+  void Capture(std::string_view value);
   const char* ToNextLine(const char* line_end);
   const char* ReadNextLine(const char* p, const char* end);
   void EndCarriedValue();
@@ -122,6 +162,11 @@ class Converter {
   // In State::kNextLine: whether a LF that comes next ends the line with
   // the CR before it.
   bool after_line_end_cr_ = false;
+
+  const TextEncoding encoding_;
+  bool investing_ = false;  // from the file's first investment statement or security list
+  std::unique_ptr<InvestmentStep> investment_;  // made then
+  bool value_to_investment_ = false;  // in kValue: the value is the investment step's
 };
 
 // The register a file run writes, from what `converter` wrote, held whole

@@ -39,6 +39,7 @@ struct SegmentStarts {
   static std::size_t ValueBegin(const Start& start) {
     return start.value_begin_and_tag & kOffsetMask;
   }
+  static_assert(static_cast<int>(Tag::kMemo) <= 15, "a tag is listed in four bits");
   static Tag TagOf(const Start& start) {
     return static_cast<Tag>((start.value_begin_and_tag >> kTagShift) & 15);
   }

@@ -16,11 +16,16 @@ enum class Tag : std::uint8_t {
   kTransaction,     // STMTTRN
   kTransactionEnd,  // /STMTTRN
   kListEnd,         // /BANKTRANLIST or /INVBANKTRAN
-  kStatement,       // STMTRS or INVSTMTRS: a bank or investment statement
+  kStatement,       // STMTRS: a bank statement
   kCardStatement,   // CCSTMTRS: a credit-card statement
-  kPayee,           // PAYEE: the payee aggregate of a transaction
-  kPayeeEnd,        // /PAYEE
-  kAccountId,       // ACCTID: a statement's account, outside its transactions
+  // INVSTMTRS and SECLIST: an investment statement or a security list, from
+  // which on the rest of the file is read with the investment keys too
+  // (investment_tags.h).
+  kInvestmentStatement,
+  kSecurityList,
+  kPayee,      // PAYEE: the payee aggregate of a transaction
+  kPayeeEnd,   // /PAYEE
+  kAccountId,  // ACCTID: a statement's account, outside its transactions
   // The fields of a transaction, from here on.
   kType,    // TRNTYPE
   kDate,    // DTPOSTED
@@ -65,15 +70,15 @@ inline std::uint64_t Load(const char* p) {
 
 // A key's second to fifth bytes pick its place in a table of sixteen (every
 // key of ours has five bytes, its ">" included; the first four would not
-// tell STMTTRN from STMTRS): the multiplier was chosen so that every key has
-// a place of its own.
+// tell STMTTRN from STMTRS): the multiplier was chosen so that each of the
+// sixteen keys has a place of its own.
 constexpr unsigned Place(const char* p) {
   const std::uint32_t bytes =
       static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) |
       static_cast<std::uint32_t>(static_cast<unsigned char>(p[2])) << 8 |
       static_cast<std::uint32_t>(static_cast<unsigned char>(p[3])) << 16 |
       static_cast<std::uint32_t>(static_cast<unsigned char>(p[4])) << 24;
-  return (bytes * 116172u) >> 28;
+  return (bytes * 2614428u) >> 28;
 }
 
 // A key with its ">", as two masked words.
@@ -94,7 +99,8 @@ constexpr std::array<Entry, 16> MakeTable() {
                            {"/BANKTRANLIST>", Tag::kListEnd},
                            {"/INVBANKTRAN>", Tag::kListEnd},
                            {"STMTRS>", Tag::kStatement},
-                           {"INVSTMTRS>", Tag::kStatement},
+                           {"INVSTMTRS>", Tag::kInvestmentStatement},
+                           {"SECLIST>", Tag::kSecurityList},
                            {"CCSTMTRS>", Tag::kCardStatement},
                            {"PAYEE>", Tag::kPayee},
                            {"/PAYEE>", Tag::kPayeeEnd},

@@ -139,6 +139,7 @@ class TransactionStep {
 
   // The file's statements and where their records begin.
   const AccountBlocks& accounts() const { return accounts_; }
+  AccountBlocks& accounts() { return accounts_; }  // investment records go there too
 
  private:
   enum class Phase : std::uint8_t {

@@ -2,12 +2,14 @@
 # statement asks for.
 #   awk -f judge.awk EXPECTED.bookings BOOKED.tsv
 # EXPECTED: one booking a line, tab-separated: date (MM-DD-YYYY), amount,
-# account type, account, description ("#" lines and blank lines skipped).
+# account type, account, description, and for a security's account the
+# units and the price ("#" lines and blank lines skipped).
 # BOOKED: what tests/importers/gnucash-import.scm printed.
 # Prints one check a line, "PASS|FAIL <tab> what <tab> detail", then
 # "figures <tab> records <tab> booked <tab> amounts equal <tab> descriptions
-# equal". A record is booked when its account holds a split of its date; of
-# several, the one with its amount and description is taken first.
+# equal <tab> trades <tab> trades whose units and price are equal". A record is booked when its account
+# holds a split of its date; of several, the one with its amount and
+# description is taken first.
 # Run it with LC_ALL=C: texts are compared byte for byte.
 
 BEGIN { FS = "\t"; replacement = "\357\277\275" }
@@ -16,6 +18,8 @@ FNR == NR {
   if ($0 ~ /^#/ || $0 ~ /^[ \t]*$/) next
   n++
   date[n] = $1; amount[n] = cents($2); account[n] = $4; desc[n] = $5
+  units[n] = $6; price[n] = $7
+  if ($6 != "") trades++
   if (!($4 in wanted)) wanted_names[++accounts] = $4
   wanted[$4] = $3
   next
@@ -27,6 +31,7 @@ $1 == "account" && $3 != "INCOME" && $3 != "EXPENSE" && $3 != "EQUITY" {
 $1 == "split" && ($2 in booked_type) {
   m++
   b_account[m] = $2; b_date[m] = $4; b_desc[m] = unescape($5); b_amount[m] = cents($6)
+  b_units[m] = $9; b_price[m] = $10
 }
 
 END {
@@ -36,7 +41,8 @@ END {
           "booked " m ", of them " booked " on a date and in an account the statement gives")
   for (i = 1; i <= n; i++) check_record(i)
   check_descriptions()
-  printf "figures\t%d\t%d\t%d\t%d\n", n, booked, amounts_equal, descriptions_equal
+  printf "figures\t%d\t%d\t%d\t%d\t%d\t%d\n", n, booked, amounts_equal,
+         descriptions_equal, trades, shares_equal
 }
 
 function verdict(ok, what, detail) {
@@ -92,6 +98,13 @@ function check_record(i,   j, what, missing) {
           j ? "booked " b_amount[j] : missing)
   verdict(j && b_desc[j] == desc[i], what ": description '" desc[i] "'",
           j ? "booked '" b_desc[j] "'" : missing)
+  if (units[i] == "") return
+  # A trade in a security's account: its units, and its price (value ÷ units).
+  if (j && b_units[j] + 0 == units[i] + 0 && b_price[j] + 0 == price[i] + 0) shares_equal++
+  verdict(j && b_units[j] + 0 == units[i] + 0, what ": units " units[i],
+          j ? "booked " b_units[j] : missing)
+  verdict(j && b_price[j] + 0 == price[i] + 0, what ": price " price[i],
+          j ? "booked " b_price[j] : missing)
 }
 
 # The value of a numeral in base 10 or, with `hex`, 16.
