@@ -45,6 +45,23 @@ TEST_F(EndToEnd, ConvertsTheShippedExamples) {
   }
 }
 
+// An investment statement's failed trades are told the same way, in its
+// own words.
+TEST_F(EndToEnd, FailedTradesAreToldWhereTheyBegin) {
+  Write(dir_ / "brokerage.qfx",
+        "OFXHEADER:100\r\n\r\n<OFX><INVSTMTRS><INVTRANLIST>\r\n"
+        "<JRNLFUND><INVTRAN><FITID>1<DTTRADE>20240101</INVTRAN><TOTAL>5</JRNLFUND>\r\n"
+        "<BUYSTOCK><INVBUY><INVTRAN><FITID>2</INVTRAN><SECID><UNIQUEID>X</SECID><UNITS>1"
+        "<UNITPRICE>2<TOTAL>-2</INVBUY></BUYSTOCK>\r\n</INVTRANLIST></INVSTMTRS></"
+        "OFX>\r\n");
+  const Outcome outcome = Run(dir_ / "brokerage.qfx");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err,
+            "Failed to read 2 lines of data from QFX file.\n"
+            "  line 4: a kind of transaction no register has an action for\n"
+            "  line 5: no date\n");
+}
+
 // A download cut off anywhere, at any transaction's end or start (a
 // trade's, a security's), or after its first 300 bytes, replaces nothing:
 // every shipped statement is a whole OFX statement, and each of its cuts is

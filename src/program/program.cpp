@@ -19,6 +19,7 @@ std::string FailedTransactionLines(const std::vector<FailedLine>& failed,
   for (const FailedLine& failed_line : failed) {
     const FailedTransaction& t = failed_line.transaction;
     std::vector<std::string> lacks;
+    if (!t.lacks.empty()) lacks.push_back(t.lacks);
     if (t.no_type) lacks.push_back("no type");
     if (t.no_date) {
       lacks.push_back(t.date.empty()

@@ -518,6 +518,18 @@ void Converter::ClearKey() {
   key_size_ = 0;
 }
 
+std::vector<FailedTransaction> Converter::failed() const {
+  std::vector<FailedTransaction> failed = step_.failed();
+  if (investment_) {
+    failed.insert(failed.end(), investment_->failed().begin(),
+                  investment_->failed().end());
+    std::stable_sort(failed.begin(), failed.end(),
+                     [](const auto& a, const auto& b) { return a.offset < b.offset; });
+    if (failed.size() > kFailedKept) failed.resize(kFailedKept);
+  }
+  return failed;
+}
+
 bool Converter::WriteInBlocks(ByteSource& plain, ByteSink& out) const {
   return ledgerlift::WriteInBlocks(step_.accounts().blocks(), output_size(), plain, out,
                                    investment_ ? &investment_->securities() : nullptr);

@@ -53,8 +53,9 @@ class Converter {
   std::uint64_t failed_count() const {
     return step_.failed_count() + (investment_ ? investment_->failed_count() : 0);
   }
-  // The first of them, where they begin in the input and what they lack.
-  const std::vector<FailedTransaction>& failed() const { return step_.failed(); }
+  // The first of them, where they begin in the input and what they lack,
+  // in the order of where they begin.
+  std::vector<FailedTransaction> failed() const;
   std::uint64_t record_count() const {
     return step_.record_count() + (investment_ ? investment_->record_count() : 0);
   }
@@ -118,7 +119,7 @@ class Converter {
   // in the block the key's tag stands.
   State BeginInvesting(Tag tag);
   KeyRead OnKeyInvesting(const char* key, const char* at);
-  State OnInvestmentTag(InvestmentTag tag);
+  State OnInvestmentTag(InvestmentTag tag, const char* at);
   template <bool kInvesting>
   bool EndValue(const char* begin, const char* end);
   bool EndOtherValue(const char* begin, const char* end);

@@ -35,17 +35,19 @@ Converter::KeyRead Converter::OnKeyInvesting(const char* key, const char* at) {
   const TagMatch match = MatchTag(key);
   if (match.tag == Tag::kNone) {
     const InvestmentMatch found = MatchInvestmentTag(key);
-    return {OnInvestmentTag(found.tag), found.size};
+    return {OnInvestmentTag(found.tag, at), found.size};
   }
   if (investment_->in_statement() && !IsStatementTag(match.tag)) {
-    return {OnInvestmentTag(FromFastTag(match.tag)), match.size};
+    return {OnInvestmentTag(FromFastTag(match.tag), at), match.size};
   }
   value_to_investment_ = false;
   return {OnTagOutOfLine(match.tag, at), match.size};
 }
 
-Converter::State Converter::OnInvestmentTag(InvestmentTag tag) {
-  if (!investment_->OnTag(tag)) return State::kSkip;
+Converter::State Converter::OnInvestmentTag(InvestmentTag tag, const char* at) {
+  if (!investment_->OnTag(tag, read_before_ + static_cast<std::uint64_t>(at - block_))) {
+    return State::kSkip;
+  }
   value_to_investment_ = true;
   return State::kValue;
 }

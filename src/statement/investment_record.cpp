@@ -166,6 +166,10 @@ void InvestmentFields::Clear() {
   }
 }
 
+bool HasAction(InvestmentTag kind, const InvestmentFields& fields) {
+  return ActionOf(kind, fields).has_value();
+}
+
 bool InvestmentRecord(InvestmentTag kind, const InvestmentFields& fields,
                       std::string& record) {
   const std::optional<Action> action = ActionOf(kind, fields);

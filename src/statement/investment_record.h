@@ -42,4 +42,8 @@ struct InvestmentFields {
 bool InvestmentRecord(InvestmentTag kind, const InvestmentFields& fields,
                       std::string& record);
 
+// Whether a register has an action for a transaction of kind `kind` with
+// these fields (an income or transfer of a known type, not JRNLFUND ...).
+bool HasAction(InvestmentTag kind, const InvestmentFields& fields);
+
 }  // namespace ledgerlift

@@ -17,7 +17,8 @@ void InvestmentStep::BeginStatement(bool investment) {
   in_statement_ = investment;
 }
 
-bool InvestmentStep::OnTag(InvestmentTag tag) {
+bool InvestmentStep::OnTag(InvestmentTag tag, std::uint64_t offset) {
+  offset_ = offset;
   if (tag >= kFirstField) {
     if (!Takes(tag)) return false;
     field_ = tag;
@@ -166,6 +167,7 @@ void InvestmentStep::Begin(Open open, InvestmentTag kind) {
   Close();
   open_ = open;
   kind_ = kind;
+  start_ = offset_;
   in_payee_ = false;
   statement_ = accounts_.current();
 }
@@ -180,12 +182,33 @@ void InvestmentStep::Close() {
       records_.Append(record_);
       ++record_count_;
     } else {
-      ++failed_count_;
+      CountFailure();
     }
   }
   fields_.Clear();
   security_name_.clear();
   ticker_.clear();
+}
+
+// What a transaction that gave no record lacked: a date, a security, a
+// figure; or, holding them all, a kind a register has no action for.
+void InvestmentStep::CountFailure() {
+  if (failed_count_++ >= kFailedKept) return;
+  std::string lacks;
+  const auto lack = [&lacks](const char* what) {
+    lacks += lacks.empty() ? what : std::string(", ") + what;
+  };
+  if (!HasAction(kind_, fields_)) {
+    lack("a kind of transaction no register has an action for");
+  } else {
+    if (!fields_.date) lack("no date");
+    if (kind_ != InvestmentTag::kCash && fields_.unique_id.empty()) lack("no security");
+    if (lacks.empty()) lack("no total, units or price");
+  }
+  FailedTransaction failed;
+  failed.offset = start_;
+  failed.lacks = std::move(lacks);
+  failed_.push_back(std::move(failed));
 }
 
 // A security is named by its SECNAME, else its TICKER.

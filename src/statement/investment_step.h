@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "statement/account_blocks.h"
 #include "statement/investment_record.h"
 #include "statement/investment_tags.h"
 #include "statement/output_buffer.h"
 #include "statement/security_names.h"
+#include "statement/transaction.h"
 #include "statement/values.h"
 
 namespace ledgerlift {
@@ -36,15 +38,17 @@ class InvestmentStep {
   void BeginStatement(bool investment);
   bool in_statement() const { return in_statement_; }
 
-  // Acts on a tag; true when the value after it is to be captured (a field
-  // of what is open).
-  bool OnTag(InvestmentTag tag);
+  // Acts on a tag at `offset` in the input; true when the value after it is
+  // to be captured (a field of what is open).
+  bool OnTag(InvestmentTag tag, std::uint64_t offset);
   // The value of the field OnTag took last, not empty.
   void Capture(std::string_view value);
 
   void InputEnd() { Close(); }
 
+  // Transactions that gave no record, and the first kFailedKept of them.
   std::uint64_t failed_count() const { return failed_count_; }
+  const std::vector<FailedTransaction>& failed() const { return failed_; }
   std::uint64_t record_count() const { return record_count_; }
   const SecurityNames& securities() const { return securities_; }
 
@@ -54,6 +58,7 @@ class InvestmentStep {
   bool Takes(InvestmentTag field) const;
   void Begin(Open open, InvestmentTag kind);
   void Close();
+  [[gnu::cold]] void CountFailure();
   void CloseSecurity();
 
   OutputBuffer& records_;
@@ -70,7 +75,10 @@ class InvestmentStep {
   std::string security_name_, ticker_;  // of the open security
   SecurityNames securities_;
   std::uint64_t failed_count_ = 0;
+  std::vector<FailedTransaction> failed_;
   std::uint64_t record_count_ = 0;
+  std::uint64_t offset_ = 0;  // of the tag just read
+  std::uint64_t start_ = 0;   // of the open transaction
 };
 
 }  // namespace ledgerlift

@@ -124,7 +124,7 @@ void TransactionStep::CountFailure() {
   if (failed_count_++ < kFailedKept) {
     failed_.push_back({start_, !Has(Field::kType), !Has(Field::kDate),
                        !Has(Field::kAmount), Has(Field::kDate) ? "" : rejected_date_,
-                       Has(Field::kAmount) ? "" : rejected_amount_});
+                       Has(Field::kAmount) ? "" : rejected_amount_, ""});
   }
 }
 

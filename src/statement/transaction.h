@@ -24,6 +24,9 @@ struct FailedTransaction {
   bool no_amount = false;
   std::string date;    // with no_date: a DTPOSTED value that is no number, if any
   std::string amount;  // with no_amount: a TRNAMT value without a digit, if any
+  // An investment transaction's own words for what it lacks ("no date, no
+  // security"); the flags above are a bank transaction's.
+  std::string lacks;
 };
 
 // How many failed transactions are kept to be told one by one.
