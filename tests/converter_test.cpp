@@ -189,7 +189,7 @@ TEST(Blocks, LargeOutputIsWrittenInBlocksEvenFromOneLine) {
 // the bytes past a block's end are no marks.
 TEST(MarkBytes, PortableAndSimdAgree) {
   std::mt19937 random(5);
-  const char alphabet[] = {'<',  '>',    '\r',   '\n',   'A',    ' ',    '\t',
+  const char alphabet[] = {'<',  '>',    '\r',   '\n',   'A',    ' ',    '\t',  '&',
                            '\0', '\xBC', '\xBE', '\x8D', '\x3D', '\x89', '\xA0'};
   for (int round = 0; round < 20000; ++round) {
     char bytes[64];
@@ -204,19 +204,20 @@ TEST(MarkBytes, PortableAndSimdAgree) {
       EXPECT_EQ(portable, MarkBytesAvx2(bytes));
     }
 #endif
-    std::uint64_t starts = 0, line_ends = 0, no_key = 0;
+    std::uint64_t starts = 0, line_ends = 0, no_key = 0, text = 0;
     for (int i = 0; i < 64; ++i) {
       if (bytes[i] == '\r' || bytes[i] == '\n') line_ends |= 1ull << i;
       if (bytes[i] == '<') starts |= 1ull << i;
       const auto byte = static_cast<unsigned char>(bytes[i]);
       if (byte <= ' ' || byte >= 0x80) no_key |= 1ull << i;
+      if (byte == '&' || byte >= 0x80) text |= 1ull << i;
     }
     starts |= line_ends;
-    ASSERT_EQ(portable, (Marks{starts, line_ends, no_key})) << "round " << round;
+    ASSERT_EQ(portable, (Marks{starts, line_ends, no_key, text})) << "round " << round;
     const size_t size = random() % 64;
     const Marks last = MarkLastBytes(bytes, size);
     const std::uint64_t kept = (std::uint64_t{1} << size) - 1;
-    ASSERT_EQ(last, (Marks{starts & kept, line_ends & kept, no_key & kept}))
+    ASSERT_EQ(last, (Marks{starts & kept, line_ends & kept, no_key & kept, text & kept}))
         << "round " << round;
   }
 }

@@ -29,16 +29,20 @@ struct Marks {
   // bit i: byte i is a blank, a control character or not ASCII (0x00-0x20
   // or 0x80-0xFF), which begins no key of ours
   std::uint64_t no_key = 0;
+  // bit i: byte i is "&" or not ASCII (0x80-0xFF), which a value's text in
+  // the register may be written otherwise for (ValueText)
+  std::uint64_t text = 0;
   bool operator==(const Marks&) const = default;
 };
 
 // Adds the marks of some of the 64 bytes, found as bits from bit 0 on, to
 // `marks` from bit `shift` on.
 inline void AddMarks(Marks& marks, std::uint64_t starts, std::uint64_t line_ends,
-                     std::uint64_t no_key, int shift) {
+                     std::uint64_t no_key, std::uint64_t text, int shift) {
   marks.starts |= starts << shift;
   marks.line_ends |= line_ends << shift;
   marks.no_key |= no_key << shift;
+  marks.text |= text << shift;
 }
 
 // The marks of 64 bytes at p.
@@ -68,17 +72,22 @@ inline Marks MarkBytesPortable(const char* p) {
     }
     const std::uint64_t line_ends = equal(word, '\r') | equal(word, '\n');
     AddMarks(marks, gather(line_ends | equal(word, '<')), gather(line_ends),
-             gather(no_key(word)), 8 * word_index);
+             gather(no_key(word)), gather(equal(word, '&') | (word & ~kLow7)),
+             8 * word_index);
   }
   return marks;
 }
 
+// `kText`: the text marks too (Marks::text), which only the second thread's
+// lists use; the converter's own scan leaves them out.
 #if defined(__SSE2__)
+template <bool kText = true>
 inline Marks MarkBytesSse2(const char* p) {
   const __m128i lt = _mm_set1_epi8('<');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i first_key_byte = _mm_set1_epi8(0x21);  // signed: 0x80-0xFF below it
+  const __m128i amp = _mm_set1_epi8('&');
   Marks marks;
   for (int part = 0; part < 4; ++part) {
     const __m128i bytes =
@@ -89,7 +98,9 @@ inline Marks MarkBytesSse2(const char* p) {
       return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found))};
     };
     AddMarks(marks, bits(_mm_or_si128(line_ends, _mm_cmpeq_epi8(bytes, lt))),
-             bits(line_ends), bits(_mm_cmplt_epi8(bytes, first_key_byte)), 16 * part);
+             bits(line_ends), bits(_mm_cmplt_epi8(bytes, first_key_byte)),
+             kText ? bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, amp), bytes)) : 0,
+             16 * part);
   }
   return marks;
 }
@@ -98,11 +109,13 @@ inline Marks MarkBytesSse2(const char* p) {
 #if defined(LEDGERLIFT_HAS_AVX2_MARKING)
 // The same with AVX2, 32 bytes at once, for processors that have it
 // (`HasAvx2`): the second thread marks every byte of a large statement.
+template <bool kText = true>
 [[gnu::target("avx2")]] inline Marks MarkBytesAvx2(const char* p) {
   const __m256i lt = _mm256_set1_epi8('<');
   const __m256i cr = _mm256_set1_epi8('\r');
   const __m256i lf = _mm256_set1_epi8('\n');
   const __m256i first_key_byte = _mm256_set1_epi8(0x21);  // signed: 0x80-0xFF below it
+  const __m256i amp = _mm256_set1_epi8('&');
   Marks marks;
   for (int part = 0; part < 2; ++part) {
     const __m256i bytes =
@@ -113,7 +126,11 @@ inline Marks MarkBytesSse2(const char* p) {
     const __m256i no_key = _mm256_cmpgt_epi8(first_key_byte, bytes);
     AddMarks(marks, static_cast<std::uint32_t>(_mm256_movemask_epi8(starts)),
              static_cast<std::uint32_t>(_mm256_movemask_epi8(line_ends)),
-             static_cast<std::uint32_t>(_mm256_movemask_epi8(no_key)), 32 * part);
+             static_cast<std::uint32_t>(_mm256_movemask_epi8(no_key)),
+             kText ? static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                         _mm256_or_si256(_mm256_cmpeq_epi8(bytes, amp), bytes)))
+                   : 0,
+             32 * part);
   }
   return marks;
 }
@@ -121,9 +138,10 @@ inline Marks MarkBytesSse2(const char* p) {
 inline bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
 #endif
 
+template <bool kText = true>
 inline Marks MarkBytes(const char* p) {
 #if defined(__SSE2__)
-  return MarkBytesSse2(p);
+  return MarkBytesSse2<kText>(p);
 #else
   return MarkBytesPortable(p);
 #endif
@@ -202,6 +220,7 @@ inline constexpr std::size_t kPieceChunks = 64;
 // The marks of the chunks from `p` on, as many as `size` bytes fill (the
 // last one short when they end in it), at most kPieceChunks, into `marks`:
 // with AVX2 where the processor has it, with MarkBytes otherwise.
-void MarkPiece(const char* p, std::size_t size, Marks* marks);
+// `text`: with the text marks (Marks::text), or without them (zero).
+void MarkPiece(const char* p, std::size_t size, Marks* marks, bool text);
 
 }  // namespace ledgerlift

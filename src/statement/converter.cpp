@@ -115,6 +115,7 @@ void Converter::Finish() {
 // keys are looked up in both tables).
 template <bool kInvesting>
 const char* Converter::Scan(const char* p, const char* end) {
+  step_.ForgetText();  // the values it captures are of unknown text
   State state = state_;
   const char* value = p;  // where the value being read began, in kValue
   // The chunks of 64 bytes are counted from the block's start; the bytes
@@ -205,7 +206,7 @@ const Marks& Converter::MarksOf(const char* chunk, const char* end) {
                                reinterpret_cast<std::uintptr_t>(piece_at_)) /
       64;
   if (piece_at_ == nullptr || index >= kPieceChunks) {
-    MarkPiece(chunk, static_cast<std::size_t>(end - chunk), piece_);
+    MarkPiece(chunk, static_cast<std::size_t>(end - chunk), piece_, false);
     piece_at_ = chunk;
     index = 0;
   }
@@ -233,15 +234,23 @@ const char* Converter::ScanListed(const char* p, const char* end) {
   const char* value = p;  // where the value being read began, in kValue
   for (; next != last; ++next) {
     const SegmentStarts::Start start = *next;
+    // What the second thread saw of the value this start ends.
+    step_.NoteListed(start.value_begin_and_tag);
     if (state == State::kValue) {
       const char* const value_end = block_ + start.value_end;
-      if (EndValue<false>(value, value_end)) return ToNextLine(value_end);
+      // The second thread saw whether the value begins or ends with a blank.
+      if (carried_value_.empty() & (value != value_end) &&
+          !(start.value_begin_and_tag & SegmentStarts::kValueEnds)) {
+        Capture<false>(std::string_view(value, value_end - value), Text::kNoted);
+      } else if (EndOtherValue(value, value_end)) {
+        return ToNextLine(value_end);
+      }
     }
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();
     const Tag tag = SegmentStarts::TagOf(start);
     value = block_ + SegmentStarts::ValueBegin(start);
-    state = tag == Tag::kNone ? State::kSkip : OnTag(tag, value);
+    state = tag == Tag::kNone ? State::kSkip : OnTag(tag, value, true);
     if (state == State::kInvesting) return Invested(value);
   }
   next_listed_ = list.count;
@@ -369,7 +378,8 @@ void Converter::AppendText(char byte) {
 
 // Acts on a segment's key. The rest of the segment is its value when the key
 // is a field of an open transaction, and skipped otherwise.
-[[gnu::always_inline]] inline Converter::State Converter::OnTag(Tag tag, const char* at) {
+[[gnu::always_inline]] inline Converter::State Converter::OnTag(Tag tag, const char* at,
+                                                                bool listed) {
   // Tested in the order of how often they come; a switch here costs a jump
   // the processor can rarely foresee.
   if (tag >= Tag::kType) {
@@ -378,7 +388,8 @@ void Converter::AppendText(char byte) {
     return State::kValue;
   }
   if (tag == Tag::kTransaction) {
-    step_.Begin(at_line_start_, read_before_ + static_cast<std::uint64_t>(at - block_));
+    step_.Begin(at_line_start_, read_before_ + static_cast<std::uint64_t>(at - block_),
+                listed);
   } else if (tag != Tag::kNone) {
     if (tag > Tag::kListEnd) return OnRareTag(tag);
     step_.End();  // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>
@@ -422,14 +433,14 @@ Converter::State Converter::OnRareTag(Tag tag) {
 // that is empty or blanks only captures nothing. True when such a value ends
 // at a line end: the text that opens the next line is its value then.
 template <bool kInvesting>
-[[gnu::always_inline]] inline bool Converter::EndValue(const char* begin,
-                                                       const char* end) {
+[[gnu::always_inline]] inline bool Converter::EndValue(const char* begin, const char* end,
+                                                       Text text) {
   // Nearly every value is whole in this block and begins and ends with
   // neither a blank nor a control byte.
   if (carried_value_.empty() & (begin != end) &&
       (static_cast<unsigned char>(*begin) > ' ') &
           (static_cast<unsigned char>(end[-1]) > ' ')) {
-    Capture<kInvesting>(std::string_view(begin, end - begin));
+    Capture<kInvesting>(std::string_view(begin, end - begin), text);
     return false;
   }
   return EndOtherValue(begin, end);
@@ -438,11 +449,11 @@ template <bool kInvesting>
 // Hands a value to the step it belongs to: the investment step's, once an
 // investment statement has begun and the tag was one of its own.
 template <bool kInvesting>
-[[gnu::always_inline]] inline void Converter::Capture(std::string_view value) {
+[[gnu::always_inline]] inline void Converter::Capture(std::string_view value, Text text) {
   if constexpr (kInvesting) {
     if (value_to_investment_) return investment_->Capture(value);
   }
-  step_.Capture(field_, value);
+  step_.Capture(field_, value, text);
 }
 
 bool Converter::EndOtherValue(const char* begin, const char* end) {
@@ -461,9 +472,9 @@ void Converter::CaptureCarriedValue() {
   const std::string_view value = WithoutBlanks(carried_value_);
   if (!value.empty()) {
     if (investing_) {
-      Capture<true>(value);
+      Capture<true>(value, Text::kUnknown);
     } else {
-      Capture<false>(value);
+      Capture<false>(value, Text::kUnknown);
     }
     step_.KeepValues();  // before the carried value's room is reused
   }

@@ -105,7 +105,7 @@ class Converter {
   const char* ReadMarkup(const char* p, const char* end);
   const char* BeginMarkup(Markup markup, const char* after_opener);
   // `at`: where in the block the tag stands (just after it).
-  State OnTag(Tag tag, const char* at);
+  State OnTag(Tag tag, const char* at, bool listed = false);
   State OnRareTag(Tag tag);
   State OnTagOutOfLine(Tag tag, const char* at);  // for converter_investing.cpp
   static State Settled(State state) {
@@ -120,12 +120,13 @@ class Converter {
   State BeginInvesting(Tag tag);
   KeyRead OnKeyInvesting(const char* key, const char* at);
   State OnInvestmentTag(InvestmentTag tag, const char* at);
+  using Text = TransactionStep::Text;
   template <bool kInvesting>
-  bool EndValue(const char* begin, const char* end);
+  bool EndValue(const char* begin, const char* end, Text text = Text::kScanned);
   bool EndOtherValue(const char* begin, const char* end);
   void CaptureCarriedValue();
   template <bool kInvesting>
-  void Capture(std::string_view value);
+  void Capture(std::string_view value, Text text);
   const char* ToNextLine(const char* line_end);
   const char* ReadNextLine(const char* p, const char* end);
   void EndCarriedValue();

@@ -34,6 +34,13 @@ struct SegmentStarts {
   static constexpr std::uint32_t kOffsetMask = (std::uint32_t{1} << kTagShift) - 1;
   static constexpr std::uint32_t kLineEnded = std::uint32_t{1} << 24;
   static constexpr std::uint32_t kAtLineStart = std::uint32_t{1} << 25;
+  // The value of the tag listed before, which this start ends, may hold a
+  // byte its text in the register is written otherwise for (a "&", a byte
+  // from 0x80: Marks::text); without this bit it holds none.
+  static constexpr std::uint32_t kValueText = std::uint32_t{1} << 26;
+  // That value begins or ends with a blank or control byte (it is captured
+  // without them, or not at all).
+  static constexpr std::uint32_t kValueEnds = std::uint32_t{1} << 27;
   static constexpr std::size_t kLargestBlock = kOffsetMask;
 
   static std::size_t ValueBegin(const Start& start) {

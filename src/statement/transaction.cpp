@@ -53,7 +53,7 @@ template <typename PutValue>
 
 }  // namespace
 
-void TransactionStep::Begin(bool at_line_start, std::uint64_t offset) {
+void TransactionStep::Begin(bool at_line_start, std::uint64_t offset, bool listed) {
   switch (phase_) {
     case Phase::kOutside:
       phase_ = at_line_start ? Phase::kUnconfirmed : Phase::kOpen;
@@ -71,6 +71,8 @@ void TransactionStep::Begin(bool at_line_start, std::uint64_t offset) {
   }
   found_ = 0;
   start_ = offset;
+  listed_text_ = 0;
+  text_unknown_ = !listed;
   if (rejected_) {
     rejected_ = false;
     rejected_date_.clear();
@@ -250,12 +252,18 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   const auto in_piece = [&](std::string_view value) {
     return value.size() <= kPiece && Readable(value) >= kPiece;
   };
-  if (static_cast<int>(in_piece(payee)) & static_cast<int>(in_piece(amount)) &
-      static_cast<int>(in_piece(type))) {
+  const bool pieces = static_cast<int>(in_piece(payee)) &
+                      static_cast<int>(in_piece(amount)) &
+                      static_cast<int>(in_piece(type));
+  // What the values hold, as the second thread saw it, for the values it
+  // listed; otherwise the record as written tells.
+  if (listed_text_ & SegmentStarts::kValueText) {
+    return WriteRecordText(payee, amount, type, pieces);
+  }
+  if (pieces) {
     if (char* out = records_.Claim(size, kPiece)) {
       PutRecord(out, date, payee, amount, type, PutPiece);
-      // The record as written tells whether a value needs more work.
-      if (!HoldsValueTextBytes(out, size, high_bytes_)) return;
+      if (!text_unknown_ || !HoldsValueTextBytes(out, size, high_bytes_)) return;
       records_.Unclaim(size);
       return WriteRecordText(payee, amount, type, true);
     }

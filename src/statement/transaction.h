@@ -11,6 +11,7 @@
 #include "statement/byte_classes.h"
 #include "statement/output_buffer.h"
 #include "statement/posted_date.h"
+#include "statement/segment_starts.h"
 #include "statement/values.h"
 
 namespace ledgerlift {
@@ -79,8 +80,9 @@ class TransactionStep {
         high_bytes_(encoding == TextEncoding::kUtf8) {}
 
   // A STMTTRN tag at `offset` in the input; `at_line_start` when it is the
-  // text before a line's first "<".
-  void Begin(bool at_line_start, std::uint64_t offset);
+  // text before a line's first "<"; `listed` when the second thread listed
+  // it (and tells of the values that follow: Text).
+  void Begin(bool at_line_start, std::uint64_t offset, bool listed = false);
 
   // </STMTTRN>, </BANKTRANLIST> or </INVBANKTRAN>.
   void End();
@@ -103,7 +105,16 @@ class TransactionStep {
   // A value of `field`, without blanks around it and not empty: a
   // transaction's field while `capturing()`, an account when not. The text is only looked
   // at until `KeepValues` or the next call; DTPOSTED and ACCTID are read at once.
-  void Capture(Field field, std::string_view value) {
+  //
+  // `text` is what is known of the bytes its text in the register is
+  // written otherwise for (ValueText: a "&", a byte from 0x80), which a
+  // record's writing looks for only when not known.
+  // kUnknown: nothing is known of them. kNoted: what the second thread saw
+  // is noted already (NoteListed). kScanned: unknown, and nothing to note:
+  // the converter's own scan forgets what is known (ForgetText) before it
+  // captures.
+  enum class Text : std::uint8_t { kUnknown, kNoted, kScanned };
+  void Capture(Field field, std::string_view value, Text text = Text::kUnknown) {
     if (field >= Field::kDate) {
       CaptureAtOnce(field, value);
       return;
@@ -112,7 +123,16 @@ class TransactionStep {
     if (field == Field::kName && in_payee_) field = Field::kPayeeName;
     Value(field) = value;
     found_ |= Bit(field);
+    // (With a `text` the compiler knows, this is one store or none.)
+    if (text == Text::kUnknown) text_unknown_ = true;
   }
+
+  // What is known of the open transaction's values holds no more.
+  void ForgetText() { text_unknown_ = true; }
+  // A start of the second thread's list (SegmentStarts::Start's second
+  // word): whether the value it ends may hold a byte ValueText writes
+  // otherwise. Noted for every start listed, a captured value's or not.
+  void NoteListed(std::uint32_t start) { listed_text_ |= start; }
 
   // The captured values are copied out of the text they were found in,
   // which is about to be reused.
@@ -195,9 +215,14 @@ class TransactionStep {
   const TextEncoding encoding_;
   const bool high_bytes_;  // bytes from 0x80 are ValueText's to write (UTF-8)
   Phase phase_ = Phase::kOutside;
-  bool on_first_line_ = false;              // the open transaction began on this line
-  bool in_payee_ = false;                   // inside its PAYEE aggregate
-  unsigned found_ = 0;                      // the fields captured, as bits
+  bool on_first_line_ = false;  // the open transaction began on this line
+  bool in_payee_ = false;       // inside its PAYEE aggregate
+  unsigned found_ = 0;          // the fields captured, as bits
+  // Of the open transaction: the starts listed (SegmentStarts::kValueText
+  // tells whether a value may hold a byte ValueText writes otherwise), and
+  // whether a value was captured where nothing was seen.
+  std::uint32_t listed_text_ = 0;
+  bool text_unknown_ = true;
   std::array<std::string_view, 5> values_;  // type, amount, name, memo, payee's name
   std::array<std::string, 5> kept_;         // their copies, once kept
   QifDate date_{};
