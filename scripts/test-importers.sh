@@ -22,22 +22,9 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/default}"
-[[ "$build" = /* ]] || build="$PWD/$build"
-[ "$(realpath -m "$build")" = "$root/build/default" ] && build="$root/build/default"
-if [ ! -x "$build/src/ledgerlift" ] && [ "$build" = "$root/build/default" ]; then
-  echo "== Building the default preset's program (none in $build yet)"
-  (cd "$root" && cmake --preset default >/dev/null &&
-    cmake --build --preset default --target ledgerlift -j2) ||
-    { echo "the build failed"; echo "0 passed, 1 failed"; exit 1; }
-fi
-if [ ! -x "$build/src/ledgerlift" ]; then
-  echo "no program in $build/src: build it first (cmake --workflow --preset default)"
-  echo "0 passed, 1 failed"
-  exit 1
-fi
-program="$(cd "$build" && pwd)/src/ledgerlift"
-importers="$root/tests/importers"
 source "$root/tests/gui/lib.sh"
+use_build "$build" ledgerlift || exit 1
+importers="$root/tests/importers"
 use_work_folder importers
 
 # gnucash_env COMMAND...: COMMAND as GnuCash's importer needs it: its libraries, a

@@ -15,22 +15,9 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/default}"
 shift $(($# > 0 ? 1 : 0))
-[[ "$build" = /* ]] || build="$PWD/$build"
-[ "$(realpath -m "$build")" = "$root/build/default" ] && build="$root/build/default"
-if [ ! -x "$build/src/ledgerlift" ] && [ "$build" = "$root/build/default" ]; then
-  echo "== Building the default preset (no program in $build yet)"
-  (cd "$root" && cmake --preset default >/dev/null && cmake --build --preset default -j2) ||
-    { echo "the build failed"; echo "0 passed, 1 failed"; exit 1; }
-fi
-if [ ! -x "$build/src/ledgerlift" ]; then
-  echo "no program in $build/src: build it first (cmake --workflow --preset default)"
-  echo "0 passed, 1 failed"
-  exit 1
-fi
-build="$(cd "$build" && pwd)"
-program="$build/src/ledgerlift"
-screenshots="$build/screenshots"
 source "$root/tests/gui/lib.sh"
+use_build "$build" || exit 1
+screenshots="$build/screenshots"
 use_work_folder gui
 
 suites=(window link choosers drop messages module installed)

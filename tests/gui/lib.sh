@@ -56,6 +56,29 @@ report_checks() {  # prints the closing line; succeeds when nothing failed
 # use_work_folder NAME: a fresh folder $work in /tmp, removed when the
 # script ends, with the display start_display started and whatever the
 # runner added with at_exit.
+# use_build BUILD_DIR [TARGET]: the build whose program a suite runs: sets
+# $build (absolute) and $program. The default preset's folder is built first
+# when it holds no program (TARGET alone, or everything); another folder must
+# hold one. Fails, with the closing line, when there is none.
+use_build() {
+  build="$1"
+  [[ "$build" = /* ]] || build="$PWD/$build"
+  [ "$(realpath -m "$build")" = "$root/build/default" ] && build="$root/build/default"
+  if [ ! -x "$build/src/ledgerlift" ] && [ "$build" = "$root/build/default" ]; then
+    echo "== Building the default preset (no program in $build yet)"
+    (cd "$root" && cmake --preset default >/dev/null &&
+      cmake --build --preset default ${2:+--target "$2"} -j2) ||
+      { echo "the build failed"; echo "0 passed, 1 failed"; return 1; }
+  fi
+  if [ ! -x "$build/src/ledgerlift" ]; then
+    echo "no program in $build/src: build it first (cmake --workflow --preset default)"
+    echo "0 passed, 1 failed"
+    return 1
+  fi
+  build="$(cd "$build" && pwd)"
+  program="$build/src/ledgerlift"
+}
+
 use_work_folder() {
   work="$(mktemp -d "/tmp/ledgerlift-$1-XXXXXX")"
   : >"$work/.results"
