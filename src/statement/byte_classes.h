@@ -29,20 +29,27 @@ struct Marks {
   // bit i: byte i is a blank, a control character or not ASCII (0x00-0x20
   // or 0x80-0xFF), which begins no key of ours
   std::uint64_t no_key = 0;
-  // bit i: byte i is "&" or not ASCII (0x80-0xFF), which a value's text in
-  // the register may be written otherwise for (ValueText)
-  std::uint64_t text = 0;
+  // bit i: byte i or byte 32 + i is "&" or not ASCII (0x80-0xFF), which a
+  // value's text in the register may be written otherwise for (ValueText).
+  // Only whether the chunk holds one is asked, so the halves are folded:
+  // that costs one instruction fewer for each 16 or 32 bytes marked.
+  std::uint32_t text = 0;
   bool operator==(const Marks&) const = default;
 };
 
 // Adds the marks of some of the 64 bytes, found as bits from bit 0 on, to
 // `marks` from bit `shift` on.
 inline void AddMarks(Marks& marks, std::uint64_t starts, std::uint64_t line_ends,
-                     std::uint64_t no_key, std::uint64_t text, int shift) {
+                     std::uint64_t no_key, int shift) {
   marks.starts |= starts << shift;
   marks.line_ends |= line_ends << shift;
   marks.no_key |= no_key << shift;
-  marks.text |= text << shift;
+}
+
+// Marks::text of a chunk whose text bytes are the bits of `text` (byte i,
+// bit i).
+inline std::uint32_t FoldedText(std::uint64_t text) {
+  return static_cast<std::uint32_t>(text | text >> 32);
 }
 
 // The marks of 64 bytes at p.
@@ -64,6 +71,7 @@ inline Marks MarkBytesPortable(const char* p) {
     return ((high_bits >> 7) * 0x0102040810204080ull) >> 56;
   };
   Marks marks;
+  std::uint64_t text = 0;
   for (int word_index = 0; word_index < 8; ++word_index) {
     const char* bytes = p + 8 * word_index;
     std::uint64_t word = 0;
@@ -72,9 +80,10 @@ inline Marks MarkBytesPortable(const char* p) {
     }
     const std::uint64_t line_ends = equal(word, '\r') | equal(word, '\n');
     AddMarks(marks, gather(line_ends | equal(word, '<')), gather(line_ends),
-             gather(no_key(word)), gather(equal(word, '&') | (word & ~kLow7)),
-             8 * word_index);
+             gather(no_key(word)), 8 * word_index);
+    text |= gather(equal(word, '&') | (word & ~kLow7)) << (8 * word_index);
   }
+  marks.text = FoldedText(text);
   return marks;
 }
 
@@ -89,6 +98,7 @@ inline Marks MarkBytesSse2(const char* p) {
   const __m128i first_key_byte = _mm_set1_epi8(0x21);  // signed: 0x80-0xFF below it
   const __m128i amp = _mm_set1_epi8('&');
   Marks marks;
+  __m128i text[2] = {_mm_setzero_si128(), _mm_setzero_si128()};  // bytes i, 32 + i
   for (int part = 0; part < 4; ++part) {
     const __m128i bytes =
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
@@ -98,9 +108,16 @@ inline Marks MarkBytesSse2(const char* p) {
       return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(found))};
     };
     AddMarks(marks, bits(_mm_or_si128(line_ends, _mm_cmpeq_epi8(bytes, lt))),
-             bits(line_ends), bits(_mm_cmplt_epi8(bytes, first_key_byte)),
-             kText ? bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, amp), bytes)) : 0,
-             16 * part);
+             bits(line_ends), bits(_mm_cmplt_epi8(bytes, first_key_byte)), 16 * part);
+    if (kText) {
+      text[part % 2] =
+          _mm_or_si128(text[part % 2], _mm_or_si128(_mm_cmpeq_epi8(bytes, amp), bytes));
+    }
+  }
+  if (kText) {
+    marks.text = static_cast<std::uint32_t>(
+        static_cast<std::uint16_t>(_mm_movemask_epi8(text[0])) |
+        static_cast<std::uint16_t>(_mm_movemask_epi8(text[1])) << 16);
   }
   return marks;
 }
@@ -117,6 +134,7 @@ template <bool kText = true>
   const __m256i first_key_byte = _mm256_set1_epi8(0x21);  // signed: 0x80-0xFF below it
   const __m256i amp = _mm256_set1_epi8('&');
   Marks marks;
+  __m256i text = _mm256_setzero_si256();
   for (int part = 0; part < 2; ++part) {
     const __m256i bytes =
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part));
@@ -126,12 +144,12 @@ template <bool kText = true>
     const __m256i no_key = _mm256_cmpgt_epi8(first_key_byte, bytes);
     AddMarks(marks, static_cast<std::uint32_t>(_mm256_movemask_epi8(starts)),
              static_cast<std::uint32_t>(_mm256_movemask_epi8(line_ends)),
-             static_cast<std::uint32_t>(_mm256_movemask_epi8(no_key)),
-             kText ? static_cast<std::uint32_t>(_mm256_movemask_epi8(
-                         _mm256_or_si256(_mm256_cmpeq_epi8(bytes, amp), bytes)))
-                   : 0,
-             32 * part);
+             static_cast<std::uint32_t>(_mm256_movemask_epi8(no_key)), 32 * part);
+    if (kText) {
+      text = _mm256_or_si256(text, _mm256_or_si256(_mm256_cmpeq_epi8(bytes, amp), bytes));
+    }
   }
+  if (kText) marks.text = static_cast<std::uint32_t>(_mm256_movemask_epi8(text));
   return marks;
 }
 

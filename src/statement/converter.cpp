@@ -238,13 +238,7 @@ const char* Converter::ScanListed(const char* p, const char* end) {
     step_.NoteListed(start.value_begin_and_tag);
     if (state == State::kValue) {
       const char* const value_end = block_ + start.value_end;
-      // The second thread saw whether the value begins or ends with a blank.
-      if (carried_value_.empty() & (value != value_end) &&
-          !(start.value_begin_and_tag & SegmentStarts::kValueEnds)) {
-        Capture<false>(std::string_view(value, value_end - value), Text::kNoted);
-      } else if (EndOtherValue(value, value_end)) {
-        return ToNextLine(value_end);
-      }
+      if (EndValue<false>(value, value_end, Text::kNoted)) return ToNextLine(value_end);
     }
     at_line_start_ = (start.value_begin_and_tag & SegmentStarts::kAtLineStart) != 0;
     if (start.value_begin_and_tag & SegmentStarts::kLineEnded) step_.LineEnd();

@@ -8,18 +8,15 @@ namespace ledgerlift {
 namespace {
 
 SegmentStarts::Start Listed(std::size_t value_end, std::size_t value_begin, Tag tag,
-                            bool line_ended, bool at_line_start, bool value_text,
-                            bool value_ends) {
+                            bool line_ended, bool at_line_start,
+                            std::uint32_t value_text) {
   return {static_cast<std::uint32_t>(value_end),
           static_cast<std::uint32_t>(value_begin) |
               static_cast<std::uint32_t>(tag) << SegmentStarts::kTagShift |
               (line_ended ? SegmentStarts::kLineEnded : 0) |
               (at_line_start ? SegmentStarts::kAtLineStart : 0) |
-              (value_text ? SegmentStarts::kValueText : 0) |
-              (value_ends ? SegmentStarts::kValueEnds : 0)};
+              value_text};
 }
-
-constexpr std::size_t kNoByte = ~std::size_t{0};
 
 }  // namespace
 
@@ -31,23 +28,13 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
   // them was a line end: they are folded into the next one listed.
   std::size_t run_first = size;  // none yet
   bool run_line_ended = false;
-  // Where the value of the tag listed last began, and the last text byte
-  // (Marks::text) before the chunk being read: whether a value may hold one
-  // is told from them, a little more often than it does.
-  std::size_t value_begin = 0;
-  std::size_t last_text = kNoByte;
-  const auto text_since_value_begin = [&](std::uint64_t text_below, std::size_t chunk) {
-    const std::size_t last =
-        text_below != 0
-            ? chunk + 63 - static_cast<std::size_t>(std::countl_zero(text_below))
-            : last_text;
-    return last != kNoByte && last >= value_begin;
-  };
-  const auto blank_at_ends = [&](std::size_t value_end) {
-    return value_end > value_begin &&
-           (static_cast<unsigned char>(block[value_begin]) <= ' ' ||
-            static_cast<unsigned char>(block[value_end - 1]) <= ' ');
-  };
+  // Whether a value may hold a text byte (Marks::text) is told by whole
+  // chunks: a start gets SegmentStarts::kValueText when one of the chunks
+  // from the one its value began in to its own holds one. That flags a
+  // little more often than a value does (the converter looks at the record
+  // then), for two moves per start.
+  std::uint32_t chunk_text = 0;       // kValueText if this chunk holds one
+  std::uint32_t text_since_value = 0;  // kValueText if one of those chunks does
   const auto stop_listing = [&](std::size_t at) {
     list.listed_until = run_first != size ? run_first : at;
     return list;
@@ -63,6 +50,8 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
       MarkPiece(block + chunk, left, piece_marks, true);
     }
     const Marks& marks = piece_marks[in_piece];
+    chunk_text = marks.text != 0 ? SegmentStarts::kValueText : 0;
+    text_since_value |= chunk_text;
     // Only the last chunks can hold a key too near the end.
     const bool near_end = left < 64 + kTagLookahead;
     // As the converter's own scan does, the starts followed by a start or a
@@ -94,21 +83,17 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
       const std::size_t value_end = run_first != size ? run_first : at;
       room[list.count++] = Listed(
           value_end, at + 1 + match.size, match.tag, run_line_ended || line_end, line_end,
-          text_since_value_begin(marks.text & ((std::uint64_t{1} << bit) - 1), chunk),
-          blank_at_ends(value_end));
-      value_begin = at + 1 + match.size;
+          text_since_value);
+      text_since_value = chunk_text;
       run_first = size;
       run_line_ended = false;
-    }
-    if (marks.text != 0) {
-      last_text = chunk + 63 - static_cast<std::size_t>(std::countl_zero(marks.text));
     }
   }
   if (run_first != size) {
     if (list.count == capacity) return stop_listing(size);
     room[list.count++] =
         Listed(run_first, size, Tag::kNone, run_line_ended, false,
-               text_since_value_begin(0, size), blank_at_ends(run_first));
+               text_since_value);
   }
   return list;
 }

@@ -38,9 +38,6 @@ struct SegmentStarts {
   // byte its text in the register is written otherwise for (a "&", a byte
   // from 0x80: Marks::text); without this bit it holds none.
   static constexpr std::uint32_t kValueText = std::uint32_t{1} << 26;
-  // That value begins or ends with a blank or control byte (it is captured
-  // without them, or not at all).
-  static constexpr std::uint32_t kValueEnds = std::uint32_t{1} << 27;
   static constexpr std::size_t kLargestBlock = kOffsetMask;
 
   static std::size_t ValueBegin(const Start& start) {

@@ -193,12 +193,19 @@ void TransactionStep::Close() {
   }
 }
 
+TransactionStep::RecordSpecials TransactionStep::SpecialsOf(std::string_view payee,
+                                                            std::string_view amount,
+                                                            std::string_view type) const {
+  return {ValueTextBytes32(payee.data(), payee.size(), high_bytes_),
+          ValueTextBytes32(amount.data(), amount.size(), high_bytes_),
+          ValueTextBytes32(type.data(), type.size(), high_bytes_)};
+}
+
 // A record whose values ValueText changes: their texts are written where
-// they go, in room for the longest they can be. `in_piece`: each value has
-// 32 bytes readable from its start, so that its bytes to change are found
-// at once.
+// they go, in room for the longest they can be.
 void TransactionStep::WriteRecordText(std::string_view payee, std::string_view amount,
-                                      std::string_view type, bool in_piece) {
+                                      std::string_view type,
+                                      const RecordSpecials* specials) {
   const std::string_view date = date_.view();
   const size_t most =
       std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
@@ -211,14 +218,19 @@ void TransactionStep::WriteRecordText(std::string_view payee, std::string_view a
     return WriteLines(texts[0], texts[1], texts[2]);
   }
   char* const start = out;
-  const auto put = [this, in_piece](char* to, std::string_view value) {
-    if (!in_piece) return PutValueText(to, value, encoding_);
-    const std::uint32_t specials =
-        ValueTextBytes32(value.data(), value.size(), high_bytes_);
-    return specials != 0 ? PutValueText(to, value, specials, encoding_)
-                         : PutBytes(to, value);
-  };
-  out = PutRecord(out, date, payee, amount, type, put);
+  if (specials == nullptr) {
+    out = PutRecord(out, date, payee, amount, type, [this](char* to, std::string_view value) {
+      return PutValueText(to, value, encoding_);
+    });
+  } else {
+    const std::uint32_t* next = specials->data();
+    out = PutRecord(out, date, payee, amount, type,
+                    [this, next](char* to, std::string_view value) mutable {
+                      const std::uint32_t bytes = *next++;
+                      return bytes != 0 ? PutValueText(to, value, bytes, encoding_)
+                                        : PutBytes(to, value);
+                    });
+  }
   records_.Unclaim(most - static_cast<size_t>(out - start));
 }
 
@@ -255,22 +267,28 @@ void TransactionStep::WriteRecord(std::string_view payee) {
   const bool pieces = static_cast<int>(in_piece(payee)) &
                       static_cast<int>(in_piece(amount)) &
                       static_cast<int>(in_piece(type));
-  // What the values hold, as the second thread saw it, for the values it
-  // listed; otherwise the record as written tells.
+  // What the values hold, as the second thread saw it in the chunks of the
+  // values it listed, then in the values themselves; for values it did not
+  // list, the record as written tells.
   if (listed_text_ & SegmentStarts::kValueText) {
-    return WriteRecordText(payee, amount, type, pieces);
+    if (!pieces) return WriteRecordText(payee, amount, type, nullptr);
+    const RecordSpecials specials = SpecialsOf(payee, amount, type);
+    if ((specials[0] | specials[1] | specials[2]) != 0) {
+      return WriteRecordText(payee, amount, type, &specials);
+    }
   }
   if (pieces) {
     if (char* out = records_.Claim(size, kPiece)) {
       PutRecord(out, date, payee, amount, type, PutPiece);
       if (!text_unknown_ || !HoldsValueTextBytes(out, size, high_bytes_)) return;
       records_.Unclaim(size);
-      return WriteRecordText(payee, amount, type, true);
+      const RecordSpecials specials = SpecialsOf(payee, amount, type);
+      return WriteRecordText(payee, amount, type, &specials);
     }
   }
   if (NeedsValueText(payee, encoding_) || NeedsValueText(amount, encoding_) ||
       NeedsValueText(type, encoding_)) {
-    return WriteRecordText(payee, amount, type, false);
+    return WriteRecordText(payee, amount, type, nullptr);
   }
   WriteLines(payee, amount, type);
 }

@@ -208,8 +208,14 @@ class TransactionStep {
   [[gnu::cold]] void CountFailure();
   void Close();  // writes the record or counts the failure
   void WriteRecord(std::string_view payee);
+  // The bytes ValueText changes in each of a record's three values (payee,
+  // amount, type), as ValueTextBytes32 tells them for values read as pieces.
+  using RecordSpecials = std::array<std::uint32_t, 3>;
+  RecordSpecials SpecialsOf(std::string_view payee, std::string_view amount,
+                            std::string_view type) const;
+  // `specials`: of values read as pieces; none when they are not.
   void WriteRecordText(std::string_view payee, std::string_view amount,
-                       std::string_view type, bool in_piece);
+                       std::string_view type, const RecordSpecials* specials);
   void WriteLines(std::string_view payee, std::string_view amount, std::string_view type);
   OutputBuffer& records_;
   const TextEncoding encoding_;

@@ -185,14 +185,16 @@ char* PutValueText(char* out, std::string_view value, TextEncoding encoding) {
 char* PutValueText(char* out, std::string_view value, std::uint32_t specials,
                    TextEncoding encoding) {
   HighBytes high = HighBytes::kUnknown;
+  const char* const data = value.data();
   std::size_t at = 0;
   while (specials != 0) {
     const auto next = static_cast<std::size_t>(std::countr_zero(specials));
-    out = PutBytes(out, value.substr(at, next - at));
-    at = next + PutSpecial(out, value.substr(next), encoding, high);
+    out = PutBytes(out, std::string_view(data + at, next - at));
+    at = next + PutSpecial(out, std::string_view(data + next, value.size() - next),
+                           encoding, high);
     specials &= at < 32 ? ~((std::uint32_t{1} << at) - 1) : 0;  // those it stood for
   }
-  return PutBytes(out, value.substr(at));
+  return PutBytes(out, std::string_view(data + at, value.size() - at));
 }
 
 void AppendValueText(std::string_view value, TextEncoding encoding, std::string& out) {
