@@ -19,7 +19,7 @@ constexpr unsigned kAnyName = Bit(Field::kName) | Bit(Field::kPayeeName);
 
 // Values up to this size with as many bytes readable from their start are
 // copied as one piece of this size, into room with as many to spare.
-constexpr size_t kPiece = 32;
+constexpr size_t kPiece = kValuePiece;
 
 char* PutPiece(char* out, std::string_view value) {
   std::memcpy(out, value.data(), kPiece);
@@ -210,7 +210,7 @@ void TransactionStep::WriteRecordText(std::string_view payee, std::string_view a
   const size_t most =
       std::size("D\r\nP\r\nT\r\nM\r\n^\r\n") - 1 + date.size() +
       kMostValueTextPerByte * (payee.size() + amount.size() + type.size());
-  char* out = records_.Claim(most);
+  char* out = records_.Claim(most, kPiece);
   if (out == nullptr) {  // a record longer than the output block
     const std::string texts[] = {ValueText(payee, encoding_),
                                  ValueText(amount, encoding_),
@@ -228,7 +228,7 @@ void TransactionStep::WriteRecordText(std::string_view payee, std::string_view a
                     [this, next](char* to, std::string_view value) mutable {
                       const std::uint32_t bytes = *next++;
                       return bytes != 0 ? PutValueText(to, value, bytes, encoding_)
-                                        : PutBytes(to, value);
+                                        : PutPiece(to, value);
                     });
   }
   records_.Unclaim(most - static_cast<size_t>(out - start));

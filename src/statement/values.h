@@ -78,9 +78,11 @@ void AppendValueText(std::string_view value, TextEncoding encoding, std::string&
 inline constexpr std::size_t kMostValueTextPerByte = 3;
 char* PutValueText(char* out, std::string_view value, TextEncoding encoding);
 
-// The same for a value without blanks around it, of at most 32 bytes, whose
-// "&"s and, for kUtf8, bytes from 0x80 are the bits of `specials` (byte i,
-// bit i), as ValueTextBytes32 tells them.
+// The same for a value without blanks around it, of at most kValuePiece
+// bytes with as many readable from its start, whose "&"s and, for kUtf8,
+// bytes from 0x80 are the bits of `specials` (byte i, bit i), as
+// ValueTextBytes32 tells them. `out` has kValuePiece bytes of room more.
+inline constexpr std::size_t kValuePiece = 32;
 char* PutValueText(char* out, std::string_view value, std::uint32_t specials,
                    TextEncoding encoding);
 
