@@ -14,8 +14,7 @@ SegmentStarts::Start Listed(std::size_t value_end, std::size_t value_begin, Tag 
           static_cast<std::uint32_t>(value_begin) |
               static_cast<std::uint32_t>(tag) << SegmentStarts::kTagShift |
               (line_ended ? SegmentStarts::kLineEnded : 0) |
-              (at_line_start ? SegmentStarts::kAtLineStart : 0) |
-              value_text};
+              (at_line_start ? SegmentStarts::kAtLineStart : 0) | value_text};
 }
 
 }  // namespace
@@ -33,7 +32,7 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
   // from the one its value began in to its own holds one. That flags a
   // little more often than a value does (the converter looks at the record
   // then), for two moves per start.
-  std::uint32_t chunk_text = 0;       // kValueText if this chunk holds one
+  std::uint32_t chunk_text = 0;        // kValueText if this chunk holds one
   std::uint32_t text_since_value = 0;  // kValueText if one of those chunks does
   const auto stop_listing = [&](std::size_t at) {
     list.listed_until = run_first != size ? run_first : at;
@@ -81,9 +80,8 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
       }
       if (list.count == capacity) return stop_listing(at);
       const std::size_t value_end = run_first != size ? run_first : at;
-      room[list.count++] = Listed(
-          value_end, at + 1 + match.size, match.tag, run_line_ended || line_end, line_end,
-          text_since_value);
+      room[list.count++] = Listed(value_end, at + 1 + match.size, match.tag,
+                                  run_line_ended || line_end, line_end, text_since_value);
       text_since_value = chunk_text;
       run_first = size;
       run_line_ended = false;
@@ -92,8 +90,7 @@ SegmentStarts ListSegmentStarts(const char* block, std::size_t size,
   if (run_first != size) {
     if (list.count == capacity) return stop_listing(size);
     room[list.count++] =
-        Listed(run_first, size, Tag::kNone, run_line_ended, false,
-               text_since_value);
+        Listed(run_first, size, Tag::kNone, run_line_ended, false, text_since_value);
   }
   return list;
 }

@@ -219,9 +219,10 @@ void TransactionStep::WriteRecordText(std::string_view payee, std::string_view a
   }
   char* const start = out;
   if (specials == nullptr) {
-    out = PutRecord(out, date, payee, amount, type, [this](char* to, std::string_view value) {
-      return PutValueText(to, value, encoding_);
-    });
+    out = PutRecord(out, date, payee, amount, type,
+                    [this](char* to, std::string_view value) {
+                      return PutValueText(to, value, encoding_);
+                    });
   } else {
     const std::uint32_t* next = specials->data();
     out = PutRecord(out, date, payee, amount, type,
