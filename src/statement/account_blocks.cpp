@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "statement/values.h"
+
 namespace ledgerlift {
 namespace {
 
 constexpr size_t kCopyBlock = 256 << 10;
-
-std::string_view WithoutBlanks(std::string_view value) {
-  const size_t first = value.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return value.substr(first, value.find_last_not_of(" \t") - first + 1);
-}
 
 std::string Header(const AccountBlocks::Block& block) {
   if (block.statement == 0) return "!Type:Bank\r\n";
